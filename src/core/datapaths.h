@@ -1,0 +1,36 @@
+#pragma once
+// Where the gateway keeps its files, derived from the ZAM-Pro data directory.
+#include <string>
+
+namespace zampo {
+
+// Directory of the running executable.
+std::string programDirectory();
+
+class DataPaths {
+public:
+    // programDir holds PO.ini and linkdefs.default; homeDir gives the defaults ~/zam/...
+    DataPaths(std::string programDir, std::string homeDir);
+
+    const std::string& programDir() const { return programDir_; }
+    // From PO.ini [Application] datapath, else ~/zam/data; fixed once found.
+    std::string zamDataDir();
+    // The part of the ZAM data directory up to its first "/data" (any case) plus
+    // "PoData"; ~/zam/PoData when there is none. Created when missing; never cached.
+    std::string poDataDir();
+    std::string xmlDir();
+    std::string traceDir() { return poDataDir() + "/trace"; }
+    std::string settingsFile() { return zamDataDir() + "/ZamLocal.INI"; }
+    std::string logFile() { return zamDataDir() + "/ZAMPO.LOG"; }
+
+private:
+    std::string derived(const std::string& leaf);
+    std::string programDir_;
+    std::string homeDir_;
+    std::string cachedZamDataDir_;
+};
+
+// The user's home directory from the account database, else $HOME.
+std::string userHomeDirectory();
+
+}  // namespace zampo

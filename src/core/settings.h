@@ -1,0 +1,25 @@
+#pragma once
+// The gateway's settings in ZamLocal.INI.
+#include <string>
+
+namespace zampo {
+
+struct Settings {
+    std::string zamHost = "127.0.0.1";  // [IP] address
+    int zamPort = 8132;                 // [IP] OIPort
+    std::string poHost = "127.0.0.1";   // [PO] address
+    bool sendPcu = true;                // [PO] sendpcu, on only when exactly 1
+    bool filterPunct = false;           // [PO] filterpunct, on only when exactly 1
+    int watchdogId = 1;                 // [PO] WDid, 0..9, else 1
+    std::string language = "ENG";       // [PO] language
+    bool trace = false;                 // [PO] Trace, on only when exactly 1
+};
+
+// Reads every key; missing or bad values give their defaults.
+Settings loadSettings(const std::string& iniFile);
+// Writes what a confirmed close stores (everything but Trace); addresses trimmed.
+void saveSettings(const std::string& iniFile, const Settings& s);
+
+std::string trimmed(const std::string& s);
+
+}  // namespace zampo

@@ -1,0 +1,48 @@
+#pragma once
+// What the runtime may ask of the window. The widgets implement it; a headless
+// gateway and the tests use HeadlessWindow. Called in the window's thread only.
+#include <string>
+#include <vector>
+
+namespace zampo {
+
+class WindowPort {
+public:
+    virtual ~WindowPort() = default;
+    virtual void setStatusText(const std::string& text) = 0;
+    // Repaints the status bar; shownStatus > 0 shows that fault's image.
+    virtual void showFaultStatus(int shownStatus) = 0;
+    // channel 1: receiver list, 2: Priva Office list
+    virtual void addListLine(int channel, const std::string& line) = 0;
+    virtual bool sendPcuNames() const = 0;     // cbPCU
+    virtual bool filterPunctuation() const = 0;  // cbPunct
+    virtual void hideToTray() = 0;
+    // The link definitions changed on disk: show them anew.
+    virtual void refillLinkGrid() = 0;
+};
+
+// Keeps what it is told, for running without a window and for tests.
+class HeadlessWindow : public WindowPort {
+public:
+    void setStatusText(const std::string& text) override { statusText = text; }
+    void showFaultStatus(int s) override { shownImage = s; ++repaints; }
+    void addListLine(int channel, const std::string& line) override {
+        (channel == 1 ? receiverList : poList).push_back(line);
+    }
+    bool sendPcuNames() const override { return sendPcu; }
+    bool filterPunctuation() const override { return filterPunct; }
+    void hideToTray() override { ++hides; }
+    void refillLinkGrid() override { ++gridRefills; }
+
+    std::string statusText;
+    int shownImage = 0;
+    int repaints = 0;
+    int hides = 0;
+    int gridRefills = 0;
+    bool sendPcu = true;
+    bool filterPunct = false;
+    std::vector<std::string> receiverList;
+    std::vector<std::string> poList;
+};
+
+}  // namespace zampo
