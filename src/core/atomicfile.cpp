@@ -1,12 +1,12 @@
 #include "core/atomicfile.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace zampo {
 

@@ -1,10 +1,10 @@
 #include "core/datapaths.h"
 
+#include <pwd.h>
+#include <unistd.h>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <pwd.h>
-#include <unistd.h>
 
 #include "core/inifile.h"
 
@@ -54,7 +54,11 @@ std::string DataPaths::derived(const std::string& leaf) {
     return result;
 }
 
-std::string DataPaths::poDataDir() { return derived("PoData"); }
-std::string DataPaths::xmlDir() { return derived("Xml"); }
+std::string DataPaths::poDataDir() {
+    return derived("PoData");
+}
+std::string DataPaths::xmlDir() {
+    return derived("Xml");
+}
 
 }  // namespace zampo

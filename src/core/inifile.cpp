@@ -3,8 +3,8 @@
 // Plain 8-bit keys and values; the files hold ASCII and UTF-8 passes through unchanged.
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
-#include <charconv>
 #include <unistd.h>
+#include <charconv>
 
 #include "core/atomicfile.h"
 

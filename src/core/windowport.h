@@ -14,7 +14,7 @@ public:
     virtual void showFaultStatus(int shownStatus) = 0;
     // channel 1: receiver list, 2: Priva Office list
     virtual void addListLine(int channel, const std::string& line) = 0;
-    virtual bool sendPcuNames() const = 0;     // cbPCU
+    virtual bool sendPcuNames() const = 0;       // cbPCU
     virtual bool filterPunctuation() const = 0;  // cbPunct
     virtual void hideToTray() = 0;
     // The link definitions changed on disk: show them anew.
@@ -25,7 +25,10 @@ public:
 class HeadlessWindow : public WindowPort {
 public:
     void setStatusText(const std::string& text) override { statusText = text; }
-    void showFaultStatus(int s) override { shownImage = s; ++repaints; }
+    void showFaultStatus(int s) override {
+        shownImage = s;
+        ++repaints;
+    }
     void addListLine(int channel, const std::string& line) override {
         (channel == 1 ? receiverList : poList).push_back(line);
     }

@@ -16,8 +16,12 @@ std::string formatLocalNow(const char* fmt) {
 }
 }  // namespace
 
-std::string localDateText() { return formatLocalNow("%d-%m-%Y"); }
-std::string localTimeText() { return formatLocalNow("%H:%M:%S"); }
+std::string localDateText() {
+    return formatLocalNow("%d-%m-%Y");
+}
+std::string localTimeText() {
+    return formatLocalNow("%H:%M:%S");
+}
 
 void LogWriter::setFileName(const std::string& path) {
     std::lock_guard lock(mutex_);
@@ -81,6 +85,8 @@ LogWriter& logWriter() {
     return w;
 }
 
-void writeLog(const std::string& message, int channel) { logWriter().write(message, channel); }
+void writeLog(const std::string& message, int channel) {
+    logWriter().write(message, channel);
+}
 
 }  // namespace zampo

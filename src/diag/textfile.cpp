@@ -1,8 +1,8 @@
 #include "diag/textfile.h"
 
-#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <stdexcept>
 
 namespace zampo {
 

@@ -1,8 +1,8 @@
 #include "linkconfig/xmlstore.h"
 
+#include <unistd.h>
 #include <cctype>
 #include <sstream>
-#include <unistd.h>
 
 #include "core/atomicfile.h"
 #include "linkconfig/latin1.h"

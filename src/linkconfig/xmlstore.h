@@ -53,8 +53,7 @@ pugi::xml_node topElement(const pugi::xml_document& doc);
 // Depth-first, first match in document order among the descendants of start
 // (never start itself). An element matches when its name equals name and, for
 // each listed attribute, it lacks that attribute or its value equals the given one.
-pugi::xml_node searchNode(pugi::xml_node start, std::string_view name,
-                          const std::vector<std::string>& attrNames = {},
+pugi::xml_node searchNode(pugi::xml_node start, std::string_view name, const std::vector<std::string>& attrNames = {},
                           const std::vector<std::string>& attrValues = {});
 
 // The three data files and their roots.

@@ -7,7 +7,8 @@ const std::array<TextEntry, kTextCount>& textTable() {
     static const std::array<TextEntry, kTextCount> table = [] {
         std::array<TextEntry, kTextCount> t{};
         t[0] = {"Unknown", "Onbekend"};
-        t[1] = {"Priva Office alarms will no longer be sent to ZAM-Pro!", "Priva Office Alarmen zullen niet meer worden doorgestuurd naar ZAM-Pro!"};
+        t[1] = {"Priva Office alarms will no longer be sent to ZAM-Pro!",
+                "Priva Office Alarmen zullen niet meer worden doorgestuurd naar ZAM-Pro!"};
         t[2] = {"Do you really want to exit?", "Weet u zeker dat u wilt afsluiten?"};
         t[3] = {"Warning", "Waarschuwing"};
         t[4] = {"Send:", "Verstuur:"};
@@ -24,7 +25,8 @@ const std::array<TextEntry, kTextCount>& textTable() {
         t[15] = {"Alarm", "Alarm"};
         t[16] = {"ZAM Alarm", "ZAM Alarm"};
         t[17] = {"General Exception", "Algemene uitzondering"};
-        t[18] = {"Delete all selected exceptions and locations?", "Alle geselecteerde uitzonderingen en lokaties verwijderen?"};
+        t[18] = {"Delete all selected exceptions and locations?",
+                 "Alle geselecteerde uitzonderingen en lokaties verwijderen?"};
         t[19] = {"XML file", "XML bestand"};
         t[20] = {"Save XML file", "XML bestand opslaan"};
         t[21] = {"All files", "Alle bestanden"};
@@ -58,7 +60,8 @@ const std::array<TextEntry, kTextCount>& textTable() {
         t[50] = {"nr", "nr"};
         t[51] = {"text", "tekst"};
         t[52] = {"Add only to the selected location(s)", "Toevoegen aan geselecteerde locatie(s)"};
-        t[53] = {"Add as general exception (independent from locations)", "Toevoegen als algemene uitzondering (onafhankelijk van locaties)"};
+        t[53] = {"Add as general exception (independent from locations)",
+                 "Toevoegen als algemene uitzondering (onafhankelijk van locaties)"};
         t[54] = {"Cancel", "Annuleren"};
         t[55] = {"Add Selection", "Selectie toevoegen"};
         t[56] = {"Link configuration", "Koppeling instellen"};
@@ -87,13 +90,17 @@ const std::array<TextEntry, kTextCount>& textTable() {
         t[79] = {"Send test", "Verstuur test"};
         t[80] = {"Clear window", "Wis scherm"};
         t[81] = {"PO server hostname or IP address:", "PO Server naam of IP adres"};
-        t[82] = {"After changing settings, ZamPO MUST be restarted.", "Na wijzigen van instellingen MOET ZamPO opnieuw gestart worden"};
+        t[82] = {"After changing settings, ZamPO MUST be restarted.",
+                 "Na wijzigen van instellingen MOET ZamPO opnieuw gestart worden"};
         t[83] = {"Language:", "Taal:"};
-        t[84] = {"Importing can result in location- and alarmnames being overwritten.", "Bij het importeren kunnen locatie- en alarmnamen overschreven worden."};
+        t[84] = {"Importing can result in location- and alarmnames being overwritten.",
+                 "Bij het importeren kunnen locatie- en alarmnamen overschreven worden."};
         t[85] = {"Continue?", "Doorgaan?"};
-        t[86] = {"Send PCU names to ZAM when sending alarms", "Verstuur PCU namen naar ZAM bij het versturen van alarmen"};
+        t[86] = {"Send PCU names to ZAM when sending alarms",
+                 "Verstuur PCU namen naar ZAM bij het versturen van alarmen"};
         t[87] = {"Recv:", "Ontv:"};
-        t[88] = {"Zam watchdog ID (each tcp/IP client that connects to ZAM must have a different id):", "ZAM watchdog ID (elke met ZAM verbonden tcp/IP client moet een eigen ID hebben):"};
+        t[88] = {"Zam watchdog ID (each tcp/IP client that connects to ZAM must have a different id):",
+                 "ZAM watchdog ID (elke met ZAM verbonden tcp/IP client moet een eigen ID hebben):"};
         t[89] = {"Definitions collected from Priva Office", "Definities opgehaald uit Priva Office"};
         t[90] = {"Alarm status changed", "Alarm status gewijzigd"};
         t[91] = {"Error writing status", "Fout bij schrijven status"};

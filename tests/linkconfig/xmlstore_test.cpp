@@ -13,7 +13,9 @@ pugi::xml_node parse(XmlDocument& d, const char* text) {
     EXPECT_TRUE(d.loadText(text));
     return d.root();
 }
-std::string codeOf(pugi::xml_node n) { return n ? n.attribute("Code").value() : "<none>"; }
+std::string codeOf(pugi::xml_node n) {
+    return n ? n.attribute("Code").value() : "<none>";
+}
 }  // namespace
 
 TEST(SearchNode, FirstMatchInDocumentOrderNeverStartAndExactValues) {

@@ -32,6 +32,8 @@ void writeFile(const std::string& path, const std::string& data) {
     out << data;
 }
 
-bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool fileExists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
 
 }  // namespace zampo::test
