@@ -2,6 +2,7 @@
 
 // Plain 8-bit keys and values; the files hold ASCII and UTF-8 passes through unchanged.
 #define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION  // Debian ships the template bodies behind this switch
 #include <SimpleIni.h>
 #include <unistd.h>
 #include <charconv>

@@ -2,25 +2,25 @@
 
 namespace zampo {
 
-ZamTimeMachine::ZamTimeMachine(QObject* owner, std::function<void(QObject*)> onCreate) : QObject(owner) {
+tZamTimeMachine::tZamTimeMachine(QObject* owner, std::function<void(QObject*)> onCreate) : QObject(owner) {
     if (onCreate) onCreate(owner);
     timer_.setSingleShot(false);
-    connect(&timer_, &QTimer::timeout, this, &ZamTimeMachine::tick);
+    connect(&timer_, &QTimer::timeout, this, &tZamTimeMachine::tick);
 }
 
-void ZamTimeMachine::stop() {
+void tZamTimeMachine::stop() {
     timer_.stop();
     stopped_ = true;
 }
 
-void ZamTimeMachine::setEnabled(bool on) {
+void tZamTimeMachine::setEnabled(bool on) {
     if (on)
         timer_.start();
     else
         timer_.stop();
 }
 
-void ZamTimeMachine::tick() {
+void tZamTimeMachine::tick() {
     timer_.stop();
     if (doState_) {
         if (loopCount_ == 0) loopCount_ = 1;

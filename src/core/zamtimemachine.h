@@ -10,12 +10,12 @@
 
 namespace zampo {
 
-class ZamTimeMachine : public QObject {
+class tZamTimeMachine : public QObject {
     Q_OBJECT
 public:
-    using StepHandler = std::function<void(ZamTimeMachine&)>;
+    using StepHandler = std::function<void(tZamTimeMachine&)>;
 
-    explicit ZamTimeMachine(QObject* owner = nullptr, std::function<void(QObject*)> onCreate = {});
+    explicit tZamTimeMachine(QObject* owner = nullptr, std::function<void(QObject*)> onCreate = {});
 
     void setState(uint32_t n) { state_ = n; }
     uint32_t state() const { return state_; }
@@ -44,5 +44,8 @@ private:
     int32_t loopCount_ = 1;
     StepHandler doState_;
 };
+
+// Older spelling, kept while callers move over.
+using ZamTimeMachine = tZamTimeMachine;
 
 }  // namespace zampo
