@@ -1,0 +1,63 @@
+#pragma once
+// Keyed lookups below one start node that return exactly what searchNode would:
+// the first element in document order with the given name whose key attributes
+// equal the values, where a missing key attribute does not disqualify. The merges
+// look up every answer item, so a walk per lookup would make them quadratic.
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <pugixml.hpp>
+
+namespace zampo {
+
+class FirstMatchIndex {
+public:
+    // Walks the subtree of start once.
+    FirstMatchIndex(pugi::xml_node start, std::string name, std::vector<std::string> attrNames);
+
+    pugi::xml_node find(const std::vector<std::string>& values) const;
+
+    // Registers node and its descendants after the caller appended node as the
+    // last child of start, which puts it last in document order. The index stays
+    // exact only under such appends and while no key attribute changes.
+    void appended(pugi::xml_node node);
+
+private:
+    struct Entry {
+        pugi::xml_node node;
+        size_t order;
+    };
+    void consider(pugi::xml_node node);
+    bool matchesValues(pugi::xml_node node, const std::vector<std::string>& values) const;
+
+    std::string name_;
+    std::vector<std::string> attrNames_;
+    size_t nextOrder_ = 0;
+    // Elements carrying every key attribute, first one per key.
+    std::unordered_map<std::string, Entry> complete_;
+    // Elements lacking some key attribute (hand-edited files), in document order;
+    // they match more than one key, so each lookup checks them.
+    std::vector<Entry> partial_;
+};
+
+// How the merges look elements up. The plain search exists so that tests can
+// run a merge both ways and compare the results.
+enum class LookupMode { Indexed, Search };
+
+class KeyedLookup {
+public:
+    KeyedLookup(pugi::xml_node start, std::string name, std::vector<std::string> attrNames, LookupMode mode);
+    pugi::xml_node find(const std::vector<std::string>& values) const;
+    // See FirstMatchIndex::appended.
+    void appended(pugi::xml_node node);
+
+private:
+    pugi::xml_node start_;
+    std::string name_;
+    std::vector<std::string> attrNames_;
+    std::optional<FirstMatchIndex> index_;
+};
+
+}  // namespace zampo
