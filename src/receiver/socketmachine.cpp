@@ -1,0 +1,216 @@
+#include "receiver/socketmachine.h"
+
+#include <cerrno>
+#include <exception>
+
+#include "diag/logwriter.h"
+#include "receiver/messages.h"
+#include "receiver/wirecodec.h"
+#include "texts/langtext.h"
+
+namespace zampo {
+
+namespace {
+
+// Qt reports a category, not the errno behind it. The log shows the errno an
+// operator can look up: exact where the category has one cause, else the usual one.
+int errnoOf(QAbstractSocket::SocketError error) {
+    switch (error) {
+        case QAbstractSocket::ConnectionRefusedError:
+        case QAbstractSocket::ProxyConnectionRefusedError:
+            return ECONNREFUSED;
+        case QAbstractSocket::RemoteHostClosedError:
+        case QAbstractSocket::ProxyConnectionClosedError:
+            return ECONNRESET;
+        case QAbstractSocket::HostNotFoundError:
+        case QAbstractSocket::ProxyNotFoundError:
+            return EHOSTUNREACH;
+        case QAbstractSocket::SocketAccessError:
+            return EACCES;
+        case QAbstractSocket::SocketResourceError:
+            return EMFILE;
+        case QAbstractSocket::SocketTimeoutError:
+        case QAbstractSocket::ProxyConnectionTimeoutError:
+            return ETIMEDOUT;
+        case QAbstractSocket::DatagramTooLargeError:
+            return EMSGSIZE;
+        case QAbstractSocket::NetworkError:
+            return ENETUNREACH;
+        case QAbstractSocket::AddressInUseError:
+            return EADDRINUSE;
+        case QAbstractSocket::SocketAddressNotAvailableError:
+            return EADDRNOTAVAIL;
+        case QAbstractSocket::UnsupportedSocketOperationError:
+            return EOPNOTSUPP;
+        case QAbstractSocket::TemporaryError:
+            return EAGAIN;
+        default:
+            return EIO;
+    }
+}
+
+}  // namespace
+
+SocketMachine::SocketMachine(tZamTimeMachine& tmmSockets, std::string host, int port, WindowPort& window,
+                             GatewayState& gateway, QObject* parent)
+    : QObject(parent),
+      tmmSockets_(tmmSockets),
+      host_(std::move(host)),
+      port_(port),
+      window_(window),
+      gateway_(gateway) {
+    connect(&socket_, &QTcpSocket::connected, this, &SocketMachine::onConnected);
+    connect(&socket_, &QTcpSocket::errorOccurred, this, &SocketMachine::onErrorOccurred);
+    connect(&socket_, &QTcpSocket::readyRead, this, &SocketMachine::onReadyRead);
+    tmmSockets_.setDoState([this](tZamTimeMachine& m) { runContainedStep(m); });
+}
+
+SocketMachine::~SocketMachine() {
+    tmmSockets_.setDoState({});  // the machine may outlive this object
+    socket_.disconnect(this);
+    socket_.abort();
+}
+
+void SocketMachine::setEndpoint(std::string host, int port) {
+    host_ = std::move(host);
+    port_ = port;
+}
+
+void SocketMachine::sendIPString(const std::string& message, bool log) {
+    // A line break inside a text would let it end the message and forge another.
+    std::string safe = blankControlChars(message);
+    lastReply_.clear();
+    replyReceived_ = false;
+    if (log) writeLog(langText(4, "Send:") + " " + safe, kLogReceiverList);
+    queue_.push_back(std::move(safe));
+}
+
+void SocketMachine::sendTestMessage(const std::string& location, const std::string& input, const std::string& state) {
+    const std::string message = testMessage(location, input, state);
+    sendIPString(message, true);
+    logWriter().writeRawLine("SendIP button " + blankControlChars(message));
+}
+
+void SocketMachine::popNextMessage() {
+    if (queue_.empty()) {
+        current_.clear();
+        return;
+    }
+    current_ = std::move(queue_.front());
+    queue_.pop_front();
+}
+
+void SocketMachine::runContainedStep(tZamTimeMachine& machine) {
+    // An error must not reach the timer's tick, which would then stay disabled.
+    try {
+        runSocketStep(machine);
+        return;
+    } catch (const std::exception& e) {
+        writeLog("<tmmSockets, state:" + std::to_string(machine.state()) + "><" + e.what() + ">", kLogReceiverList);
+    } catch (...) {
+        writeLog("<tmmSockets, state:" + std::to_string(machine.state()) + "><unknown error>", kLogReceiverList);
+    }
+    socketError_ = true;  // start over with a fresh connection
+}
+
+void SocketMachine::runSocketStep(tZamTimeMachine& m) {
+    if (socketError_) {
+        socket_.abort();
+        m.setState(1);
+    }
+    switch (m.state()) {
+        case 1:
+            m.setStateText("1 Start Socketmachine");
+            socketError_ = false;
+            m.setState(2);
+            break;
+        case 2:
+            m.setStateText("2 Waitforstring");
+            popNextMessage();
+            if (!current_.empty()) m.setState(3);
+            break;
+        case 3:
+            m.setStateText("3 Check socket");
+            m.setState(socketOpen() ? 7 : 4);
+            break;
+        case 4:
+            m.setStateText("4.1 Start ZamPoort");
+            m.setState(5);
+            break;
+        case 5:
+            m.setStateText("4.2 Open socket");
+            socketConnected_ = false;
+            if (!openSocket()) {
+                writeLog("Fatal socket error!", kLogReceiverList);
+                socketError_ = true;
+            }
+            m.setState(6);
+            break;
+        case 6:
+            m.setStateText("4.3 Wait for opensocket");
+            if (socketConnected_) m.setState(7);
+            break;
+        case 7: {
+            m.setStateText("5 Send string");
+            const std::string line = encodeForWire(current_) + '\r';
+            if (!socketOpen() || socket_.write(line.data(), static_cast<qint64>(line.size())) != qint64(line.size()))
+                handleSocketError(ENOTCONN);
+            else
+                socket_.flush();  // on the wire when the step ends, not at some later event
+            m.setState(2);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+bool SocketMachine::openSocket() {
+    // A port outside the TCP range would be cut to another port without a word.
+    if (port_ < 1 || port_ > 65535) return false;
+    try {
+        socket_.abort();  // a connection the peer closed may still be winding down
+        socket_.connectToHost(QString::fromStdString(host_), static_cast<quint16>(port_));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void SocketMachine::onConnected() {
+    socketConnected_ = true;
+}
+
+void SocketMachine::onErrorOccurred(QAbstractSocket::SocketError error) {
+    // ZamMeld closing the connection is no fault: the socket just no longer counts
+    // as open, and the next message opens a new one.
+    if (error == QAbstractSocket::RemoteHostClosedError) return;
+    handleSocketError(errnoOf(error));
+}
+
+void SocketMachine::handleSocketError(int code) {
+    window_.setStatusText(langText(5, "Error connecting to ZamMeld"));
+    gateway_.faultStatus = kFaultReceiver;
+    writeLog(langText(6, "Zam PO socket error:") + " " + std::to_string(code), kLogReceiverList);
+    socketError_ = true;
+    emit socketFailed();
+}
+
+void SocketMachine::onReadyRead() {
+    try {
+        const QByteArray data = socket_.readAll();
+        const std::vector<std::string> lines = splitReplyLines(std::string_view(data.constData(), data.size()));
+        for (const std::string& line : lines)
+            writeLog(langText(87, "Recv:") + " " + blankControlChars(decodeFromWire(line)), kLogReceiverList);
+        if (!lines.empty()) {
+            lastReply_ = decodeFromWire(lines.back());
+            replyReceived_ = true;
+        }
+        int expected = kFaultReceiver;
+        if (gateway_.faultStatus.compare_exchange_strong(expected, kFaultCleared)) window_.setStatusText("");
+    } catch (const std::exception& e) {
+        writeLog(langText(7, "Problem cleaning up in ZamMeldSocket") + " " + e.what(), kLogReceiverList);
+    }
+}
+
+}  // namespace zampo

@@ -1,0 +1,81 @@
+#pragma once
+// The one TCP connection to ZamMeld. Senders queue messages with sendIPString;
+// the state machine on tmmSockets opens the connection when it has something to
+// send, keeps it open, and writes one message per step. Whatever ZamMeld answers
+// is cut into lines; the last one is kept for the main loop to evaluate.
+#include <QObject>
+#include <QTcpSocket>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "core/gatewaystate.h"
+#include "core/windowport.h"
+#include "core/zamtimemachine.h"
+
+namespace zampo {
+
+class SocketMachine : public QObject {
+    Q_OBJECT
+public:
+    // Installs its step on tmmSockets, which the owner sets to 10 ms, state 1 and
+    // starts, and which must outlive this object. host and port of ZamMeld apply
+    // to every open of the connection.
+    SocketMachine(tZamTimeMachine& tmmSockets, std::string host, int port, WindowPort& window, GatewayState& gateway,
+                  QObject* parent = nullptr);
+    ~SocketMachine() override;
+    SocketMachine(const SocketMachine&) = delete;
+    SocketMachine& operator=(const SocketMachine&) = delete;
+
+    // For settings read after construction; takes effect at the next open.
+    void setEndpoint(std::string host, int port);
+
+    // The only way to send. Clears the last reply, queues the message and, with
+    // log, shows "Send: <message>" in the receiver list.
+    void sendIPString(const std::string& message, bool log);
+    // The operator's "Send test" button: queues the test message and writes its
+    // own "SendIP button" line to the log file.
+    void sendTestMessage(const std::string& location, const std::string& input, const std::string& state);
+
+    // Last complete line received since the last message was queued, and whether
+    // one arrived at all. Read by the main loop.
+    const std::string& lastReply() const { return lastReply_; }
+    bool replyReceived() const { return replyReceived_; }
+
+    const std::deque<std::string>& sendQueue() const { return queue_; }
+    const std::string& currentMessage() const { return current_; }
+    bool socketOpen() const { return socket_.state() == QAbstractSocket::ConnectedState; }
+
+    void popNextMessage();
+    // One step; errors it does not expect itself escape to the caller.
+    void runSocketStep(tZamTimeMachine& machine);
+
+signals:
+    // After every socket error, once its bookkeeping is done.
+    void socketFailed();
+
+private:
+    void onConnected();
+    void onErrorOccurred(QAbstractSocket::SocketError error);
+    void onReadyRead();
+    void handleSocketError(int code);
+    bool openSocket();
+    void runContainedStep(tZamTimeMachine& machine);
+
+    tZamTimeMachine& tmmSockets_;
+    std::string host_;
+    int port_;
+    WindowPort& window_;
+    GatewayState& gateway_;
+
+    std::deque<std::string> queue_;
+    std::string current_;
+    std::string lastReply_;
+    bool replyReceived_ = false;
+    bool socketConnected_ = false;
+    bool socketError_ = false;
+
+    QTcpSocket socket_;
+};
+
+}  // namespace zampo

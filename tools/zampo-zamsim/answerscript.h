@@ -1,0 +1,30 @@
+#pragma once
+// What the simulated receiver answers: one mode for every line, or a short
+// script whose last entry repeats ("nak,nak,ok").
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zamsim {
+
+enum class Answer { Ok, Nak, Silent, Garbage, Close };
+
+class AnswerScript {
+public:
+    // nullopt for an unknown word or an empty entry.
+    static std::optional<AnswerScript> parse(const std::string& text);
+
+    // The answer to the next line received, on any connection.
+    Answer next();
+    const std::string& text() const { return text_; }
+
+private:
+    std::vector<Answer> steps_;
+    std::size_t pos_ = 0;
+    std::string text_;
+};
+
+// The bytes sent back for an answer; empty for Silent and Close.
+std::string answerLine(Answer a);
+
+}  // namespace zamsim

@@ -1,0 +1,121 @@
+// zampo-zamsim: a stand-in for the ZamMeld alarm receiver, for tests and for
+// commissioning a site before the real receiver is reachable.
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <cstdio>
+#include <string>
+
+#include "answerscript.h"
+#include "zamsimserver.h"
+
+namespace {
+
+const char* kHelp =
+    "Usage: zampo-zamsim [--address A] [--port P] [--mode M]\n"
+    "\n"
+    "Stands in for the ZamMeld alarm receiver of ZAM-Pro: accepts the gateway's TCP\n"
+    "connection, prints every line it receives with a time stamp, and answers it.\n"
+    "\n"
+    "Options:\n"
+    "  --address A   address to listen on (default 127.0.0.1; 0.0.0.0 for all)\n"
+    "  --port P      TCP port (default 8132; 0 picks a free port)\n"
+    "  --mode M      how to answer each line received (default ok):\n"
+    "                  ok       answer OK\n"
+    "                  nak      answer NAK (refused)\n"
+    "                  silent   answer nothing\n"
+    "                  garbage  answer ERR? (neither OK nor NAK)\n"
+    "                  close    close the connection without answering\n"
+    "                or a script of these separated by commas, one per line\n"
+    "                received, the last one repeating: nak,nak,ok\n"
+    "  --help        show this text\n"
+    "  --version     show the version\n"
+    "\n"
+    "Lines end with a carriage return, as ZamMeld's do; a line feed is accepted too\n"
+    "(for typing by hand) and marked in the output. Answers end with a carriage return.\n"
+    "\n"
+    "Output, one line per event, flushed at once:\n"
+    "  2024-05-01 10:00:00.000 listening on 127.0.0.1:8132, mode ok\n"
+    "  2024-05-01 10:00:01.250 connection from 127.0.0.1:40512\n"
+    "  2024-05-01 10:00:01.251 <- [ZAM WD 09]\n"
+    "  2024-05-01 10:00:01.251 -> OK\n"
+    "Control characters inside a line are shown as \\xNN.\n"
+    "\n"
+    "Try it: printf '[ZAM WD 09]\\r' | nc -q1 127.0.0.1 8132\n"
+    "\n"
+    "Runs until stopped with Ctrl+C. Exit status 1 when the port cannot be bound,\n"
+    "2 for a bad argument.\n";
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "zampo-zamsim: %s\nTry 'zampo-zamsim --help'.\n", message.c_str());
+    return 2;
+}
+
+struct Options {
+    QHostAddress address{QHostAddress::LocalHost};
+    quint16 port = 8132;
+    std::string mode = "ok";
+};
+
+// Returns -1 to go on, else the exit status.
+int parseArguments(int argc, char** argv, Options& opt) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        bool hasValue = false;
+        if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg.resize(eq);
+            hasValue = true;
+        }
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("zampo-zamsim %s\n", ZAMPO_VERSION_TEXT);
+            return 0;
+        }
+        if (arg != "--address" && arg != "--port" && arg != "--mode")
+            return usageError("unknown argument '" + arg + "'");
+        if (!hasValue) {
+            if (i + 1 >= argc) return usageError(arg + " needs a value");
+            value = argv[++i];
+        }
+        if (arg == "--address") {
+            if (value == "localhost") value = "127.0.0.1";
+            if (!opt.address.setAddress(QString::fromStdString(value)))
+                return usageError("bad address '" + value + "': give an IP address such as 127.0.0.1");
+        } else if (arg == "--port") {
+            bool ok = false;
+            const uint port = QString::fromStdString(value).toUInt(&ok);
+            if (!ok || port > 65535) return usageError("bad port '" + value + "': give a number from 0 to 65535");
+            opt.port = static_cast<quint16>(port);
+        } else {
+            opt.mode = value;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options opt;
+    if (const int rc = parseArguments(argc, argv, opt); rc >= 0) return rc;
+    auto script = zamsim::AnswerScript::parse(opt.mode);
+    if (!script)
+        return usageError("bad mode '" + opt.mode +
+                          "': give ok, nak, silent, garbage, close or a script such as nak,nak,ok");
+
+    QCoreApplication app(argc, argv);
+    zamsim::ZamSimServer server(std::move(*script));
+    std::string error;
+    if (!server.listen(opt.address, opt.port, error)) {
+        std::fprintf(stderr, "zampo-zamsim: cannot listen on %s:%u: %s\n", opt.address.toString().toStdString().c_str(),
+                     unsigned{opt.port}, error.c_str());
+        return 1;
+    }
+    zamsim::printLine("listening on " + opt.address.toString().toStdString() + ":" + std::to_string(server.port()) +
+                      ", mode " + opt.mode);
+    return app.exec();
+}

@@ -1,0 +1,105 @@
+#include "zamsimserver.h"
+
+#include <QDateTime>
+#include <QTcpSocket>
+#include <cstdio>
+
+#include "receiver/wirecodec.h"
+
+namespace zamsim {
+
+namespace {
+
+std::string peerText(const QTcpSocket* s) {
+    return s->peerAddress().toString().toStdString() + ":" + std::to_string(s->peerPort());
+}
+
+}  // namespace
+
+void printLine(const std::string& text) {
+    const std::string stamp = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss.zzz").toStdString();
+    std::fprintf(stdout, "%s %s\n", stamp.c_str(), text.c_str());
+    std::fflush(stdout);
+}
+
+std::string printable(const std::string& bytes) {
+    std::string out;
+    for (char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        } else {
+            out += zampo::decodeFromWire(std::string(1, ch));
+        }
+    }
+    return out;
+}
+
+ZamSimServer::ZamSimServer(AnswerScript script, QObject* parent) : QObject(parent), script_(std::move(script)) {
+    connect(&server_, &QTcpServer::newConnection, this, &ZamSimServer::onNewConnection);
+}
+
+bool ZamSimServer::listen(const QHostAddress& address, quint16 port, std::string& error) {
+    if (server_.listen(address, port)) return true;
+    error = server_.errorString().toStdString();
+    return false;
+}
+
+void ZamSimServer::onNewConnection() {
+    while (QTcpSocket* s = server_.nextPendingConnection()) {
+        const std::string peer = peerText(s);
+        lines_[s];
+        printLine("connection from " + peer);
+        connect(s, &QTcpSocket::readyRead, this, [this, s] { onReadyRead(s); });
+        connect(s, &QTcpSocket::disconnected, this, [this, s, peer] {
+            const auto it = lines_.find(s);
+            if (it != lines_.end() && !it->second.pending.empty())
+                printLine("<- " + printable(it->second.pending) + "  (no line end)");
+            lines_.erase(s);
+            printLine("connection from " + peer + " closed");
+            s->deleteLater();
+        });
+    }
+}
+
+void ZamSimServer::onReadyRead(QTcpSocket* s) {
+    const auto it = lines_.find(s);
+    if (it == lines_.end()) return;
+    LineState* state = &it->second;
+    const QByteArray data = s->readAll();
+    for (char c : data) {
+        if (c == '\r' || c == '\n') {
+            const bool lfOfPair = c == '\n' && state->afterCr;
+            state->afterCr = c == '\r';
+            if (lfOfPair) continue;
+            std::string line;
+            line.swap(state->pending);
+            if (!line.empty()) handleLine(s, line, c);
+            // A "close" answer may have ended the connection and dropped its state.
+            if (s->state() != QAbstractSocket::ConnectedState) return;
+        } else {
+            state->afterCr = false;
+            state->pending.push_back(c);
+        }
+    }
+}
+
+void ZamSimServer::handleLine(QTcpSocket* s, const std::string& line, char terminator) {
+    // ZamMeld's lines end with a carriage return; say so when a peer uses LF instead.
+    printLine("<- " + printable(line) + (terminator == '\n' ? "  (ended by LF, not CR)" : ""));
+    const Answer a = script_.next();
+    if (a == Answer::Close) {
+        printLine("closing the connection");
+        s->disconnectFromHost();
+        return;
+    }
+    const std::string reply = answerLine(a);
+    if (reply.empty()) return;
+    s->write(reply.data(), static_cast<qint64>(reply.size()));
+    s->flush();  // out now: a peer that already closed its side would make Qt drop it
+    printLine("-> " + printable(reply.substr(0, reply.size() - 1)));
+}
+
+}  // namespace zamsim
