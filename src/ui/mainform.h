@@ -1,0 +1,198 @@
+#pragma once
+// The operator's window: the link configuration editor, the receiver page, the
+// Priva Office page, the status bar and the tray icon. It normally lives hidden
+// behind the tray icon; the runtime reaches it only through WindowPort.
+#include <QMainWindow>
+#include <QString>
+#include <array>
+
+#include "core/settings.h"
+#include "core/windowport.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QSplitter;
+class QSystemTrayIcon;
+class QTabWidget;
+class QTableView;
+class QTableWidget;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+
+namespace zampo {
+
+class StatusImagePanel;
+
+class TMainForm : public QMainWindow, public WindowPort {
+    Q_OBJECT
+public:
+    static constexpr int kFilterColumns = 5;
+
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Looks up every caption and hint in the loaded text table. Called once at
+    // start-up; a change of language shows at the next start.
+    void applyTexts();
+    // The tray icon's tooltip follows the caption.
+    void setCaption(const QString& caption);
+
+    void showSettings(const Settings& settings);
+    // The settings as the operator left them; fields the window does not show
+    // keep the values last passed to showSettings.
+    Settings editedSettings() const;
+
+    // Puts the filter check boxes and edits under the grid's data columns.
+    void setFilterColumns(const std::array<QString, kFilterColumns>& captions,
+                          const std::array<int, kFilterColumns>& widths);
+
+    // WindowPort
+    void setStatusText(const std::string& text) override;
+    void showFaultStatus(int shownStatus) override;
+    void addListLine(int channel, const std::string& line) override;
+    bool sendPcuNames() const override;
+    bool filterPunctuation() const override;
+    void hideToTray() override;
+    void refillLinkGrid() override;
+
+    QTabWidget* pages() const { return pctlDde_; }
+    QListWidget* receiverList() const { return lbxDebug_; }
+    QListWidget* officeList() const { return lbxComDebug_; }
+    QTableView* linkGrid() const { return sgMain_; }
+    QTreeWidget* zamTree() const { return tvZamLoc_; }
+    QTableWidget* detailsList() const { return vleTree_; }
+    QToolButton* assignButton() const { return tbConnect_; }
+    QToolButton* assignGroupButton() const { return tbGroup_; }
+    QCheckBox* filterCheck(int column) const { return cbFilter_.at(std::size_t(column - 1)); }
+    QLineEdit* filterEdit(int column) const { return edFilter_.at(std::size_t(column - 1)); }
+    QCheckBox* hideExceptionsCheck() const { return cbFilterExcept_; }
+    QCheckBox* showUnassignedCheck() const { return cbFilterEmpty_; }
+    QSystemTrayIcon* trayIcon() const { return tray_; }
+    QString statusText() const;
+    int shownStatus() const;
+    // Index in the status image list of the picture on show, -1 for none.
+    int shownImage() const;
+
+public slots:
+    // Brings the window back from the tray (or from the task bar) to the front.
+    void restoreFromTray();
+
+signals:
+    void refreshRequested();
+    void sendTestRequested(const QString& location, const QString& input, const QString& state);
+    void tbConnectClicked();
+    void tbGroupClicked();
+    void tbDeleteGroupClicked();
+    void tbAddExceptClicked();
+    void tbDeleteExceptClicked();
+    void tbAddClicked();
+    void tbDeleteClicked();
+    void tbEditClicked();
+    void tbImportClicked();
+    void tbExportClicked();
+    // The operator asked to close; the window stays open until the program ends.
+    void closeRequested();
+    void linkGridRefillRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Whether hiding the window leaves a tray icon to bring it back by.
+    virtual bool trayAvailable() const;
+
+private:
+    QWidget* buildLinkPage();
+    QWidget* buildLinkPoRegion();
+    QWidget* buildLinkZamRegion();
+    QWidget* buildFilterBox();
+    QWidget* buildReceiverPage();
+    QWidget* buildOfficePage();
+    void buildStatusBar();
+    void buildTray();
+    QToolButton* addToolButton(QToolBar* bar, const char* name, const QIcon& icon, void (TMainForm::*signal)());
+    void placeFilterOptions();
+    void toggleOnLabelClick(QLabel* label, QCheckBox* box);
+
+    Settings shown_;
+
+    QTabWidget* pctlDde_ = nullptr;
+    QWidget* tbsLinkSettings_ = nullptr;
+    QWidget* tbsIP_ = nullptr;
+    QWidget* tbsOffice_ = nullptr;
+
+    // link configuration page
+    QSplitter* splitter1_ = nullptr;
+    QLabel* label5_ = nullptr;
+    QLabel* label7_ = nullptr;
+    QToolButton* tbRefresh_ = nullptr;
+    QToolButton* tbAddExcept_ = nullptr;
+    QToolButton* tbDeleteExcept_ = nullptr;
+    QToolButton* tbConnect_ = nullptr;
+    QToolButton* tbGroup_ = nullptr;
+    QToolButton* tbDeleteGroup_ = nullptr;
+    QToolButton* tbAdd_ = nullptr;
+    QToolButton* tbDelete_ = nullptr;
+    QToolButton* tbEdit_ = nullptr;
+    QToolButton* tbImport_ = nullptr;
+    QToolButton* tbExport_ = nullptr;
+    QTableView* sgMain_ = nullptr;
+    QGroupBox* groupBox1_ = nullptr;
+    std::array<QCheckBox*, kFilterColumns> cbFilter_{};
+    std::array<QLineEdit*, kFilterColumns> edFilter_{};
+    QCheckBox* cbFilterExcept_ = nullptr;
+    QCheckBox* cbFilterEmpty_ = nullptr;
+    QTreeWidget* tvZamLoc_ = nullptr;
+    QTableWidget* vleTree_ = nullptr;
+
+    // receiver page
+    QLabel* label10_ = nullptr;
+    QLabel* label11_ = nullptr;
+    QLabel* label12_ = nullptr;
+    QLabel* lblID_ = nullptr;
+    QLabel* label13_ = nullptr;
+    QLineEdit* edtAddress_ = nullptr;
+    QLineEdit* maskEdit1_ = nullptr;
+    QSpinBox* spinEdit1_ = nullptr;
+    QLabel* label9_ = nullptr;
+    QLabel* lblInvoer_ = nullptr;
+    QLabel* label3_ = nullptr;
+    QLabel* label4_ = nullptr;
+    QLineEdit* medtLocatie_ = nullptr;
+    QLineEdit* medtInput_ = nullptr;
+    QLineEdit* medtStat_ = nullptr;
+    QPushButton* sendButton_ = nullptr;
+    QPushButton* btnClear_ = nullptr;
+    QListWidget* lbxDebug_ = nullptr;
+
+    // Priva Office page
+    QLabel* label8_ = nullptr;
+    QLabel* label14_ = nullptr;
+    QLineEdit* edtPOServer_ = nullptr;
+    QGroupBox* radioGroup1_ = nullptr;
+    QButtonGroup* languageChoice_ = nullptr;
+    QRadioButton* rbEnglish_ = nullptr;
+    QRadioButton* rbDutch_ = nullptr;
+    QCheckBox* cbPCU_ = nullptr;
+    QLabel* label15_ = nullptr;
+    QCheckBox* cbPunct_ = nullptr;
+    QLabel* label17_ = nullptr;
+    QLabel* label16_ = nullptr;
+    QPushButton* btnClearComDebug_ = nullptr;
+    QListWidget* lbxComDebug_ = nullptr;
+
+    // status bar and tray
+    StatusImagePanel* statusImage_ = nullptr;
+    QLabel* statusTextPanel_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+};
+
+}  // namespace zampo

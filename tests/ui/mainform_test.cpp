@@ -1,0 +1,346 @@
+#include "ui/mainform.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include "texts/langtext.h"
+#include "ui/imagelists.h"
+
+using namespace zampo;
+
+namespace {
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetLangTexts();
+        loadLangTexts("ENG");
+    }
+    void TearDown() override { resetLangTexts(); }
+
+    template <class W = QWidget>
+    W* child(const TMainForm& form, const char* name) {
+        W* w = form.findChild<W*>(QLatin1String(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+};
+
+// A desktop with a tray, which the offscreen platform lacks.
+class TrayedForm : public TMainForm {
+protected:
+    bool trayAvailable() const override { return true; }
+};
+
+QImage panelPicture(QWidget* panel) {
+    QImage shot = panel->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    return shot.copy(QRect(static_cast<QFrame*>(panel)->contentsRect().topLeft(), QSize(16, 16)));
+}
+
+QImage expectedPicture(const QWidget* panel, int image) {
+    QImage expected(16, 16, QImage::Format_ARGB32);
+    expected.fill(panel->palette().color(QPalette::Button));
+    if (image >= 0) {
+        QPainter p(&expected);
+        p.drawPixmap(0, 0, statusImage(image));
+    }
+    return expected;
+}
+
+}  // namespace
+
+TEST_F(MainFormTest, DutchTextsWithTheirAppendedBlanks) {
+    resetLangTexts();
+    loadLangTexts("NLD");
+    TMainForm form;
+    form.applyTexts();
+    EXPECT_EQ(form.pages()->tabText(0), "Koppeling instellen");
+    EXPECT_EQ(form.pages()->tabText(1), "ZAM-Pro tcp/IP koppeling");
+    EXPECT_EQ(child<QGroupBox>(form, "GroupBox1")->title(), "Filter: ");
+    EXPECT_EQ(child<QLabel>(form, "Label10")->text(), "Instellingen ");
+    EXPECT_EQ(child<QLabel>(form, "Label8")->text(), "Instellingen ");
+    EXPECT_EQ(child<QLabel>(form, "Label9")->text(), "Test ");
+    EXPECT_EQ(child<QGroupBox>(form, "RadioGroup1")->title(), "Taal: ");
+    EXPECT_EQ(child<QPushButton>(form, "btnClear")->text(), "Wis scherm");
+    EXPECT_EQ(child<QPushButton>(form, "btnClearComDebug")->text(), "Wis scherm");
+    EXPECT_EQ(child<QToolButton>(form, "tbRefresh")->toolTip(), "Ververs Priva Office definities");
+    // The language names are not translated.
+    EXPECT_EQ(child<QRadioButton>(form, "rbEnglish")->text(), "English");
+    EXPECT_EQ(child<QRadioButton>(form, "rbDutch")->text(), "Nederlands");
+}
+
+TEST_F(MainFormTest, AnEmptyTableShowsTheCallersOwnDefaults) {
+    resetLangTexts();
+    loadLangTexts("");
+    TMainForm form;
+    form.applyTexts();
+    EXPECT_EQ(form.pages()->tabText(1), "_Zam tcp/IP settings");
+    EXPECT_EQ(child<QToolButton>(form, "tbRefresh")->toolTip(), "_Refresh Priva Office Definitions");
+    EXPECT_EQ(child<QLabel>(form, "Label11")->text(), "_ZAM-Pro server hostname or address:");
+    EXPECT_EQ(child<QLabel>(form, "Label14")->text(), "_PO server hostname or address:");
+    EXPECT_EQ(child<QGroupBox>(form, "GroupBox1")->title(), "_Filter: ");
+    EXPECT_EQ(child<QLabel>(form, "Label8")->text(), "_Settings: ");
+}
+
+TEST_F(MainFormTest, ToolButtonsShowIconsAndHintsAndReportClicks) {
+    TMainForm form;
+    form.applyTexts();
+    const std::pair<const char*, const char*> hints[] = {
+        {"tbAddExcept", "Add exception"},
+        {"tbDeleteExcept", "Remove selected exceptions"},
+        {"tbConnect", "Assign alarm to selected items"},
+        {"tbGroup", "Assign group alarm to selected items"},
+        {"tbDeleteGroup", "Delete group alarm from selected items"},
+        {"tbAdd", "Add alarm or location"},
+        {"tbDelete", "Delete selected alarm or location"},
+        {"tbEdit", "Edit selected alarm or location"},
+        {"tbImport", "Import locations and alarms from ZAM-Pro"},
+        {"tbExport", "Export locations and alarms to ZAM-Pro"},
+    };
+    EXPECT_FALSE(form.assignButton()->isEnabled());
+    EXPECT_FALSE(form.assignGroupButton()->isEnabled());
+    for (const auto& [name, hint] : hints) {
+        auto* button = child<QToolButton>(form, name);
+        EXPECT_EQ(button->toolTip(), hint) << name;
+        EXPECT_FALSE(button->icon().isNull()) << name;
+        const QByteArray signal = QByteArray("2") + name + "Clicked()";  // what SIGNAL() makes
+        QSignalSpy spy(&form, signal.constData());
+        button->setEnabled(true);
+        button->click();
+        EXPECT_EQ(spy.count(), 1) << name;
+    }
+
+    auto* refresh = child<QToolButton>(form, "tbRefresh");
+    EXPECT_EQ(refresh->toolTip(), "Refresh Priva Office definitions");
+    QSignalSpy refreshSpy(&form, &TMainForm::refreshRequested);
+    refresh->click();
+    EXPECT_EQ(refreshSpy.count(), 1);
+}
+
+TEST_F(MainFormTest, StatusImageShowsTheLatestFault) {
+    TMainForm form;
+    form.show();
+    auto* panel = child(form, "sBarImage");
+    EXPECT_EQ(form.shownImage(), -1);
+    EXPECT_EQ(panelPicture(panel), expectedPicture(panel, -1));
+
+    form.setStatusText("Error connecting to ZamMeld");
+    form.showFaultStatus(2);
+    EXPECT_EQ(form.shownImage(), 1);
+    EXPECT_EQ(panelPicture(panel), expectedPicture(panel, 1));
+
+    form.setStatusText("Error communicating with PO server");
+    form.showFaultStatus(1);
+    EXPECT_EQ(form.shownImage(), 0);
+    EXPECT_EQ(panelPicture(panel), expectedPicture(panel, 0));
+    EXPECT_EQ(form.statusText(), "Error communicating with PO server");
+    EXPECT_NE(expectedPicture(panel, 0), expectedPicture(panel, 1));
+
+    form.setStatusText("Application running");
+    form.showFaultStatus(0);
+    EXPECT_EQ(form.shownImage(), -1);
+    EXPECT_EQ(panelPicture(panel), expectedPicture(panel, -1));
+}
+
+TEST_F(MainFormTest, ListsKeepTheirLinesUntilTheirOwnButtonClearsThem) {
+    TMainForm form;
+    form.addListLine(1, "10:00:00 Send: [ZAM RCVALARM 02,0001,01,T,,Pump]");
+    form.addListLine(1, "10:00:01 Recv: OK");
+    form.addListLine(2, "10:00:02 Alarm status changed: Pump");
+    form.addListLine(0, "log file only");
+    ASSERT_EQ(form.receiverList()->count(), 2);
+    EXPECT_EQ(form.receiverList()->currentRow(), 1);  // the newest line is selected
+    EXPECT_EQ(form.officeList()->count(), 1);
+
+    child<QPushButton>(form, "btnClear")->click();
+    EXPECT_EQ(form.receiverList()->count(), 0);
+    EXPECT_EQ(form.officeList()->count(), 1);
+    child<QPushButton>(form, "btnClear")->click();
+    EXPECT_EQ(form.receiverList()->count(), 0);
+    child<QPushButton>(form, "btnClearComDebug")->click();
+    EXPECT_EQ(form.officeList()->count(), 0);
+}
+
+TEST_F(MainFormTest, SettingsComeBackAsTheOperatorLeftThem) {
+    TMainForm form;
+    Settings in;
+    in.zamHost = " 10.1.2.3 ";
+    in.zamPort = 9001;
+    in.poHost = "po-server";
+    in.sendPcu = false;
+    in.filterPunct = true;
+    in.watchdogId = 0;
+    in.language = "NLD";
+    in.trace = true;
+    form.showSettings(in);
+    EXPECT_FALSE(form.sendPcuNames());
+    EXPECT_TRUE(form.filterPunctuation());
+    const Settings out = form.editedSettings();
+    EXPECT_EQ(out.zamHost, " 10.1.2.3 ");  // trimming is the saver's business
+    EXPECT_EQ(out.zamPort, 9001);
+    EXPECT_EQ(out.poHost, "po-server");
+    EXPECT_FALSE(out.sendPcu);
+    EXPECT_TRUE(out.filterPunct);
+    EXPECT_EQ(out.watchdogId, 0);
+    EXPECT_EQ(out.language, "NLD");
+    EXPECT_TRUE(out.trace);
+
+    // The port field takes digits only, four at most; emptied, it keeps the port.
+    auto* port = child<QLineEdit>(form, "MaskEdit1");
+    port->clear();
+    QTest::keyClicks(port, "12a345");
+    EXPECT_EQ(port->text(), "1234");
+    EXPECT_EQ(form.editedSettings().zamPort, 1234);
+    port->clear();
+    EXPECT_EQ(form.editedSettings().zamPort, 9001);
+
+    in.watchdogId = 12;
+    form.showSettings(in);
+    EXPECT_EQ(form.editedSettings().watchdogId, 1);
+}
+
+TEST_F(MainFormTest, OnlyExactNldChoosesNederlands) {
+    TMainForm form;
+    auto* dutch = child<QRadioButton>(form, "rbDutch");
+    for (const char* language : {"nld", "Nld", "NLD ", "ENG", ""}) {
+        Settings s;
+        s.language = "NLD";
+        form.showSettings(s);
+        s.language = language;
+        form.showSettings(s);
+        EXPECT_FALSE(dutch->isChecked()) << language;
+        EXPECT_EQ(form.editedSettings().language, "ENG") << language;
+    }
+}
+
+TEST_F(MainFormTest, ClickingASwitchLabelFlipsTheSwitch) {
+    TMainForm form;
+    form.applyTexts();
+    form.show();
+    const bool before = form.sendPcuNames();
+    QTest::mouseClick(child(form, "Label15"), Qt::LeftButton);
+    EXPECT_NE(form.sendPcuNames(), before);
+    QTest::mouseClick(child(form, "Label17"), Qt::LeftButton);
+    EXPECT_TRUE(form.filterPunctuation());
+}
+
+TEST_F(MainFormTest, TestPanelAndCloseAreHandedToTheGateway) {
+    TMainForm form;
+    form.show();
+    QSignalSpy send(&form, &TMainForm::sendTestRequested);
+    child<QPushButton>(form, "SendButton")->click();
+    ASSERT_EQ(send.count(), 1);
+    EXPECT_EQ(send[0][0].toString(), "000001");
+    EXPECT_EQ(send[0][1].toString(), "01");
+    EXPECT_EQ(send[0][2].toString(), "A");
+
+    // Closing needs the operator's confirmation, which the gateway asks for.
+    QSignalSpy closing(&form, &TMainForm::closeRequested);
+    EXPECT_FALSE(form.close());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(closing.count(), 1);
+
+    form.setCaption("ZAM-Pro - Priva Office (1.2.3.4) ");
+    EXPECT_EQ(form.trayIcon()->toolTip(), "ZAM-Pro - Priva Office (1.2.3.4) ");
+}
+
+TEST_F(MainFormTest, WithoutATrayTheWindowIsNeverHidden) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) GTEST_SKIP() << "this desktop has a tray";
+    TMainForm fresh;  // hidden at first, as during start-up
+    fresh.hideToTray();
+    EXPECT_TRUE(fresh.isVisible());
+    EXPECT_TRUE(fresh.isMinimized());
+
+    TMainForm form;
+    form.showNormal();
+    form.showMinimized();
+    QApplication::processEvents();
+    EXPECT_TRUE(form.isVisible());
+    form.restoreFromTray();
+    EXPECT_FALSE(form.isMinimized());
+    form.hideToTray();
+    QApplication::processEvents();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.isMinimized());
+}
+
+TEST_F(MainFormTest, WithATrayMinimisingHidesAndTheTrayBringsItBack) {
+    TrayedForm form;
+    form.showNormal();
+    form.showMinimized();
+    QApplication::processEvents();
+    EXPECT_FALSE(form.isVisible());
+
+    emit form.trayIcon()->activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.isMinimized());
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowStaysOnTopHint);
+
+    form.hideToTray();
+    EXPECT_FALSE(form.isVisible());
+    emit form.trayIcon()->activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(MainFormTest, RegionsKeepTheirSizesAsTheWindowGrows) {
+    TMainForm form;
+    form.applyTexts();
+    form.showNormal();
+    const QColor scheme(43, 32, 78);
+    for (QSize size : {QSize(950, 577), QSize(1280, 760)}) {
+        form.resize(size);
+        for (int page = 0; page < 3; ++page) {
+            form.pages()->setCurrentIndex(page);
+            QApplication::processEvents();
+        }
+        form.pages()->setCurrentIndex(0);
+        QApplication::processEvents();
+        EXPECT_EQ(child(form, "Panel10")->width(), 223);
+        EXPECT_EQ(child<QSplitter>(form, "Splitter1")->handleWidth(), 7);
+        EXPECT_EQ(child(form, "Panel11")->height(), 24);
+        EXPECT_EQ(child(form, "Panel12")->height(), 24);
+        EXPECT_EQ(child(form, "GroupBox1")->height(), 103);
+        EXPECT_EQ(child(form, "vleTree")->height(), 119);
+        form.pages()->setCurrentIndex(1);
+        QApplication::processEvents();
+        EXPECT_EQ(child(form, "Panel5")->width(), 137);
+        EXPECT_EQ(child(form, "Panel8")->height(), 312);
+        EXPECT_EQ(child(form, "Panel7")->height(), 49);
+        form.pages()->setCurrentIndex(2);
+        QApplication::processEvents();
+        EXPECT_EQ(child(form, "Panel2")->width(), 136);
+        EXPECT_EQ(child(form, "Panel13")->height(), 333);
+        EXPECT_EQ(form.officeList()->width(), 790);
+        EXPECT_EQ(form.officeList()->geometry().right(), form.officeList()->parentWidget()->width() - 1);
+    }
+    for (const char* name : {"Panel11", "Panel12", "Panel8", "Panel13"})
+        EXPECT_EQ(child(form, name)->palette().color(QPalette::Window), scheme) << name;
+    const QFont heading = child(form, "Label5")->font();
+    EXPECT_TRUE(heading.bold());
+    EXPECT_EQ(heading.pixelSize(), 13);
+    EXPECT_EQ(child(form, "Label5")->palette().color(QPalette::WindowText), QColor(Qt::white));
+}
+
+int main(int argc, char** argv) {
+    // Widget tests never need a display, also when the test list is read at build time.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
