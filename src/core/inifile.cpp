@@ -53,6 +53,7 @@ bool iniWriteString(const std::string& file, const std::string& section, const s
         if (rc < 0 && rc != SI_FILE) return false;
         // A file that exists but cannot be read must not be replaced by one key.
         if (rc == SI_FILE && ::access(file.c_str(), F_OK) == 0) return false;
+        ini.SetSpaces(false);  // key=value, as other tools write it
         ini.SetValue(section.c_str(), key.c_str(), value.c_str());
         std::string out;
         if (ini.Save(out) < 0) return false;

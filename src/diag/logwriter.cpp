@@ -44,11 +44,18 @@ void LogWriter::setListSink(ListSink sink) {
 
 void LogWriter::write(const std::string& message, int channel) {
     std::lock_guard lock(mutex_);
-    if ((channel == kLogReceiverList || channel == kLogPoList) && sink_)
-        sink_(channel, localTimeText() + " " + message);
+    const std::string time = localTimeText();
+    if ((channel == kLogReceiverList || channel == kLogPoList) && sink_) {
+        std::string listLine = time;
+        listLine.append(1, ' ').append(message);
+        sink_(channel, listLine);
+    }
     if (file_.size() > kLogRotateSize) rotateLocked();
+    std::string line;
+    line.reserve(message.size() + 28);
+    line.append("<").append(localDateText()).append("><").append(time).append("><").append(message).append(">");
     try {
-        file_.writeLine("<" + localDateText() + "><" + localTimeText() + "><" + message + ">");
+        file_.writeLine(line);
     } catch (...) {
         // The line is lost for the file only; logging never fails its caller.
     }

@@ -1,0 +1,123 @@
+#include "core/formlifecycle.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <filesystem>
+#include <unistd.h>
+
+#include "core/inifile.h"
+#include "core/settings.h"
+#include "diag/logwriter.h"
+#include "diag/tracewriter.h"
+#include "diag/zamapplication.h"
+#include "texts/langtext.h"
+#include "ui/mainform.h"
+
+namespace zampo {
+
+const char* fileVersion() { return ZAMPO_VERSION_TEXT; }
+
+FormLifecycle::FormLifecycle(TMainForm& form, DataPaths& paths, const Clock& clock, ZamApplication* app)
+    : QObject(&form), form_(form), paths_(paths), clock_(clock), app_(app), runtime_(paths, clock, form, this) {
+    closeTimer_.setInterval(100);
+    connect(&closeTimer_, &QTimer::timeout, this, &FormLifecycle::closeTimerTimer);
+    connect(&form_, &TMainForm::closeRequested, this, &FormLifecycle::formClose);
+    connect(&form_, &TMainForm::refreshRequested, this, [this] { runtime_.state.refreshRequest = true; });
+    connect(&form_, &TMainForm::sendTestRequested, this,
+            [this](const QString& location, const QString& input, const QString& st) {
+                runtime_.receiver.sendTestMessage(location.toStdString(), input.toStdString(), st.toStdString());
+            });
+    confirm = [this](const std::string& title, const std::string& text) {
+        return QMessageBox::question(&form_, QString::fromStdString(title), QString::fromStdString(text),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    };
+    // exit, not quit: quit asks the window to close, and the window refuses.
+    terminate = [] { QCoreApplication::exit(0); };
+    // Log lines of the two lists come from any thread; the lists live in this one.
+    TMainForm* f = &form_;
+    logWriter().setListSink([f](int channel, const std::string& line) {
+        QMetaObject::invokeMethod(f, [f, channel, line] { f->addListLine(channel, line); }, Qt::AutoConnection);
+    });
+}
+
+FormLifecycle::~FormLifecycle() { logWriter().setListSink({}); }
+
+void FormLifecycle::formCreate() {
+    // Whatever fails below, the machines must run: the gateway is unattended.
+    struct StartMachines {
+        GatewayRuntime& rt;
+        ~StartMachines() { rt.startMachines(); }
+    } guard{runtime_};
+
+    const std::string version = fileVersion();
+    const std::string settingsFile = paths_.settingsFile();
+    logWriter().setFileName(paths_.logFile());
+
+    const std::string language = iniReadString(settingsFile, "PO", "language", "ENG");
+    trace_ = iniReadInteger(settingsFile, "PO", "Trace", 0) == 1;
+    loadLangTexts(language);
+
+    const std::string poDir = paths_.poDataDir();
+    std::error_code ec;
+    if (!std::filesystem::exists(poDir + "/LinkDefs.xml", ec))
+        std::filesystem::copy_file(paths_.programDir() + "/linkdefs.default", poDir + "/LinkDefs.xml",
+                                   std::filesystem::copy_options::skip_existing, ec);
+
+    caption_ = "ZAM-Pro - Priva Office (" + version + ") ";
+    form_.setCaption(QString::fromStdString(caption_));
+    writeLog("Main form created, program started: version " + version, kLogFileOnly);
+
+    form_.applyTexts();
+    runtime_.state.shownStatus = 0;
+    runtime_.state.mainLoopFinished = false;
+    runtime_.state.closingRequest = false;
+    form_.pages()->setCurrentIndex(0);
+
+    if (::chdir(paths_.programDir().c_str()) != 0) {
+        // Only relative paths would suffer; the gateway uses none.
+    }
+    if (app_) app_->floodGuard().reset();
+    runtime_.state.refreshRequest = false;
+    loadAtStartup();
+}
+
+void FormLifecycle::loadAtStartup() {
+    const std::string settingsFile = paths_.settingsFile();
+    traceWriter().setDirectory(paths_.traceDir());
+    traceWriter().setEnabled(trace_);
+    if (trace_) {
+        iniWriteInteger(settingsFile, "PO", "Trace", 1);
+        std::error_code ec;
+        std::filesystem::create_directory(paths_.traceDir(), ec);
+    } else {
+        iniWriteInteger(settingsFile, "PO", "Trace", 0);
+    }
+
+    Settings s = loadSettings(settingsFile);
+    form_.showSettings(s);
+    runtime_.applySettings(form_.editedSettings());
+    runtime_.openDocuments();
+    form_.refillLinkGrid();
+}
+
+void FormLifecycle::formClose() {
+    const std::string text = langText(1, "Priva Office alarms will no longer be sent to Zam Pro!") + "\n" +
+                             langText(2, "Do you really want to exit?");
+    if (!confirm(langText(3, "Warning"), text)) return;
+    Settings edited = form_.editedSettings();
+    saveSettings(paths_.settingsFile(), edited);
+    runtime_.state.closingRequest = true;
+    runtime_.state.mainLoopFinished = false;
+    runtime_.state.closeRequestTime = clock_.nowUtc();
+    closeTimer_.start();
+    writeLog("Start closing application", kLogFileOnly);
+}
+
+void FormLifecycle::closeTimerTimer() {
+    if (runtime_.state.mainLoopFinished || !withinSeconds(clock_, 10, 0, runtime_.state.closeRequestTime)) {
+        closeTimer_.stop();
+        terminate();
+    }
+}
+
+}  // namespace zampo

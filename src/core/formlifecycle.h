@@ -1,0 +1,54 @@
+#pragma once
+// The life of the gateway on its main window: the start-up sequence, the hiding
+// into the tray, the confirmed close and the bounded wait for the main loop.
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <string>
+
+#include "core/clock.h"
+#include "core/datapaths.h"
+#include "core/gatewayruntime.h"
+
+namespace zampo {
+
+class TMainForm;
+class ZamApplication;
+
+class FormLifecycle : public QObject {
+    Q_OBJECT
+public:
+    FormLifecycle(TMainForm& form, DataPaths& paths, const Clock& clock, ZamApplication* app = nullptr);
+    ~FormLifecycle() override;
+
+    // Reads settings and language, prepares the data files and starts both machines.
+    void formCreate();
+    void loadAtStartup();
+    // The operator closes the window: asks first; on Yes saves and starts closing.
+    void formClose();
+    void closeTimerTimer();
+
+    GatewayRuntime& runtime() { return runtime_; }
+    QTimer& closeTimer() { return closeTimer_; }
+    const std::string& caption() const { return caption_; }
+
+    // Asks a Yes/No question; tests answer it themselves.
+    std::function<bool(const std::string& title, const std::string& text)> confirm;
+    // Ends the program.
+    std::function<void()> terminate;
+
+private:
+    TMainForm& form_;
+    DataPaths& paths_;
+    const Clock& clock_;
+    ZamApplication* app_;
+    GatewayRuntime runtime_;
+    QTimer closeTimer_;
+    std::string caption_;
+    bool trace_ = false;
+};
+
+// The four-number version shown in the caption and the start-up log line.
+const char* fileVersion();
+
+}  // namespace zampo

@@ -1,0 +1,51 @@
+#pragma once
+// Everything the gateway runs, without a window: shared state, runtime copies of
+// the settings, the three documents and the state machines on their timers.
+#include <QObject>
+
+#include "core/clock.h"
+#include "core/datapaths.h"
+#include "core/gatewaystate.h"
+#include "core/mainloop.h"
+#include "core/settings.h"
+#include "core/windowport.h"
+#include "core/zamtimemachine.h"
+#include "linkconfig/xmlstore.h"
+#include "receiver/poexchangemonitor.h"
+#include "receiver/socketmachine.h"
+
+namespace zampo {
+
+class GatewayRuntime : public QObject {
+    Q_OBJECT
+public:
+    GatewayRuntime(DataPaths& paths, const Clock& clock, WindowPort& window, QObject* parent = nullptr);
+
+    // Takes the addresses, port and watchdog ID for the life of the process.
+    void applySettings(const Settings& s);
+    // Opens ZamDefs.xml, LinkDefs.xml and AlarmStatus.xml from the PO data directory.
+    void openDocuments();
+    // Both machines to state 1 and running.
+    void startMachines();
+    // A fresh HTTP client for the Priva Office requests.
+    void initPoConnection();
+
+    DataPaths& paths() { return paths_; }
+    const Clock& clock() const { return clock_; }
+    WindowPort& window() { return window_; }
+
+    GatewayState state;
+    Settings settings;
+    DocumentSlot zamDefs, linkDefs, alarmStatus;
+    tZamTimeMachine tmmMain, tmmSockets;
+    MainLoop mainLoop;
+    SocketMachine receiver;
+    PoExchangeMonitor poMonitor;
+
+private:
+    DataPaths& paths_;
+    const Clock& clock_;
+    WindowPort& window_;
+};
+
+}  // namespace zampo

@@ -1,0 +1,60 @@
+// Runs the real zampo program: first start, second start, files on disk.
+#include <QProcess>
+#include <QTest>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "support/tempdir.h"
+
+using namespace zampo;
+
+namespace {
+struct Installed {
+    Installed() {
+        std::filesystem::copy_file(ZAMPO_BINARY, prog.file("zampo"));
+        std::filesystem::create_directories(data.path() + "/zam/data");
+        test::writeFile(prog.file("PO.ini"), "[Application]\ndatapath=" + data.path() + "/zam/data\n");
+        test::writeFile(prog.file("linkdefs.default"), "<ZamPOLinkDefs/>");
+    }
+    QProcess* start() {
+        auto* p = new QProcess;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.path()));
+        env.insert("HOME", QString::fromStdString(data.path()));
+        p->setProcessEnvironment(env);
+        p->start(QString::fromStdString(prog.file("zampo")), {});
+        return p;
+    }
+    std::string log() const { return test::readFile(data.path() + "/zam/data/ZAMPO.LOG"); }
+    test::TempDir prog, data, runtime;
+};
+}  // namespace
+
+TEST(Process, StartsOnceCreatesItsFilesAndASecondStartEndsSilently) {
+    Installed site;
+    std::unique_ptr<QProcess> first(site.start());
+    ASSERT_TRUE(first->waitForStarted(10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return site.log().find("PO connection initialized") != std::string::npos; },
+                                20000))
+        << site.log();
+    const std::string log = site.log();
+    EXPECT_NE(log.find("><Main form created, program started: version "), std::string::npos);
+    const std::string po = site.data.path() + "/zam/PoData";
+    EXPECT_TRUE(std::filesystem::is_directory(po));
+    EXPECT_EQ(test::readFile(po + "/LinkDefs.xml"), "<ZamPOLinkDefs/>");
+    EXPECT_NE(test::readFile(site.data.path() + "/zam/data/ZamLocal.INI").find("Trace=0"), std::string::npos);
+
+    std::unique_ptr<QProcess> second(site.start());
+    ASSERT_TRUE(second->waitForFinished(10000));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_EQ(second->readAllStandardError().size(), 0);
+    EXPECT_EQ(site.log(), log) << "the second start wrote to the log";
+
+    first->kill();  // a crash must not block the next start
+    first->waitForFinished(10000);
+    std::unique_ptr<QProcess> third(site.start());
+    EXPECT_FALSE(third->waitForFinished(1500)) << "the next start after a crash must run";
+    third->kill();
+    third->waitForFinished(10000);
+}
