@@ -6,6 +6,7 @@
 #include "core/datapaths.h"
 #include "core/formlifecycle.h"
 #include "core/singleinstance.h"
+#include "core/stopsignals.h"
 #include "diag/zamapplication.h"
 #include "ui/mainform.h"
 
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory());
     zampo::TMainForm form;
     zampo::FormLifecycle lifecycle(form, paths, clock, &app);
+    zampo::StopSignals stopSignals([&lifecycle] { lifecycle.closeConfirmed(); });
     lifecycle.formCreate();
     form.showMinimized();
     return app.exec();

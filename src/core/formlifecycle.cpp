@@ -1,9 +1,9 @@
 #include "core/formlifecycle.h"
 
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <filesystem>
-#include <unistd.h>
 
 #include "core/inifile.h"
 #include "core/settings.h"
@@ -15,7 +15,9 @@
 
 namespace zampo {
 
-const char* fileVersion() { return ZAMPO_VERSION_TEXT; }
+const char* fileVersion() {
+    return ZAMPO_VERSION_TEXT;
+}
 
 FormLifecycle::FormLifecycle(TMainForm& form, DataPaths& paths, const Clock& clock, ZamApplication* app)
     : QObject(&form), form_(form), paths_(paths), clock_(clock), app_(app), runtime_(paths, clock, form, this) {
@@ -36,11 +38,14 @@ FormLifecycle::FormLifecycle(TMainForm& form, DataPaths& paths, const Clock& clo
     // Log lines of the two lists come from any thread; the lists live in this one.
     TMainForm* f = &form_;
     logWriter().setListSink([f](int channel, const std::string& line) {
-        QMetaObject::invokeMethod(f, [f, channel, line] { f->addListLine(channel, line); }, Qt::AutoConnection);
+        QMetaObject::invokeMethod(
+            f, [f, channel, line] { f->addListLine(channel, line); }, Qt::AutoConnection);
     });
 }
 
-FormLifecycle::~FormLifecycle() { logWriter().setListSink({}); }
+FormLifecycle::~FormLifecycle() {
+    logWriter().setListSink({});
+}
 
 void FormLifecycle::formCreate() {
     // Whatever fails below, the machines must run: the gateway is unattended.
@@ -104,6 +109,11 @@ void FormLifecycle::formClose() {
     const std::string text = langText(1, "Priva Office alarms will no longer be sent to Zam Pro!") + "\n" +
                              langText(2, "Do you really want to exit?");
     if (!confirm(langText(3, "Warning"), text)) return;
+    closeConfirmed();
+}
+
+void FormLifecycle::closeConfirmed() {
+    if (runtime_.state.closingRequest && closeTimer_.isActive()) return;
     Settings edited = form_.editedSettings();
     saveSettings(paths_.settingsFile(), edited);
     runtime_.state.closingRequest = true;

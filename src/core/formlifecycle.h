@@ -26,6 +26,8 @@ public:
     void loadAtStartup();
     // The operator closes the window: asks first; on Yes saves and starts closing.
     void formClose();
+    // A stop asked for from outside (SIGTERM, Ctrl+C): as a confirmed close.
+    void closeConfirmed();
     void closeTimerTimer();
 
     GatewayRuntime& runtime() { return runtime_; }

@@ -1,8 +1,8 @@
 // Runs the real zampo program: first start, second start, files on disk.
+#include <gtest/gtest.h>
 #include <QProcess>
 #include <QTest>
 #include <filesystem>
-#include <gtest/gtest.h>
 
 #include "support/tempdir.h"
 
@@ -35,8 +35,8 @@ TEST(Process, StartsOnceCreatesItsFilesAndASecondStartEndsSilently) {
     Installed site;
     std::unique_ptr<QProcess> first(site.start());
     ASSERT_TRUE(first->waitForStarted(10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return site.log().find("PO connection initialized") != std::string::npos; },
-                                20000))
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return site.log().find("PO connection initialized") != std::string::npos; }, 20000))
         << site.log();
     const std::string log = site.log();
     EXPECT_NE(log.find("><Main form created, program started: version "), std::string::npos);
@@ -51,6 +51,16 @@ TEST(Process, StartsOnceCreatesItsFilesAndASecondStartEndsSilently) {
     EXPECT_EQ(second->readAllStandardError().size(), 0);
     EXPECT_EQ(site.log(), log) << "the second start wrote to the log";
 
+    first->terminate();  // SIGTERM: an orderly stop, as a confirmed close
+    ASSERT_TRUE(first->waitForFinished(15000));
+    EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first->exitCode(), 0);
+    EXPECT_NE(site.log().find("<Start closing application>"), std::string::npos);
+    EXPECT_NE(site.log().find("<Close main statemachine>"), std::string::npos);
+
+    first.reset(site.start());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first->state() == QProcess::Running; }, 10000));
+    QTest::qWait(500);
     first->kill();  // a crash must not block the next start
     first->waitForFinished(10000);
     std::unique_ptr<QProcess> third(site.start());
