@@ -1,17 +1,32 @@
 #include "core/gatewayruntime.h"
 
-#include "diag/logwriter.h"
-#include "texts/langtext.h"
+#include "poclient/fetchworker.h"
 
 namespace zampo {
+
+namespace {
+
+// The worker runs in its own thread; the window may only be touched in this one.
+std::unique_ptr<FetchPort> makeFetchPort(QObject* context, GatewayState& state, DataPaths& paths, const Clock& clock,
+                                         WindowPort& window) {
+    auto statusText = [context, &window](const std::string& text) {
+        QMetaObject::invokeMethod(
+            context, [&window, text] { window.setStatusText(text); }, Qt::QueuedConnection);
+    };
+    return std::make_unique<FetchWorker>(paths, state, clock, statusText);
+}
+
+}  // namespace
 
 GatewayRuntime::GatewayRuntime(DataPaths& paths, const Clock& clock, WindowPort& window, QObject* parent)
     : QObject(parent),
       tmmMain(this),
       tmmSockets(this),
-      mainLoop(state, clock, window),
       receiver(tmmSockets, settings.zamHost, settings.zamPort, window, state, this),
       poMonitor(clock, receiver, this),
+      fetchPort(makeFetchPort(this, state, paths, clock, window)),
+      mainLoop(MainLoopDeps{state, clock, window, receiver, poMonitor, *fetchPort, paths, settings, zamDefs, linkDefs,
+                            alarmStatus}),
       paths_(paths),
       clock_(clock),
       window_(window) {
@@ -20,8 +35,6 @@ GatewayRuntime::GatewayRuntime(DataPaths& paths, const Clock& clock, WindowPort&
     tmmMain.setDoState([this](tZamTimeMachine& m) { mainLoop.doState(m); });
     tmmSockets.setInterval(10);
     tmmSockets.setLoopCount(0);
-    mainLoop.initPoConnection = [this] { initPoConnection(); };
-    mainLoop.resetPoFailure = [this] { poMonitor.reset(); };
 }
 
 void GatewayRuntime::applySettings(const Settings& s) {
@@ -42,10 +55,6 @@ void GatewayRuntime::startMachines() {
     tmmMain.setEnabled(true);
     tmmSockets.setState(1);
     tmmSockets.setEnabled(true);
-}
-
-void GatewayRuntime::initPoConnection() {
-    writeLog(langText(111, "PO connection initialized"), kLogReceiverList);
 }
 
 }  // namespace zampo

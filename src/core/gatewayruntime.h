@@ -2,9 +2,11 @@
 // Everything the gateway runs, without a window: shared state, runtime copies of
 // the settings, the three documents and the state machines on their timers.
 #include <QObject>
+#include <memory>
 
 #include "core/clock.h"
 #include "core/datapaths.h"
+#include "core/fetchport.h"
 #include "core/gatewaystate.h"
 #include "core/mainloop.h"
 #include "core/settings.h"
@@ -27,8 +29,6 @@ public:
     void openDocuments();
     // Both machines to state 1 and running.
     void startMachines();
-    // A fresh HTTP client for the Priva Office requests.
-    void initPoConnection();
 
     DataPaths& paths() { return paths_; }
     const Clock& clock() const { return clock_; }
@@ -38,9 +38,11 @@ public:
     Settings settings;
     DocumentSlot zamDefs, linkDefs, alarmStatus;
     tZamTimeMachine tmmMain, tmmSockets;
-    MainLoop mainLoop;
     SocketMachine receiver;
     PoExchangeMonitor poMonitor;
+    // The Priva Office requests; makeFetchPort in the .cpp chooses the implementation.
+    std::unique_ptr<FetchPort> fetchPort;
+    MainLoop mainLoop;
 
 private:
     DataPaths& paths_;

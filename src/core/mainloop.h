@@ -1,16 +1,24 @@
 #pragma once
 // The gateway's heartbeat: waits in state 3 and from there runs the watchdog, the
-// alarm poll and the definitions fetch on their own timers. One short step per tick.
+// alarm poll and the definitions fetch on their own timers, and after each poll
+// walks the alarm status document, one element or one message per step.
 #include <cstdint>
-#include <functional>
 #include <string>
 
+#include "core/alarmevaluation.h"
 #include "core/clock.h"
+#include "core/datapaths.h"
+#include "core/fetchport.h"
 #include "core/gatewaystate.h"
+#include "core/settings.h"
 #include "core/windowport.h"
 #include "core/zamtimemachine.h"
+#include "linkconfig/xmlstore.h"
 
 namespace zampo {
+
+class SocketMachine;
+class PoExchangeMonitor;
 
 // A repeating timer of the loop: due once at least interval seconds have passed
 // since last, in either direction of the clock.
@@ -18,6 +26,21 @@ struct LoopTimer {
     TimeMs last{};
     int64_t interval = 0;
     bool due(TimeMs now) const { return !withinSeconds(now, interval, 0, last); }
+};
+
+// Everything the loop drives or reads. All of it outlives the loop.
+struct MainLoopDeps {
+    GatewayState& state;
+    const Clock& clock;
+    WindowPort& window;
+    SocketMachine& receiver;
+    PoExchangeMonitor& poMonitor;
+    FetchPort& fetch;
+    DataPaths& paths;          // the PO data directory, for reloads and saves
+    const Settings& settings;  // the Priva Office host
+    DocumentSlot& zamDefs;
+    DocumentSlot& linkDefs;
+    DocumentSlot& alarmStatus;
 };
 
 class MainLoop {
@@ -38,11 +61,7 @@ public:
         kStop = 16,
     };
 
-    MainLoop(GatewayState& state, const Clock& clock, WindowPort& window);
-
-    // Hooks into the parts the loop drives.
-    std::function<void()> initPoConnection;  // new HTTP client
-    std::function<void()> resetPoFailure;    // clear the lasting-failure bookkeeping
+    explicit MainLoop(const MainLoopDeps& deps);
 
     // The step handler of tmmMain: runs one step and turns an error into a log
     // line and a restart at state 1.
@@ -54,22 +73,43 @@ public:
     const LoopTimer& watchdogTimer() const { return watchdog_; }
     const LoopTimer& pollTimer() const { return poll_; }
     const LoopTimer& definitionsTimer() const { return definitions_; }
+    const ElementCycle& cycle() const { return cycle_; }
+    int32_t retryCount() const { return retryCount_; }
 
     // The error line for a failed step.
     static std::string errorLine(uint32_t state, int progress, const std::string& location, const std::string& message,
                                  const std::string& className);
 
 private:
-    void enter(tZamTimeMachine& m, const char* text) { m.setStateText(text); }
-    void showFaultStatus();
+    void start(tZamTimeMachine& m);
+    void wait(tZamTimeMachine& m, TimeMs now);
+    void getDefinitions(tZamTimeMachine& m, TimeMs now);
+    void waitDefinitions(tZamTimeMachine& m, TimeMs now);
+    void startGetAlarms(tZamTimeMachine& m, TimeMs now);
+    void waitAlarms(tZamTimeMachine& m, TimeMs now);
+    void checkAlarms(tZamTimeMachine& m, TimeMs now);
+    void sendAlarm(tZamTimeMachine& m, TimeMs now);
+    void checkResponse(tZamTimeMachine& m, TimeMs now);
+    void sendWatchdog(tZamTimeMachine& m, TimeMs now);
+    void waitWatchdog(tZamTimeMachine& m, TimeMs now);
+    void stop(tZamTimeMachine& m);
 
-    GatewayState& gs_;
-    const Clock& clock_;
-    WindowPort& window_;
+    void showFaultStatus();
+    // False, after logging it once, while an earlier request is still running.
+    bool fetchSlotFree();
+    std::string poUrl(const char* path) const;
+    CycleDocuments documents();
+    void follow(tZamTimeMachine& m, const CycleOutcome& outcome);
+
+    MainLoopDeps d_;
     LoopTimer watchdog_, poll_, definitions_;
+    TimeMs requestTime_{};
     int progress_ = 0;
-    int32_t retryCount_ = 0;
-    int32_t elementIndex_ = 0;
+    int32_t retryCount_ = 0;  // watchdog sends; the element cycle keeps its own
+    ElementCycle cycle_;
+    bool statusUnsaved_ = false;       // the alarm status has changes not yet on disk
+    bool definitionsPending_ = false;  // a definitions fetch waits for a running worker
+    bool busyLogged_ = false;
 };
 
 }  // namespace zampo
