@@ -306,7 +306,12 @@ CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, Tex
     const std::string pcu = removeFirstBlank(e.attribute("pcu").value());
     const std::string location = removeFirstBlank(e.attribute("location").value());
     const std::string nr = removeFirstBlank(e.attribute("nr").value());
-    const Link link = findLink(docs.linkDefs, docs.zamDefs, pcu, location, nr);
+    // The names as stored first: the definitions merge stores them that way, so a
+    // location with a blank in its name can be linked at all. Links made for the
+    // names without their first blank still count.
+    Link link = findLink(docs.linkDefs, docs.zamDefs, e.attribute("pcu").value(), e.attribute("location").value(),
+                         e.attribute("nr").value());
+    if (!link.found) link = findLink(docs.linkDefs, docs.zamDefs, pcu, location, nr);
     if (!link.found) {
         out.log.push_back(langText(106, "No definition found for alarm: ") + e.attribute("location").value() + ", " +
                           e.attribute("nr").value());

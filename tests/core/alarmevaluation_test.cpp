@@ -25,6 +25,7 @@ const char* kLinkDefs = R"(<ZamPOLinkDefs><PO_Locations>
     <PO_loc pcu="PCU1" text="Kas5" zam_alarm="0012 - 04" zam_group="0100 - 07">
         <Except nr="9" zam_alarm="0020 - 01"/><Except nr="8" zam_alarm=""/></PO_loc>
     <PO_loc pcu="-\-" text="AB C" zam_alarm="0012 - 03"/>
+    <PO_loc pcu="PCU1" text="Kas 6" zam_alarm="0020 - 01"/>
     <PO_loc pcu="PCU1" text="Bad" zam_alarm="0020 - 01" zam_group="00x1 - 07"/>
     </PO_Locations><PO_Exceptions>
     <Except nr="7" zam_alarm="0020 - 01" zam_group="0100 - 07"/><Except nr="6" zam_alarm="" zam_group="0100 - 07"/>
@@ -116,18 +117,20 @@ TEST_F(EvaluationTest, FindLinkPrecedence) {
 TEST_F(EvaluationTest, MessageTextsPrefixCutPunctuationAndFirstBlank) {
     const std::string x100(100, 'x');
     load(alarm("Kas5", "1", R"(text=")" + x100 + R"(")") + alarm("Kas4", "1", R"(text="Temp. > 25 - hoog")") +
-         R"(<Alarm location="A B C" nr="1" text="t" start="20240301T115900" State="A" Sent=""/>)");
+         R"(<Alarm location="A B C" nr="1" text="t" start="20240301T115900" State="A" Sent=""/>)" +
+         alarm("Kas 6", "1", R"(text="t")"));
     options.filterPunctuation = true;
     auto msgs = pass(kT0);
-    ASSERT_EQ(msgs.size(), 3u);
+    ASSERT_EQ(msgs.size(), 4u);
     EXPECT_EQ(msgs[0], "[ZAM RCVALARM 02,0012,04,T,,PreAlarm: PCU1 Kas5 " + std::string(80 - 20, 'x') + "]");
     EXPECT_EQ(msgs[1], "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp  25  hoog]");
-    EXPECT_EQ(msgs[2], "[ZAM RCVALARM 02,0012,03,T,, AB C t]");  // looked up as AB C
+    EXPECT_EQ(msgs[2], "[ZAM RCVALARM 02,0012,03,T,, AB C t]");  // no "A B C": looked up as AB C
+    EXPECT_EQ(msgs[3], "[ZAM RCVALARM 02,0020,01,T,,PCU1 Kas6 t]");  // linked as stored, "Kas 6"
     EXPECT_EQ(attr(0, "Group"), "0100 - 07");
     EXPECT_EQ(attr(0, "repeat_at"), "");                 // only the group repeats
     EXPECT_EQ(attr(1, "repeat_at"), "20240301T121500");  // 15 minutes
     EXPECT_EQ(attr(2, "repeat_at"), "");                 // as A B C the answer finds no link
-    EXPECT_EQ(attr(3, "Text"), "PCU1 Kas5 " + x100);     // the group keeps the whole text
+    EXPECT_EQ(attr(4, "Text"), "PCU1 Kas5 " + x100);     // the group keeps the whole text
 
     options.sendPcuNames = false;
     EXPECT_EQ(pass(kT0 + 61s), (std::vector<std::string>{"[ZAM RCVALARM 02,0100,07,T,,PCU1 Kas5 " + x100 + "]"}));
