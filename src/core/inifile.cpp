@@ -4,25 +4,35 @@
 #define SI_NO_CONVERSION
 #define SI_IMPLEMENTATION  // Debian ships the template bodies behind this switch
 #include <SimpleIni.h>
-#include <unistd.h>
 #include <charconv>
+#include <filesystem>
 
 #include "core/atomicfile.h"
 
 namespace zampo {
 
 namespace {
-bool load(CSimpleIniA& ini, const std::string& file) {
+enum class IniSource { Missing, Loaded, Unreadable };
+
+// Reads the file ourselves: SimpleIni's own loader trusts the size of whatever it
+// opens, and a directory in the file's place makes it ask for an absurd allocation.
+IniSource load(CSimpleIniA& ini, const std::string& file) {
     ini.SetUnicode(true);
     ini.SetMultiKey(false);
-    return ini.LoadFile(file.c_str()) >= 0;
+    std::error_code ec;
+    const auto status = std::filesystem::status(file, ec);
+    if (status.type() == std::filesystem::file_type::not_found) return IniSource::Missing;
+    std::string data;
+    if (ec || status.type() != std::filesystem::file_type::regular || !readWholeFile(file, data))
+        return IniSource::Unreadable;
+    return ini.LoadData(data) >= 0 ? IniSource::Loaded : IniSource::Unreadable;
 }
 }  // namespace
 
 std::string iniReadString(const std::string& file, const std::string& section, const std::string& key,
                           const std::string& def) {
     CSimpleIniA ini;
-    if (!load(ini, file)) return def;
+    if (load(ini, file) != IniSource::Loaded) return def;
     const char* v = ini.GetValue(section.c_str(), key.c_str(), nullptr);
     if (!v || !*v) return def;
     return v;
@@ -48,11 +58,8 @@ bool iniWriteString(const std::string& file, const std::string& section, const s
                     const std::string& value) {
     try {
         CSimpleIniA ini;
-        ini.SetUnicode(true);
-        const SI_Error rc = ini.LoadFile(file.c_str());
-        if (rc < 0 && rc != SI_FILE) return false;
         // A file that exists but cannot be read must not be replaced by one key.
-        if (rc == SI_FILE && ::access(file.c_str(), F_OK) == 0) return false;
+        if (load(ini, file) == IniSource::Unreadable) return false;
         ini.SetSpaces(false);  // key=value, as other tools write it
         ini.SetValue(section.c_str(), key.c_str(), value.c_str());
         std::string out;
