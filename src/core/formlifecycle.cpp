@@ -23,6 +23,7 @@ FormLifecycle::FormLifecycle(TMainForm& form, DataPaths& paths, const Clock& clo
     : QObject(&form), form_(form), paths_(paths), clock_(clock), app_(app), runtime_(paths, clock, form, this) {
     closeTimer_.setInterval(100);
     connect(&closeTimer_, &QTimer::timeout, this, &FormLifecycle::closeTimerTimer);
+    form_.attachDocuments(runtime_.zamDefs, runtime_.linkDefs);
     connect(&form_, &TMainForm::closeRequested, this, &FormLifecycle::formClose);
     connect(&form_, &TMainForm::refreshRequested, this, [this] { runtime_.state.refreshRequest = true; });
     connect(&form_, &TMainForm::sendTestRequested, this,
@@ -98,11 +99,16 @@ void FormLifecycle::loadAtStartup() {
         iniWriteInteger(settingsFile, "PO", "Trace", 0);
     }
 
+    // Nothing is selected yet: both assign buttons off, no details.
+    form_.tvZamLocClick();
     Settings s = loadSettings(settingsFile);
     form_.showSettings(s);
-    runtime_.applySettings(form_.editedSettings());
+    // The runtime takes the stored values; only the watchdog ID comes from its field.
+    s.watchdogId = form_.editedSettings().watchdogId;
+    runtime_.applySettings(s);
     runtime_.openDocuments();
-    form_.refillLinkGrid();
+    form_.fillZamTree();
+    form_.fillLinkGrid();
 }
 
 void FormLifecycle::formClose() {

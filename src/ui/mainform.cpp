@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -31,9 +32,18 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <charconv>
+
+#include "linkconfig/linkdefs.h"
 #include "texts/langtext.h"
 #include "ui/imagelists.h"
+#include "ui/linkfilter.h"
+#include "ui/linkgridrows.h"
+#include "ui/linkgridview.h"
 #include "ui/statusimagepanel.h"
+#include "ui/zamcaptions.h"
+#include "ui/zamtree.h"
 
 namespace zampo {
 namespace {
@@ -45,6 +55,7 @@ constexpr int kToolBarHeight = 30;
 constexpr int kZamRegionWidth = 223;
 constexpr int kSplitterWidth = 7;
 constexpr int kDetailsHeight = 119;
+constexpr int kDetailsKeyWidth = 95;
 constexpr int kFilterBoxHeight = 103;
 constexpr int kReceiverColumnWidth = 137;
 constexpr int kReceiverSettingsHeight = 312;
@@ -201,7 +212,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     }
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // The child widgets outlive this part of the window; none may call back into it.
+    for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
+}
 
 QWidget* TMainForm::buildLinkPage() {
     auto* page = new QWidget;
@@ -233,10 +247,14 @@ QWidget* TMainForm::buildLinkPoRegion() {
     tbAddExcept_ = addToolButton(bar, "tbAddExcept", officeToolImage(2), &TMainForm::tbAddExceptClicked);
     tbDeleteExcept_ = addToolButton(bar, "tbDeleteExcept", officeToolImage(3), &TMainForm::tbDeleteExceptClicked);
 
-    sgMain_ = named(new QTableView, "sgMain");
-    sgMain_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    sgMain_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    sgMain_->setShowGrid(false);
+    sgMain_ = named(new LinkGridView, "sgMain");
+    connect(sgMain_, &LinkGridView::rowDoubleClicked, this, &TMainForm::sgMainDblClick);
+    connect(sgMain_, &LinkGridView::dataColumnsResized, this, &TMainForm::placeFilterBox);
+    gfMain_.setGrid(&sgMain_->filterGrid());
+    gfMain_.showMessage = [this](const std::string& message) {
+        // Not from inside the filter: the box's own event loop could refill the grid mid-way.
+        QTimer::singleShot(0, this, [this, text = QString::fromStdString(message)] { showMessage(text); });
+    };
     column->addWidget(sgMain_, 1);
     column->addWidget(buildFilterBox());
     return region;
@@ -253,6 +271,12 @@ QWidget* TMainForm::buildFilterBox() {
     }
     cbFilterExcept_ = named(new QCheckBox(groupBox1_), "cbFilterExcept");
     cbFilterEmpty_ = named(new QCheckBox(groupBox1_), "cbFilterEmpty");
+    for (int i = 0; i < kFilterColumns; ++i) {
+        connect(edFilter_[std::size_t(i)], &QLineEdit::textChanged, this, [this, i] { edFilterChange(i + 1); });
+        connect(cbFilter_[std::size_t(i)], &QCheckBox::toggled, this, &TMainForm::cbFilterClick);
+    }
+    connect(cbFilterExcept_, &QCheckBox::toggled, this, &TMainForm::cbFilterClick);
+    connect(cbFilterEmpty_, &QCheckBox::toggled, this, &TMainForm::cbFilterClick);
     std::array<int, kFilterColumns> widths{};
     widths.fill(kFilterDefaultWidth);
     setFilterColumns({}, widths);
@@ -272,6 +296,12 @@ void TMainForm::setFilterColumns(const std::array<QString, kFilterColumns>& capt
         left += widths[i];
     }
     placeFilterOptions();
+}
+
+void TMainForm::placeFilterBox() {
+    std::array<QString, kFilterColumns> captions;
+    for (std::size_t i = 0; i < captions.size(); ++i) captions[i] = QString::fromStdString(sgMain_->headers()[i]);
+    setFilterColumns(captions, sgMain_->dataColumnWidths());
 }
 
 // The two options share a line below the column filters, each as wide as its text.
@@ -311,6 +341,14 @@ QWidget* TMainForm::buildLinkZamRegion() {
     tvZamLoc_->setColumnCount(1);
     tvZamLoc_->setIndentation(19);
     tvZamLoc_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tvZamLoc_->setSelectionMode(QAbstractItemView::SingleSelection);
+    tvZamLoc_->setSortingEnabled(false);
+    // The selected node stays marked while the operator works in the grid.
+    QPalette treeColours = tvZamLoc_->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        treeColours.setColor(QPalette::Inactive, role, treeColours.color(QPalette::Active, role));
+    tvZamLoc_->setPalette(treeColours);
+    connect(tvZamLoc_, &QTreeWidget::itemSelectionChanged, this, &TMainForm::tvZamLocClick);
     column->addWidget(tvZamLoc_, 1);
 
     vleTree_ = named(new QTableWidget(0, 2), "vleTree");
@@ -320,7 +358,7 @@ QWidget* TMainForm::buildLinkZamRegion() {
     vleTree_->verticalHeader()->setDefaultSectionSize(vleTree_->fontMetrics().height() + 6);
     vleTree_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
     vleTree_->horizontalHeader()->setStretchLastSection(true);
-    vleTree_->setColumnWidth(0, 95);
+    vleTree_->setColumnWidth(0, kDetailsKeyWidth);
     vleTree_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     vleTree_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     vleTree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -356,9 +394,11 @@ QWidget* TMainForm::buildReceiverPage() {
     edtAddress_ = named(new QLineEdit(QStringLiteral("127.0.0.1")), "edtAddress");
     label12_ = wrappedLabel("Label12");
     maskEdit1_ = named(new QLineEdit(QStringLiteral("8132")), "MaskEdit1");
-    maskEdit1_->setMaxLength(4);
+    // Five digits: a four-digit field would cut a port above 9999 and store the
+    // wrong one at the next close.
+    maskEdit1_->setMaxLength(5);
     maskEdit1_->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")), maskEdit1_));
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), maskEdit1_));
     maskEdit1_->setFixedWidth(50);
     lblID_ = wrappedLabel("lblID");
     spinEdit1_ = named(new QSpinBox, "SpinEdit1");
@@ -628,8 +668,8 @@ Settings TMainForm::editedSettings() const {
     s.zamHost = edtAddress_->text().toStdString();
     bool ok = false;
     const int port = maskEdit1_->text().toInt(&ok);
-    // An emptied port field keeps the port the gateway runs with.
-    if (ok) s.zamPort = port;
+    // An emptied port field, or one that is no TCP port, keeps the port the gateway runs with.
+    if (ok && port >= 1 && port <= 65535) s.zamPort = port;
     s.poHost = edtPOServer_->text().toStdString();
     s.sendPcu = cbPCU_->isChecked();
     s.filterPunct = cbPunct_->isChecked();
@@ -711,7 +751,146 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     emit closeRequested();
 }
 
+void TMainForm::showMessage(const QString& text) {
+    QMessageBox::information(this, QString(), text);
+}
+
+void TMainForm::attachDocuments(DocumentSlot& zamDefs, DocumentSlot& linkDefs) {
+    zamDefs_ = &zamDefs;
+    linkDefs_ = &linkDefs;
+}
+
+void TMainForm::fillZamTree() {
+    zampo::fillZamTree(tvZamLoc_, zamDefs_ ? zamDefs_->get() : nullptr);
+}
+
+void TMainForm::sortZamTree() {
+    zampo::sortZamTree(tvZamLoc_);
+}
+
+QTreeWidgetItem* TMainForm::selectedZamNode() const {
+    const QList<QTreeWidgetItem*> selected = tvZamLoc_->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+void TMainForm::tvZamLocClick() {
+    QTreeWidgetItem* node = selectedZamNode();
+    const ZamNodeLevel level = node ? zamNodeLevel(node) : ZamNodeLevel::Root;
+    const bool alarm = node && level == ZamNodeLevel::Alarm;
+    tbConnect_->setEnabled(alarm);
+    tbGroup_->setEnabled(alarm);
+
+    const DetailLines lines =
+        node ? zamNodeDetails(level, zamNodeCaption(node), node->parent() ? zamNodeCaption(node->parent()) : "",
+                              zamDefs_ ? zamDefs_->get() : nullptr)
+             : DetailLines{};
+    vleTree_->setRowCount(int(lines.size()));
+    for (int r = 0; r < int(lines.size()); ++r) {
+        auto* key = new QTableWidgetItem(QString::fromStdString(lines[std::size_t(r)].first));
+        key->setFlags(Qt::ItemIsEnabled);
+        vleTree_->setItem(r, 0, key);
+        vleTree_->setItem(r, 1, new QTableWidgetItem(QString::fromStdString(lines[std::size_t(r)].second)));
+    }
+    // The keys keep their column; a longer translation widens it, leaving the values room.
+    vleTree_->resizeColumnToContents(0);
+    vleTree_->setColumnWidth(0, std::clamp(vleTree_->columnWidth(0), kDetailsKeyWidth,
+                                           std::max(kDetailsKeyWidth, vleTree_->viewport()->width() - 80)));
+    if (!lines.empty()) vleTree_->setCurrentCell(0, 1);
+}
+
+void TMainForm::fillLinkGrid() {
+    const LinkGridTexts texts = linkGridTexts();
+    XmlDocument* doc = linkDefs_ ? linkDefs_->get() : nullptr;
+    std::vector<LinkGridRow> rows = buildLinkGridRows(doc, texts.generalException);
+    const QFontMetrics metrics = sgMain_->fontMetrics();
+    const auto widths = linkGridColumnWidths(texts.headers, rows, [&metrics](std::string_view t) {
+        return metrics.horizontalAdvance(QString::fromUtf8(t.data(), qsizetype(t.size())));
+    });
+    sgMain_->fill(texts.headers, std::move(rows), widths);
+    placeFilterBox();
+}
+
+void TMainForm::filterLinkGrid() {
+    // No repaint per row while the rows change.
+    const bool updates = sgMain_->updatesEnabled();
+    sgMain_->setUpdatesEnabled(false);
+    gfMain_.showAllRows();
+
+    LinkFilterBox box;
+    box.headers = sgMain_->headers();
+    for (std::size_t i = 0; i < cbFilter_.size(); ++i) {
+        box.checked[i] = cbFilter_[i]->isChecked();
+        box.texts[i] = edFilter_[i]->text().toStdString();
+    }
+    box.hideExceptions = cbFilterExcept_->isChecked();
+    box.showUnassigned = cbFilterEmpty_->isChecked();
+    const LinkFilter filter = buildLinkFilter(box);
+
+    for (std::size_t i = 0; i < edFilter_.size(); ++i) {
+        if (!filter.correctedTexts[i]) continue;
+        QLineEdit* edit = edFilter_[i];
+        const QString text = QString::fromStdString(*filter.correctedTexts[i]);
+        const int caret = edit->cursorPosition();
+        {
+            const QSignalBlocker quiet(edit);
+            edit->setText(text);
+        }
+        // Typing a second "." leaves the caret where the operator typed it.
+        if (caret <= text.size() + 1) edit->setCursorPosition(std::max(0, caret - 1));
+    }
+    if (!filter.expression.empty()) gfMain_.setFilter(filter.expression);
+    sgMain_->setUpdatesEnabled(updates);
+}
+
+void TMainForm::refillLinkGridKeepingFilter() {
+    fillLinkGrid();
+    filterLinkGrid();
+}
+
+void TMainForm::edFilterChange(int column) {
+    QCheckBox* box = cbFilter_.at(std::size_t(column - 1));
+    if (!box->isChecked()) {
+        // Checking it would filter once more with the same result.
+        const QSignalBlocker quiet(box);
+        box->setChecked(true);
+    }
+    filterLinkGrid();
+}
+
+void TMainForm::cbFilterClick() {
+    filterLinkGrid();
+}
+
+void TMainForm::sgMainDblClick(int row) {
+    if (row < 1 || row > sgMain_->dataRowCount()) return;
+    const std::string reference = sgMain_->linkRow(row).cell(4);
+    if (!isDefinedLinkValue(reference)) return;
+    auto number = [](std::string_view digits, int& value) {
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        return ec == std::errc{} && end == digits.data() + digits.size();
+    };
+    int locationCode = 0;
+    if (!number(std::string_view(reference).substr(0, 4), locationCode)) return;
+    QTreeWidgetItem* location = findZamLocation(tvZamLoc_, locationCode);
+    if (!location) return;
+    location->setExpanded(true);
+    // The alarm the reference names; the location itself when it has no such alarm.
+    QTreeWidgetItem* target = location;
+    int alarmCode = 0;
+    if (number(std::string_view(reference).substr(reference.size() - 2), alarmCode)) {
+        for (int i = 0; i < location->childCount(); ++i) {
+            if (captionCode(zamNodeCaption(location->child(i))) == alarmCode) {
+                target = location->child(i);
+                break;
+            }
+        }
+    }
+    tvZamLoc_->setCurrentItem(target);
+    tvZamLoc_->scrollToItem(target);
+}
+
 void TMainForm::refillLinkGrid() {
+    refillLinkGridKeepingFilter();
     emit linkGridRefillRequested();
 }
 

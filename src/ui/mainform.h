@@ -8,6 +8,8 @@
 
 #include "core/settings.h"
 #include "core/windowport.h"
+#include "linkconfig/xmlstore.h"
+#include "ui/gridfilter.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -21,14 +23,15 @@ class QSpinBox;
 class QSplitter;
 class QSystemTrayIcon;
 class QTabWidget;
-class QTableView;
 class QTableWidget;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace zampo {
 
+class LinkGridView;
 class StatusImagePanel;
 
 class TMainForm : public QMainWindow, public WindowPort {
@@ -54,6 +57,34 @@ public:
     void setFilterColumns(const std::array<QString, kFilterColumns>& captions,
                           const std::array<int, kFilterColumns>& widths);
 
+    // The ZAM definitions shown in the tree and the link definitions shown in the
+    // grid; the slots belong to the runtime and outlive the window's use of them.
+    void attachDocuments(DocumentSlot& zamDefs, DocumentSlot& linkDefs);
+
+    // FillZamTree: the tree anew from the ZAM definitions.
+    void fillZamTree();
+    // tvZamLocCompare order on all levels (after an item was added or renamed).
+    void sortZamTree();
+    // The assign buttons and the details list for the selected node. Runs
+    // whenever the tree's selection changes.
+    void tvZamLocClick();
+    QTreeWidgetItem* selectedZamNode() const;
+
+    // FillLinkGrid: rows, widths and filter box anew from the link definitions;
+    // every row shows.
+    void fillLinkGrid();
+    // FilterLinkGrid: shows all rows, then hides those the filter box rules out.
+    void filterLinkGrid();
+    // After a change of the link definitions: rebuilt, with the filter box applied.
+    void refillLinkGridKeepingFilter();
+    // Shows the double-clicked row's ZAM alarm in the tree.
+    void sgMainDblClick(int row);
+    // edFilter1Change to edFilter5Change (column 1 to 5).
+    void edFilterChange(int column);
+    // cbFilter1Click to cbFilter3Click and cbFilterExceptClick: filter anew.
+    void cbFilterClick();
+    TGridFilter& gfMain() { return gfMain_; }
+
     // WindowPort
     void setStatusText(const std::string& text) override;
     void showFaultStatus(int shownStatus) override;
@@ -66,7 +97,7 @@ public:
     QTabWidget* pages() const { return pctlDde_; }
     QListWidget* receiverList() const { return lbxDebug_; }
     QListWidget* officeList() const { return lbxComDebug_; }
-    QTableView* linkGrid() const { return sgMain_; }
+    LinkGridView* linkGrid() const { return sgMain_; }
     QTreeWidget* zamTree() const { return tvZamLoc_; }
     QTableWidget* detailsList() const { return vleTree_; }
     QToolButton* assignButton() const { return tbConnect_; }
@@ -100,6 +131,7 @@ signals:
     void tbExportClicked();
     // The operator asked to close; the window stays open until the program ends.
     void closeRequested();
+    // The grid has been rebuilt because the link definitions changed on disk.
     void linkGridRefillRequested();
 
 protected:
@@ -108,6 +140,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Whether hiding the window leaves a tray icon to bring it back by.
     virtual bool trayAvailable() const;
+    // A plain message box with an OK button.
+    virtual void showMessage(const QString& text);
 
 private:
     QWidget* buildLinkPage();
@@ -120,6 +154,8 @@ private:
     void buildTray();
     QToolButton* addToolButton(QToolBar* bar, const char* name, const QIcon& icon, void (TMainForm::*signal)());
     void placeFilterOptions();
+    // The filter boxes under the grid's columns as they now stand.
+    void placeFilterBox();
     void toggleOnLabelClick(QLabel* label, QCheckBox* box);
 
     Settings shown_;
@@ -144,7 +180,7 @@ private:
     QToolButton* tbEdit_ = nullptr;
     QToolButton* tbImport_ = nullptr;
     QToolButton* tbExport_ = nullptr;
-    QTableView* sgMain_ = nullptr;
+    LinkGridView* sgMain_ = nullptr;
     QGroupBox* groupBox1_ = nullptr;
     std::array<QCheckBox*, kFilterColumns> cbFilter_{};
     std::array<QLineEdit*, kFilterColumns> edFilter_{};
@@ -152,6 +188,9 @@ private:
     QCheckBox* cbFilterEmpty_ = nullptr;
     QTreeWidget* tvZamLoc_ = nullptr;
     QTableWidget* vleTree_ = nullptr;
+    TGridFilter gfMain_;
+    DocumentSlot* zamDefs_ = nullptr;
+    DocumentSlot* linkDefs_ = nullptr;
 
     // receiver page
     QLabel* label10_ = nullptr;

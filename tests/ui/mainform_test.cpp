@@ -201,13 +201,15 @@ TEST_F(MainFormTest, SettingsComeBackAsTheOperatorLeftThem) {
     EXPECT_EQ(out.language, "NLD");
     EXPECT_TRUE(out.trace);
 
-    // The port field takes digits only, four at most; emptied, it keeps the port.
+    // The port field takes digits only, five at most; emptied or out of range, it keeps the port.
     auto* port = child<QLineEdit>(form, "MaskEdit1");
     port->clear();
-    QTest::keyClicks(port, "12a345");
-    EXPECT_EQ(port->text(), "1234");
-    EXPECT_EQ(form.editedSettings().zamPort, 1234);
+    QTest::keyClicks(port, "18a1325");
+    EXPECT_EQ(port->text(), "18132");
+    EXPECT_EQ(form.editedSettings().zamPort, 18132);
     port->clear();
+    EXPECT_EQ(form.editedSettings().zamPort, 9001);
+    QTest::keyClicks(port, "99999");
     EXPECT_EQ(form.editedSettings().zamPort, 9001);
 
     in.watchdogId = 12;

@@ -1,18 +1,23 @@
 // Saves a picture of each page of the main window, as an operator sees it a few
 // minutes after start, for the documentation.
 //   zampo-screens ENG|NLD <directory> <prefix>
-// writes <directory>/<prefix>-link.png, -receiver.png and -office.png.
+// writes <directory>/<prefix>-link.png, -receiver.png and -office.png, and of the
+// link configuration also -link-filter.png (a filter at work) and -tree.png (the
+// ZAM side on its own, an alarm selected).
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QTabWidget>
-#include <QTableView>
 #include <QThread>
+#include <QTreeWidget>
 #include <cstdio>
 #include <string>
 
 #include "core/settings.h"
 #include "texts/langtext.h"
+#include "ui/linkgridview.h"
 #include "ui/mainform.h"
 
 using namespace zampo;
@@ -37,18 +42,71 @@ void fillLists(TMainForm& form) {
     form.addListLine(2, "09:15:11 " + langText(90, "Alarm status changed") + ": PCU2 Ketelhuis Storing brander");
 }
 
-// The filter boxes as they stand under an empty grid, whose columns are as wide
-// as their headers.
-void placeFilters(TMainForm& form) {
-    const std::array<std::pair<int, const char*>, TMainForm::kFilterColumns> headers{
-        {{13, "PCU"}, {14, "Location"}, {15, "Alarmtype"}, {16, "Zam Alarm"}, {94, "Groep"}}};
-    std::array<QString, TMainForm::kFilterColumns> captions;
-    std::array<int, TMainForm::kFilterColumns> widths{};
-    for (std::size_t i = 0; i < headers.size(); ++i) {
-        captions[i] = QString::fromStdString(langText(headers[i].first, headers[i].second));
-        widths[i] = form.linkGrid()->fontMetrics().horizontalAdvance(captions[i]) + 22;
+// A small greenhouse site: some locations linked, some not yet, a few exceptions
+// of their own and two general ones.
+const char* const kLinkDefs = R"(<ZamPOLinkDefs><PO_Locations>
+  <PO_loc pcu="PCU1" text="Kas 1" zam_alarm="0012 - 01" zam_group="0100 - 07"/>
+  <PO_loc pcu="PCU1" text="Kas 2" zam_alarm="0012 - 02" zam_group="0100 - 07">
+    <Except nr="3" text="Temp hoog" zam_alarm="0012 - 05"/>
+  </PO_loc>
+  <PO_loc pcu="PCU1" text="Kas 3" zam_alarm="0"/>
+  <PO_loc pcu="PCU1" text="Kas 4" zam_alarm="0012 - 05">
+    <Except nr="3" text="Temp hoog" zam_alarm="0012 - 06" zam_group="0100 - 07"/>
+    <Except nr="14" text="Scherm storing" zam_alarm="0"/>
+  </PO_loc>
+  <PO_loc pcu="PCU2" text="Ketelhuis" zam_alarm="0020 - 01" zam_group="0100 - 07">
+    <Except nr="12" text="Pomp storing" zam_alarm="0020 - 02" zam_group="0100 - 07"/>
+  </PO_loc>
+  <PO_loc pcu="PCU2" text="Ketelhuis buffer" zam_alarm=""/>
+  <PO_loc pcu="PCU2" text="Verwerkingsruimte" zam_alarm="0030 - 01"/>
+  <PO_loc pcu="-\-" text="Weerstation" zam_alarm="0040 - 01"/>
+  <PO_loc pcu="PCU3" text="Opslag noord" zam_alarm="0"/>
+</PO_Locations><PO_Exceptions>
+  <Except nr="99" text="Brandmelding" zam_alarm="0001 - 01"/>
+  <Except nr="98" text="Inbraak" zam_alarm=""/>
+</PO_Exceptions></ZamPOLinkDefs>)";
+
+const char* const kZamDefs = R"(<ZamAlarmDefinitions>
+  <Location Code="12" Name="Kassen">
+    <Alarm Code="1" Name="Kas 1" GroupDelay="0" Repeat="0"/>
+    <Alarm Code="2" Name="Kas 2" GroupDelay="0" Repeat="0"/>
+    <Alarm Code="5" Name="Temperatuur" GroupDelay="0" Repeat="10"/>
+    <Alarm Code="6" Name="Temperatuur kas 4" GroupDelay="0" Repeat="10"/>
+  </Location>
+  <Location Code="20" Name="Ketelhuis">
+    <Alarm Code="10" Name="Rookmelder"/>
+    <Alarm Code="1" Name="Brander" GroupDelay="0" Repeat="0"/>
+    <Alarm Code="2" Name="Pomp" GroupDelay="90" Repeat="30"/>
+  </Location>
+  <Location Code="30" Name="Verwerking"><Alarm Code="1" Name="Koelcel"/></Location>
+  <Location Code="40" Name="Buiten"><Alarm Code="1" Name="Weerstation"/></Location>
+  <Location Code="1" Name="Brandmeldcentrale"><Alarm Code="1" Name="Brand"/></Location>
+  <Location Code="100" Name="Groepen"><Alarm Code="7" Name="Kassen algemeen" GroupDelay="15"/></Location>
+  <Location Code="9999" Name="Priva Office koppeling">
+    <Alarm Code="5" Name="Priva Office Interface System Error"/>
+    <Alarm Code="8" Name="Priva Office Interface Connection Lost"/>
+    <Alarm Code="9" Name="Priva Office Interface Config Error"/>
+  </Location>
+</ZamAlarmDefinitions>)";
+
+DocumentSlot document(const char* text) {
+    auto slot = std::make_unique<XmlDocument>();
+    if (!slot->loadText(text)) std::fprintf(stderr, "bad built-in document\n");
+    return slot;
+}
+
+// The boiler room's pump selected in the tree, the boiler room and its exception in the grid.
+void selectSomething(TMainForm& form) {
+    QTreeWidget* tree = form.zamTree();
+    const QList<QTreeWidgetItem*> found =
+        tree->findItems(QStringLiteral("Pomp (2)"), Qt::MatchExactly | Qt::MatchRecursive);
+    if (!found.isEmpty()) {
+        found.first()->parent()->setExpanded(true);
+        tree->setCurrentItem(found.first());
     }
-    form.setFilterColumns(captions, widths);
+    QAbstractItemModel* rows = form.linkGrid()->model();
+    form.linkGrid()->selectionModel()->select(QItemSelection(rows->index(7, 0), rows->index(8, 4)),
+                                              QItemSelectionModel::ClearAndSelect);
 }
 
 void settle() {
@@ -74,10 +132,15 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    DocumentSlot zamDefs = document(kZamDefs);
+    DocumentSlot linkDefs = document(kLinkDefs);
     TMainForm form;
     form.setCaption(QStringLiteral("ZAM-Pro - Priva Office (%1) ").arg(QLatin1String(ZAMPO_VERSION_TEXT)));
     form.applyTexts();
-    placeFilters(form);
+    form.attachDocuments(zamDefs, linkDefs);
+    form.tvZamLocClick();
+    form.fillZamTree();
+    form.fillLinkGrid();
     Settings settings;
     settings.language = args[1].toStdString();
     form.showSettings(settings);
@@ -87,16 +150,29 @@ int main(int argc, char** argv) {
     form.showNormal();
     settle();
 
+    auto save = [&](QWidget* what, const char* name) {
+        settle();
+        const QString file = dir.filePath(QStringLiteral("%1-%2.png").arg(args[3], QLatin1String(name)));
+        if (!what->grab().save(file)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            return false;
+        }
+        std::printf("%s\n", qPrintable(file));
+        return true;
+    };
+    selectSomething(form);
     const char* pages[] = {"link", "receiver", "office"};
     for (int i = 0; i < 3; ++i) {
         form.pages()->setCurrentIndex(i);
-        settle();
-        const QString file = dir.filePath(QStringLiteral("%1-%2.png").arg(args[3], QLatin1String(pages[i])));
-        if (!form.grab().save(file)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-            return 1;
-        }
-        std::printf("%s\n", qPrintable(file));
+        if (!save(&form, pages[i])) return 1;
     }
+    form.pages()->setCurrentIndex(0);
+    if (!save(form.findChild<QWidget*>(QStringLiteral("Panel10")), "tree")) return 1;
+
+    // Kassen or the boiler room, locations only.
+    form.filterEdit(2)->setText(QStringLiteral("kas.ketel"));
+    form.hideExceptionsCheck()->setChecked(true);
+    selectSomething(form);
+    if (!save(&form, "link-filter")) return 1;
     return 0;
 }
