@@ -1,0 +1,145 @@
+// Priva Office alarms through the whole gateway to the receiver: what goes over
+// the wire for raised, reset, unlinked, refused, unanswered and grouped alarms.
+#include <algorithm>
+
+#include "core/mainloop.h"
+#include "gatewayfixture.h"
+#include "linkconfig/xmlstore.h"
+#include "receiver/loopback.h"
+
+using namespace zampo;
+using namespace zampo::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kConfigError = "[ZAM RCVALARM 02,9999,9,A]";
+const std::string kWatchdog = "[ZAM WD 09 1]";
+
+TEST_F(GatewayTest, LinkedAlarmsAreRaisedAndResetAsTheCheckBoxesSay) {
+    writeSiteDefinitions();
+    // The second text is longer than a message may carry, with a letter outside ASCII.
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp. &gt; 25 - hoog", 5s) +
+                    activeAlarm("PCU1", "Kas4", "2",
+                                "Te hoge temperatuur in koelcel België: controleer de koeling, de deuren en de "
+                                "ventilatoren",
+                                5s) +
+                    activeAlarm("PCU1", "Kas5", "9", "Sensor_defect", 5s) +         // location exception
+                    activeAlarm("PCU2", "Kas_6.b", "77", "Storing, brander", 5s) +  // general exception
+                    activeAlarm("PCU3", "Nergens", "5", "Onbekend", 5s));           // no link
+    ASSERT_NO_FATAL_FAILURE(start("127.0.7.1"));
+
+    window.sendPcu = true;
+    window.filterPunct = false;
+    advance(10s);
+    EXPECT_EQ(newWireLines(),
+              (Lines{"[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp. > 25 - hoog]",
+                     "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Te hoge temperatuur in koelcel België: controleer de "
+                     "koeling, de deure]",
+                     "[ZAM RCVALARM 02,0020,01,T,,PCU1 Kas5 Sensor_defect]",
+                     "[ZAM RCVALARM 02,0030,02,T,,PCU2 Kas_6.b Storing, brander]", kConfigError}));
+    EXPECT_TRUE(poListHas("No definition found for alarm: Nergens, 5"));
+    // The exception without a group of its own takes Kas5's group away.
+    EXPECT_EQ(readDataFile("AlarmStatus.xml").find("Group"), std::string::npos) << readDataFile("AlarmStatus.xml");
+
+    window.sendPcu = false;
+    window.filterPunct = true;
+    setActiveAlarms("");
+    advance(10s);
+    EXPECT_EQ(newWireLines(),
+              (Lines{"[ZAM RCVALARM 02,0012,03,R,,Kas4 Temp  25  hoog]",
+                     "[ZAM RCVALARM 02,0012,03,R,,Kas4 Te hoge temperatuur in koelcel België: controleer de koeling "
+                     "de deuren en d]",
+                     "[ZAM RCVALARM 02,0020,01,R,,Kas5 Sensordefect]",
+                     "[ZAM RCVALARM 02,0030,02,R,,Kas6b Storing brander]", kConfigError}));
+
+    advance(10s);  // every change was reported once
+    EXPECT_EQ(newWireLines(), Lines{});
+}
+
+TEST_F(GatewayTest, RefusedAndUnansweredAlarmsAreMarkedAndNotSentAgain) {
+    writeSiteDefinitions();
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s) +
+                    activeAlarm("PCU1", "Kas4", "2", "Vocht hoog", 5s));
+    ASSERT_NO_FATAL_FAILURE(start("127.0.7.2", "nak,nak,nak,silent,ok"));
+
+    // Three refusals for the first alarm, none for the second: the loop waits for it.
+    clock.advance(10s);
+    ASSERT_TRUE(waitUntil([&] {
+        return zamsim.received().size() == 4 && gateway->tmmMain.state() == MainLoop::kCheckResponse;
+    })) << zamsim.output().toStdString();
+    EXPECT_EQ(newWireLines(), (Lines{"[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp hoog]", kConfigError, kConfigError,
+                                     "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Vocht hoog]"}));
+    moveClock(10s);  // no answer within 10 seconds
+
+    XmlDocument status;
+    ASSERT_TRUE(status.loadFile(poDir + "/AlarmStatus.xml"));
+    std::vector<std::string> marks;
+    for (pugi::xml_node a : status.root().children("Alarm"))
+        marks.push_back(std::string(a.attribute("Error").value()) + " " + a.attribute("ErrDt").value() + " " +
+                        a.attribute("Sent").value());
+    const std::string start = stamp(5s);
+    EXPECT_EQ(marks, (Lines{"2 " + start + " " + start, "3 " + start + " " + start}));
+
+    advance(40s);  // both count as reported; the watchdog is answered again
+    EXPECT_EQ(newWireLines(), Lines{kWatchdog});
+}
+
+TEST_F(GatewayTest, GroupOfTwoIsReportedOnceAfterItsDelayThenRepeatedAndReset) {
+    writeSiteDefinitions();
+    setActiveAlarms(activeAlarm("PCU1", "Kas5", "1", "Temp hoog", 5s) +
+                    activeAlarm("PCU1", "Kas5", "2", "Vocht hoog", 5s));
+    ASSERT_NO_FATAL_FAILURE(start("127.0.7.3"));
+    const Lines raised{"[ZAM RCVALARM 02,0012,04,T,,PreAlarm: PCU1 Kas5 Temp hoog]",
+                       "[ZAM RCVALARM 02,0012,04,T,,PreAlarm: PCU1 Kas5 Vocht hoog]"};
+    const std::string group = "[ZAM RCVALARM 02,0100,07,A,,]";
+
+    advance(10s);  // raised at 10 s: due once 30 s have passed
+    EXPECT_EQ(newWireLines(), raised);
+    for (int i = 0; i < 3; ++i) {
+        advance(10s);
+        EXPECT_EQ(newWireLines(), Lines{}) << "at " << 20 + 10 * i << " s";
+    }
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{group});
+    EXPECT_TRUE(poListHas("Group timeout passed"));
+
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{kWatchdog});
+    for (int i = 0; i < 5; ++i) {
+        advance(10s);
+        EXPECT_EQ(newWireLines(), Lines{}) << "at " << 70 + 10 * i << " s";
+    }
+    advance(10s);  // a minute after it was accepted
+    EXPECT_EQ(newWireLines(), (Lines{kWatchdog, group}));
+    EXPECT_TRUE(poListHas("Repeat group"));
+
+    setActiveAlarms("");
+    advance(10s);
+    EXPECT_EQ(newWireLines(),
+              (Lines{"[ZAM RCVALARM 02,0012,04,R,,PreAlarm: PCU1 Kas5 Temp hoog]",
+                     "[ZAM RCVALARM 02,0012,04,R,,PreAlarm: PCU1 Kas5 Vocht hoog]", "[ZAM RCVALARM 02,0100,07,R,,]"}));
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{});
+}
+
+TEST_F(GatewayTest, StatusFileWithAnotherRootSendsNothing) {
+    writeSiteDefinitions();
+    writeDataFile("AlarmStatus.xml", "<OtherStatus/>");
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
+    ASSERT_NO_FATAL_FAILURE(start("127.0.7.4"));
+
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{});
+    XmlDocument status;
+    ASSERT_TRUE(status.loadFile(poDir + "/AlarmStatus.xml"));
+    EXPECT_STREQ(status.root().name(), "OtherStatus");
+    EXPECT_STREQ(status.root().child("Alarm").attribute("Sent").value(), "");  // merged, never reported
+
+    advance(50s);
+    EXPECT_EQ(newWireLines(), Lines{kWatchdog});
+}
+
+}  // namespace

@@ -1,0 +1,33 @@
+#pragma once
+// The receiver simulator run as a child process on a free loopback port, as
+// operators run it; what it printed tells exactly which lines came over the wire.
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <string>
+#include <vector>
+
+namespace zampo::test {
+
+class ZamsimProcess {
+public:
+    ~ZamsimProcess();
+    static QString program();
+
+    // Starts it on 127.0.0.1 with a port of its own choosing and an answer mode
+    // ("ok", "silent", "nak,nak,ok", ...); false, with the output so far, when it
+    // did not come up.
+    bool start(const QString& mode);
+    quint16 port() const { return port_; }
+    // Everything it printed so far.
+    const QByteArray& output();
+    // Every line it received, in order, as it printed them.
+    std::vector<std::string> received();
+
+private:
+    QProcess process_;
+    QByteArray output_;
+    quint16 port_ = 0;
+};
+
+}  // namespace zampo::test
