@@ -24,6 +24,7 @@ FormLifecycle::FormLifecycle(TMainForm& form, DataPaths& paths, const Clock& clo
     closeTimer_.setInterval(100);
     connect(&closeTimer_, &QTimer::timeout, this, &FormLifecycle::closeTimerTimer);
     form_.attachDocuments(runtime_.zamDefs, runtime_.linkDefs);
+    form_.attachDataPaths(paths_);
     connect(&form_, &TMainForm::closeRequested, this, &FormLifecycle::formClose);
     connect(&form_, &TMainForm::refreshRequested, this, [this] { runtime_.state.refreshRequest = true; });
     connect(&form_, &TMainForm::sendTestRequested, this,

@@ -30,6 +30,12 @@ void XmlDocument::clear() {
     hasContent_ = false;
 }
 
+void XmlDocument::copyFrom(const XmlDocument& other) {
+    if (&other == this) return;
+    dom_.reset(other.dom_);
+    hasContent_ = other.hasContent_;
+}
+
 void XmlDocument::startAfresh(const std::string& rootName) {
     dom_.reset();
     pugi::xml_node decl = dom_.append_child(pugi::node_declaration);

@@ -21,6 +21,8 @@ public:
 
     // Empties the document; it no longer holds content.
     void clear();
+    // Becomes a deep copy of other, content flag included.
+    void copyFrom(const XmlDocument& other);
     // Replaces the content with a fresh ISO-8859-1 document holding one root.
     void startAfresh(const std::string& rootName);
     // Parses text; on failure the document is left without content and error says why.

@@ -94,6 +94,28 @@ void LinkGridView::selectAllRows() {
                              QItemSelectionModel::ClearAndSelect);
 }
 
+int LinkGridView::selectionTopRow() const {
+    const QItemSelection selection = selectionModel()->selection();
+    if (selection.isEmpty()) return 0;
+    int top = model_->rowCount();
+    for (const QItemSelectionRange& range : selection) top = std::min(top, range.top());
+    return top + 1;
+}
+
+void LinkGridView::setCurrentDataRow(int row) {
+    if (row < 1 || row > model_->rowCount()) return;
+    const QModelIndex index = model_->index(row - 1, 0);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index);
+}
+
+void LinkGridView::widenColumnToFit(int column, const std::string& text) {
+    // The same margin as the grid's own widening when it is filled.
+    constexpr int kCellMargin = 15;
+    const int needed = fontMetrics().horizontalAdvance(QString::fromStdString(text)) + kCellMargin;
+    if (needed > dataColumnWidth(column)) horizontalHeader()->resizeSection(column - 1, needed);
+}
+
 int LinkGridView::dataColumnWidth(int column) const {
     return horizontalHeader()->sectionSize(column - 1);
 }

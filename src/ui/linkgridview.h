@@ -37,9 +37,15 @@ public:
     std::vector<int> selectedRows() const;
     // Ctrl+A: every data row, hidden ones included.
     void selectAllRows();
+    // The top row of the selection, hidden or not; 0 without a selection.
+    int selectionTopRow() const;
+    // Makes the row current and the selection; ignored when the grid lacks it.
+    void setCurrentDataRow(int row);
     // column 1 to 5
     int dataColumnWidth(int column) const;
     std::array<int, kLinkGridColumns> dataColumnWidths() const;
+    // Widens the column to the text's width plus the cell margin; never narrows it.
+    void widenColumnToFit(int column, const std::string& text);
     const std::array<std::string, kLinkGridColumns>& headers() const;
 
     // What the grid filter works on.

@@ -203,6 +203,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
     buildStatusBar();
     buildTray();
+    connectEditing();
 
     resize(950, 577);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -758,6 +759,10 @@ void TMainForm::showMessage(const QString& text) {
 void TMainForm::attachDocuments(DocumentSlot& zamDefs, DocumentSlot& linkDefs) {
     zamDefs_ = &zamDefs;
     linkDefs_ = &linkDefs;
+}
+
+void TMainForm::attachDataPaths(DataPaths& paths) {
+    paths_ = &paths;
 }
 
 void TMainForm::fillZamTree() {

@@ -5,9 +5,12 @@
 #include <QMainWindow>
 #include <QString>
 #include <array>
+#include <string>
+#include <vector>
 
 #include "core/settings.h"
 #include "core/windowport.h"
+#include "linkconfig/documentedit.h"
 #include "linkconfig/xmlstore.h"
 #include "ui/gridfilter.h"
 
@@ -31,7 +34,9 @@ class QTreeWidgetItem;
 
 namespace zampo {
 
+class DataPaths;
 class LinkGridView;
+struct LinkRowCells;
 class StatusImagePanel;
 
 class TMainForm : public QMainWindow, public WindowPort {
@@ -60,6 +65,9 @@ public:
     // The ZAM definitions shown in the tree and the link definitions shown in the
     // grid; the slots belong to the runtime and outlive the window's use of them.
     void attachDocuments(DocumentSlot& zamDefs, DocumentSlot& linkDefs);
+    // Where the edits save the two files and where the exchange files are looked
+    // for. Without it the editing buttons do nothing.
+    void attachDataPaths(DataPaths& paths);
 
     // FillZamTree: the tree anew from the ZAM definitions.
     void fillZamTree();
@@ -84,6 +92,30 @@ public:
     // cbFilter1Click to cbFilter3Click and cbFilterExceptClick: filter anew.
     void cbFilterClick();
     TGridFilter& gfMain() { return gfMain_; }
+
+    // Link editing on the grid's selected rows (hidden rows skipped). Each change
+    // is saved at once; a change that cannot be saved is not made at all.
+    void tbConnectClick();
+    void tbGroupClick();
+    void tbDeleteGroupClick();
+    void tbDeleteExceptClick();
+    void tbAddExceptClick();
+    // After a ZAM location or alarm was deleted: links to alarms that no longer
+    // exist are cleared, on every row.
+    void removeDeletedZamLinks();
+
+    // Items of the ZAM tree.
+    enum ItemEditMode { kAddItem = 1, kEditItem = 2 };
+    void tbAddClick();
+    void tbEditClick();
+    void tbDeleteClick();
+    void editZamItem(ItemEditMode mode);
+
+    // Exchange of the ZAM definitions with ZAM-Pro.
+    void tbImportClick();
+    void tbExportClick();
+    void exportZamDefinitions();
+    void importZamDefinitions();
 
     // WindowPort
     void setStatusText(const std::string& text) override;
@@ -142,6 +174,13 @@ protected:
     virtual bool trayAvailable() const;
     // A plain message box with an OK button.
     virtual void showMessage(const QString& text);
+    enum class Question { Confirmation, Warning };
+    // A Yes/No box; true for Yes.
+    virtual bool askYesNo(Question kind, const QString& text);
+    // The platform's file dialogs; an empty name when cancelled.
+    virtual QString askOpenFileName(const QString& title, const QString& directory, const QString& filter);
+    // Asks before replacing an existing file.
+    virtual QString askSaveFileName(const QString& title, const QString& proposedPath, const QString& filter);
 
 private:
     QWidget* buildLinkPage();
@@ -157,6 +196,23 @@ private:
     // The filter boxes under the grid's columns as they now stand.
     void placeFilterBox();
     void toggleOnLabelClick(QLabel* label, QCheckBox* box);
+    void connectEditing();
+
+    bool canEditLinks() const;
+    bool canEditZamDefs() const;
+    std::vector<LinkRowCells> linkCells(const std::vector<int>& rows) const;
+    // The change saved to LinkDefs.xml (or ZamDefs.xml) and taken into the window's
+    // document; false, with the operator told why, when it could not be saved.
+    bool changeLinkDefs(const DocumentChange& change);
+    bool changeZamDefs(const DocumentChange& change);
+    void reportEditFailure(const EditOutcome& outcome);
+    // Writes value into the column (4 or 5) of the selected rows and saves it.
+    void assignToSelectedRows(int column, const std::string& value);
+    // Rebuilds the grid when the document holds rows it does not show (a
+    // definitions merge saved just before the edit).
+    void syncLinkGridWithDocument();
+    // Rebuilt, the row made current, the filter box applied.
+    void refillLinkGridAt(int row);
 
     Settings shown_;
 
@@ -191,6 +247,7 @@ private:
     TGridFilter gfMain_;
     DocumentSlot* zamDefs_ = nullptr;
     DocumentSlot* linkDefs_ = nullptr;
+    DataPaths* paths_ = nullptr;
 
     // receiver page
     QLabel* label10_ = nullptr;

@@ -3,13 +3,15 @@
 //   zampo-screens ENG|NLD <directory> <prefix>
 // writes <directory>/<prefix>-link.png, -receiver.png and -office.png, and of the
 // link configuration also -link-filter.png (a filter at work) and -tree.png (the
-// ZAM side on its own, an alarm selected).
+// ZAM side on its own, an alarm selected), -item.png (an alarm being edited) and
+// -exceptions.png (alarm types chosen as exceptions).
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QThread>
 #include <QTreeWidget>
 #include <cstdio>
@@ -17,6 +19,8 @@
 
 #include "core/settings.h"
 #include "texts/langtext.h"
+#include "ui/exceptionsdialog.h"
+#include "ui/itemdialog.h"
 #include "ui/linkgridview.h"
 #include "ui/mainform.h"
 
@@ -61,7 +65,11 @@ const char* const kLinkDefs = R"(<ZamPOLinkDefs><PO_Locations>
   <PO_loc pcu="PCU2" text="Verwerkingsruimte" zam_alarm="0030 - 01"/>
   <PO_loc pcu="-\-" text="Weerstation" zam_alarm="0040 - 01"/>
   <PO_loc pcu="PCU3" text="Opslag noord" zam_alarm="0"/>
-</PO_Locations><PO_Exceptions>
+</PO_Locations><PO_AlarmTypes>
+  <PO_Alarm nr="3" text="Temp hoog"/><PO_Alarm nr="4" text="Temp laag"/><PO_Alarm nr="7" text="Vocht hoog"/>
+  <PO_Alarm nr="12" text="Pomp storing"/><PO_Alarm nr="14" text="Scherm storing"/><PO_Alarm nr="15" text="Raam storing"/>
+  <PO_Alarm nr="21" text="CO2 hoog"/><PO_Alarm nr="98" text="Inbraak"/><PO_Alarm nr="99" text="Brandmelding"/>
+</PO_AlarmTypes><PO_Exceptions>
   <Except nr="99" text="Brandmelding" zam_alarm="0001 - 01"/>
   <Except nr="98" text="Inbraak" zam_alarm=""/>
 </PO_Exceptions></ZamPOLinkDefs>)";
@@ -174,5 +182,25 @@ int main(int argc, char** argv) {
     form.hideExceptionsCheck()->setChecked(true);
     selectSomething(form);
     if (!save(&form, "link-filter")) return 1;
-    return 0;
+
+    // The boiler room's pump as the item dialog shows it for editing.
+    TOKBottomDlg item(&form);
+    item.fields = {TOKBottomDlg::kAlarmKind, TOKBottomDlg::kEditMode, 2, "Pomp", 90, 30};
+    item.show();
+    const bool itemSaved = save(&item, "item");
+    item.hide();
+    if (!itemSaved) return 1;
+
+    // The failures, narrowed by the text filter, picked for the selected locations.
+    TOKBottomDlg1 exceptions(linkDefs.get(), {}, &form);
+    exceptions.show();
+    if (auto* filter = exceptions.findChild<QLineEdit*>(QStringLiteral("edFilter2")))
+        filter->setText(QStringLiteral("storing"));
+    exceptions.sgExcept()->selectionModel()->select(
+        QItemSelection(exceptions.sgExcept()->model()->index(3, 0), exceptions.sgExcept()->model()->index(5, 1)),
+        QItemSelectionModel::ClearAndSelect);
+    exceptions.sgExcept()->setFocus();
+    const bool exceptionsSaved = save(&exceptions, "exceptions");
+    exceptions.hide();
+    return exceptionsSaved ? 0 : 1;
 }

@@ -1,0 +1,380 @@
+// TMainForm's editing handlers: links on the grid's selection, the items of the
+// ZAM tree, the exceptions dialog, and the exchange with ZAM-Pro.
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTreeWidget>
+#include <algorithm>
+
+#include "core/atomicfile.h"
+#include "core/datapaths.h"
+#include "diag/logwriter.h"
+#include "linkconfig/linkediting.h"
+#include "linkconfig/zamdefs.h"
+#include "linkconfig/zamexchange.h"
+#include "linkconfig/zamitems.h"
+#include "texts/langtext.h"
+#include "ui/exceptionsdialog.h"
+#include "ui/itemdialog.h"
+#include "ui/linkgridmodel.h"
+#include "ui/linkgridrows.h"
+#include "ui/linkgridview.h"
+#include "ui/mainform.h"
+#include "ui/zamtree.h"
+
+namespace zampo {
+
+namespace {
+
+QString text(int number, const char* callerDefault) {
+    return QString::fromStdString(langText(number, callerDefault));
+}
+
+bool sameRows(const std::vector<LinkGridRow>& a, const std::vector<LinkGridRow>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const LinkGridRow& x, const LinkGridRow& y) {
+        return x.kind == y.kind && x.cells == y.cells;
+    });
+}
+
+std::vector<int> childCodes(const QTreeWidgetItem* parent, const QTreeWidgetItem* except = nullptr) {
+    std::vector<int> codes;
+    for (int i = 0; i < parent->childCount(); ++i)
+        if (parent->child(i) != except) codes.push_back(captionCode(zamNodeCaption(parent->child(i))));
+    return codes;
+}
+
+bool contains(const std::vector<int>& codes, int code) {
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+std::string localPath(const QString& file) {
+    return QFile::encodeName(file).toStdString();
+}
+
+}  // namespace
+
+void TMainForm::connectEditing() {
+    connect(this, &TMainForm::tbConnectClicked, this, &TMainForm::tbConnectClick);
+    connect(this, &TMainForm::tbGroupClicked, this, &TMainForm::tbGroupClick);
+    connect(this, &TMainForm::tbDeleteGroupClicked, this, &TMainForm::tbDeleteGroupClick);
+    connect(this, &TMainForm::tbDeleteExceptClicked, this, &TMainForm::tbDeleteExceptClick);
+    connect(this, &TMainForm::tbAddExceptClicked, this, &TMainForm::tbAddExceptClick);
+    connect(this, &TMainForm::tbAddClicked, this, &TMainForm::tbAddClick);
+    connect(this, &TMainForm::tbEditClicked, this, &TMainForm::tbEditClick);
+    connect(this, &TMainForm::tbDeleteClicked, this, &TMainForm::tbDeleteClick);
+    connect(this, &TMainForm::tbImportClicked, this, &TMainForm::tbImportClick);
+    connect(this, &TMainForm::tbExportClicked, this, &TMainForm::tbExportClick);
+}
+
+bool TMainForm::askYesNo(Question kind, const QString& question) {
+    QMessageBox box(kind == Question::Warning ? QMessageBox::Warning : QMessageBox::Question, windowTitle(), question,
+                    QMessageBox::Yes | QMessageBox::No, this);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString TMainForm::askOpenFileName(const QString& title, const QString& directory, const QString& filter) {
+    return QFileDialog::getOpenFileName(this, title, directory, filter);
+}
+
+QString TMainForm::askSaveFileName(const QString& title, const QString& proposedPath, const QString& filter) {
+    return QFileDialog::getSaveFileName(this, title, proposedPath, filter);
+}
+
+bool TMainForm::canEditLinks() const {
+    return linkDefs_ && paths_;
+}
+
+bool TMainForm::canEditZamDefs() const {
+    return zamDefs_ && zamDefs_->get() && paths_;
+}
+
+std::vector<LinkRowCells> TMainForm::linkCells(const std::vector<int>& rows) const {
+    std::vector<LinkRowCells> cells;
+    cells.reserve(rows.size());
+    for (int r : rows) {
+        const LinkGridRow& row = sgMain_->linkRow(r);
+        cells.push_back({row.cell(1), row.cell(2), row.cell(3), row.cell(4), row.cell(5)});
+    }
+    return cells;
+}
+
+bool TMainForm::changeLinkDefs(const DocumentChange& change) {
+    const EditOutcome outcome = editLinkDefs(*linkDefs_, paths_->poDataDir(), change);
+    reportEditFailure(outcome);
+    return outcome.saved();
+}
+
+bool TMainForm::changeZamDefs(const DocumentChange& change) {
+    const EditOutcome outcome = editZamDefs(*zamDefs_, paths_->poDataDir(), change);
+    reportEditFailure(outcome);
+    return outcome.saved();
+}
+
+void TMainForm::reportEditFailure(const EditOutcome& outcome) {
+    if (outcome.status != EditStatus::Failed) return;
+    writeLog("Change not saved: " + outcome.error, kLogFileOnly);
+    showMessage(QString::fromStdString(outcome.error));
+}
+
+void TMainForm::syncLinkGridWithDocument() {
+    XmlDocument* doc = linkDefs_->get();
+    if (!doc) return;
+    const std::vector<LinkGridRow> rows = buildLinkGridRows(doc, linkGridTexts().generalException);
+    if (!sameRows(rows, sgMain_->linkModel()->rows())) refillLinkGridKeepingFilter();
+}
+
+void TMainForm::refillLinkGridAt(int row) {
+    fillLinkGrid();
+    sgMain_->setCurrentDataRow(row);
+    filterLinkGrid();
+}
+
+void TMainForm::assignToSelectedRows(int column, const std::string& value) {
+    const std::vector<int> rows = sgMain_->selectedRows();
+    if (rows.empty()) return;
+    std::vector<LinkRowCells> cells = linkCells(rows);
+    for (LinkRowCells& c : cells) (column == 4 ? c.zamAlarm : c.zamGroup) = value;
+    if (!changeLinkDefs([&cells](XmlDocument& doc) {
+            writeRowLinks(doc, cells);
+            return true;
+        }))
+        return;
+    for (int r : rows) sgMain_->setLinkCell(r, column, value);
+    if (!value.empty()) sgMain_->widenColumnToFit(column, value);
+    syncLinkGridWithDocument();
+}
+
+void TMainForm::tbConnectClick() {
+    if (!canEditLinks()) return;
+    const QTreeWidgetItem* node = selectedZamNode();
+    if (!node || zamNodeLevel(node) != ZamNodeLevel::Alarm) return;
+    assignToSelectedRows(4, zamAlarmRefOf(node));
+}
+
+void TMainForm::tbGroupClick() {
+    if (!canEditLinks()) return;
+    const QTreeWidgetItem* node = selectedZamNode();
+    if (!node || zamNodeLevel(node) != ZamNodeLevel::Alarm) return;
+    assignToSelectedRows(5, zamAlarmRefOf(node));
+}
+
+void TMainForm::tbDeleteGroupClick() {
+    if (!canEditLinks()) return;
+    assignToSelectedRows(5, {});
+}
+
+void TMainForm::tbDeleteExceptClick() {
+    if (!canEditLinks()) return;
+    // The rows the operator confirms, as they stand now: a definitions merge may
+    // rebuild the grid while the question is open.
+    const std::vector<LinkRowCells> cells = linkCells(sgMain_->selectedRows());
+    const int top = sgMain_->selectionTopRow();
+    if (!askYesNo(Question::Confirmation, text(18, "Delete all selected exceptions?"))) return;
+    if (!changeLinkDefs([&cells](XmlDocument& doc) {
+            deleteLinkRows(doc, cells);
+            return !cells.empty();
+        }))
+        return;
+    refillLinkGridAt(top > 1 ? top - 1 : 0);
+}
+
+void TMainForm::tbAddExceptClick() {
+    if (!canEditLinks()) return;
+    // Taken before the dialog opens, for the same reason as above.
+    const std::vector<LinkRowCells> rows = linkCells(sgMain_->selectedRows());
+    const int top = sgMain_->selectionTopRow();
+    auto commit = [this, &rows](const std::vector<AlarmTypeEntry>& types, ExceptionScope scope) {
+        return changeLinkDefs([&](XmlDocument& doc) {
+            addExceptions(doc, types, scope, rows);
+            return true;
+        });
+    };
+    TOKBottomDlg1 dialog(linkDefs_->get(), commit, this);
+    dialog.exec();
+    if (dialog.selectionAdded()) refillLinkGridAt(top);
+}
+
+void TMainForm::removeDeletedZamLinks() {
+    if (!canEditLinks() || !canEditZamDefs()) return;
+    const XmlDocument& zamDefs = **zamDefs_;
+    const int top = sgMain_->selectionTopRow();
+    if (!changeLinkDefs([&zamDefs](XmlDocument& doc) {
+            zampo::removeDeletedZamLinks(doc, zamDefs);
+            return true;
+        }))
+        return;
+    refillLinkGridAt(top);
+}
+
+void TMainForm::tbAddClick() {
+    editZamItem(kAddItem);
+}
+
+void TMainForm::tbEditClick() {
+    editZamItem(kEditItem);
+}
+
+void TMainForm::editZamItem(ItemEditMode mode) {
+    QTreeWidgetItem* node = selectedZamNode();
+    if (!canEditZamDefs() || !node) return;
+    const ZamNodeLevel level = zamNodeLevel(node);
+    QTreeWidgetItem* root = tvZamLoc_->topLevelItem(0);
+    TOKBottomDlg dialog(this);
+    TOKBottomDlg::Fields& f = dialog.fields;
+    f.mode = mode == kEditItem ? TOKBottomDlg::kEditMode : TOKBottomDlg::kAddMode;
+    const int oldCode = captionCode(zamNodeCaption(node));
+    if (mode == kAddItem) {
+        if (level == ZamNodeLevel::Root) {
+            f.kind = TOKBottomDlg::kLocationKind;
+            f.code = proposedItemCode(childCodes(node), kMaxLocationCode);
+            f.name = langText(10, "Location");
+        } else {
+            f.kind = TOKBottomDlg::kAlarmKind;
+            f.code =
+                proposedItemCode(childCodes(level == ZamNodeLevel::Location ? node : node->parent()), kMaxAlarmCode);
+            f.name = langText(11, "Alarm");
+        }
+    } else if (level != ZamNodeLevel::Root) {
+        f.kind = level == ZamNodeLevel::Location ? TOKBottomDlg::kLocationKind : TOKBottomDlg::kAlarmKind;
+        f.code = oldCode;
+        f.name = captionName(zamNodeCaption(node));
+        if (level == ZamNodeLevel::Alarm) {
+            const std::string reference = zamAlarmRefOf(node);
+            f.groupDelay = getGroupDelay(**zamDefs_, reference);
+            f.repeat = getRepeat(**zamDefs_, reference);
+        }
+    }
+
+    const bool nothingToEdit = mode == kEditItem && level == ZamNodeLevel::Root;
+    // Shown again after a refused code, with what the operator entered.
+    for (bool again = !nothingToEdit; again;) {
+        again = false;
+        dialog.exec();
+        if (!dialog.accepted()) break;
+        const std::string caption = zamCaption(f.name, std::to_string(f.code));
+        auto refuse = [&] {
+            showMessage(text(12, "This code already exists!"));
+            again = true;
+        };
+        if (f.kind == TOKBottomDlg::kLocationKind) {
+            if (mode == kAddItem) {
+                if (findZamLocationElement(**zamDefs_, f.code)) {
+                    refuse();
+                    continue;
+                }
+                if (changeZamDefs([&](XmlDocument& doc) { return appendZamLocation(doc, f.code, f.name); }))
+                    tvZamLoc_->setCurrentItem(addZamNode(tvZamLoc_, root, caption));
+            } else {
+                if (contains(childCodes(root, node), f.code)) {
+                    refuse();
+                    continue;
+                }
+                if (changeZamDefs([&](XmlDocument& doc) { return updateZamLocation(doc, oldCode, f.code, f.name); }))
+                    node->setText(0, QString::fromStdString(caption));
+            }
+            continue;
+        }
+        QTreeWidgetItem* locationNode = level == ZamNodeLevel::Location ? node : node->parent();
+        const int locationCode = captionCode(zamNodeCaption(locationNode));
+        if (!findZamLocationElement(**zamDefs_, locationCode)) break;
+        const ZamAlarmFields alarm{f.code, f.name, f.groupDelay, f.repeat};
+        if (mode == kAddItem) {
+            if (findZamAlarmElement(**zamDefs_, locationCode, f.code)) {
+                refuse();
+                continue;
+            }
+            if (changeZamDefs([&](XmlDocument& doc) { return appendZamAlarm(doc, locationCode, alarm); }))
+                tvZamLoc_->setCurrentItem(addZamNode(tvZamLoc_, locationNode, caption));
+        } else {
+            if (contains(childCodes(locationNode, node), f.code)) {
+                refuse();
+                continue;
+            }
+            if (changeZamDefs([&](XmlDocument& doc) { return updateZamAlarm(doc, locationCode, oldCode, alarm); }))
+                node->setText(0, QString::fromStdString(caption));
+        }
+    }
+    sortZamTree();
+    tvZamLocClick();
+}
+
+void TMainForm::tbDeleteClick() {
+    QTreeWidgetItem* node = selectedZamNode();
+    if (!canEditZamDefs() || !node) return;
+    const ZamNodeLevel level = zamNodeLevel(node);
+    if (level != ZamNodeLevel::Root) {
+        const bool location = level == ZamNodeLevel::Location;
+        const QString question = location ? text(8, "Delete this location completely?") : text(9, "Delete this alarm?");
+        const int code = captionCode(zamNodeCaption(node));
+        const int locationCode = location ? code : captionCode(zamNodeCaption(node->parent()));
+        if (askYesNo(Question::Confirmation, question) && changeZamDefs([&](XmlDocument& doc) {
+                return location ? removeZamLocation(doc, code) : removeZamAlarm(doc, locationCode, code);
+            })) {
+            delete node;
+            removeDeletedZamLinks();
+        }
+    }
+    tvZamLocClick();
+}
+
+void TMainForm::tbExportClick() {
+    if (!canEditZamDefs()) return;
+    openDataFile(*zamDefs_, paths_->poDataDir(), kZamDefsFile);
+    exportZamDefinitions();
+}
+
+void TMainForm::exportZamDefinitions() {
+    const QString proposed = QString::fromStdString(paths_->xmlDir()) + '/' + QString::fromLatin1(kExchangeFileName);
+    const QString file =
+        askSaveFileName(text(20, "Save XML file"), proposed, text(19, "XML file") + QStringLiteral("(*.xml)"));
+    if (file.isEmpty()) return;
+    std::string data;
+    if (!zamDefs_->get() || !buildZamExchange(**zamDefs_, data)) return;
+    std::string error;
+    if (!writeFileAtomically(localPath(file), data, &error)) {
+        writeLog("Export not written: " + error, kLogFileOnly);
+        showMessage(QString::fromStdString(error));
+    }
+}
+
+void TMainForm::tbImportClick() {
+    if (!canEditZamDefs()) return;
+    if (!askYesNo(Question::Warning, text(84, "") + '\n' + text(85, ""))) return;
+    importZamDefinitions();
+}
+
+void TMainForm::importZamDefinitions() {
+    const QString filter =
+        text(19, "XML file") + QStringLiteral("(*.xml);;") + text(21, "All files") + QStringLiteral("(*.*)");
+    const QString file = askOpenFileName(text(22, "Open XML file"), QString::fromStdString(paths_->xmlDir()), filter);
+    if (file.isEmpty()) return;
+    std::string data;
+    if (!QFileInfo(file).isFile() || !readWholeFile(localPath(file), data)) {
+        showMessage(text(23, "File not found:") + ' ' + file);
+        return;
+    }
+    const SystemAlarmNames names{langText(24, "Priva Office Koppeling Watchdog Fout"),
+                                 langText(25, "Priva Office Koppeling Systeemfout"),
+                                 langText(26, "Priva Office Koppeling Instelfout")};
+    ImportResult result;
+    const bool saved = changeZamDefs([&](XmlDocument& doc) {
+        result = zampo::importZamDefinitions(doc, data, names);
+        return result.status == ImportStatus::Imported;
+    });
+    if (result.status != ImportStatus::Imported) {
+        QString message = text(27, "Incorrect file structure");
+        if (result.status != ImportStatus::WrongRoot) {
+            // Why, in the parser's words or as the entry stands in the file.
+            message += '\n' + file + '\n' + QString::fromStdString(result.detail);
+            writeLog("Import refused: " + localPath(file) + ": " + result.detail, kLogFileOnly);
+        }
+        showMessage(message);
+        return;
+    }
+    if (!saved) return;
+    fillZamTree();
+    tvZamLocClick();
+}
+
+}  // namespace zampo
