@@ -1,5 +1,10 @@
 #include "core/gatewayruntime.h"
 
+#include <filesystem>
+#include <system_error>
+
+#include "diag/logwriter.h"
+#include "poclient/alarmstatus.h"
 #include "poclient/fetchworker.h"
 
 namespace zampo {
@@ -14,6 +19,14 @@ std::unique_ptr<FetchPort> makeFetchPort(QObject* context, GatewayState& state, 
             context, [&window, text] { window.setStatusText(text); }, Qt::QueuedConnection);
     };
     return std::make_unique<FetchWorker>(paths, state, clock, statusText);
+}
+
+// Why the file at path does not parse; openDocument keeps no reason.
+std::string parseError(const std::string& path) {
+    XmlDocument probe;
+    std::string error;
+    if (probe.loadFile(path, &error)) return "it could not be read";
+    return error;
 }
 
 }  // namespace
@@ -48,6 +61,39 @@ void GatewayRuntime::openDocuments() {
     openDataFile(zamDefs, dir, kZamDefsFile);
     openDataFile(linkDefs, dir, kLinkDefsFile);
     openDataFile(alarmStatus, dir, kAlarmStatusFile);
+
+    // The definitions are the operator's work: a damaged file stays as it is (no save
+    // path writes a document without content) until the operator mends it.
+    std::string fault;
+    for (const auto& [slot, file] : {std::pair{&zamDefs, &kZamDefsFile}, std::pair{&linkDefs, &kLinkDefsFile}}) {
+        if ((*slot)->hasContent()) continue;
+        const std::string path = dataFilePath(dir, *file);
+        const std::string line = std::string(file->fileName) + " is damaged and was not loaded (" + parseError(path) +
+                                 "); it is left untouched until it is repaired";
+        writeLog(line, kLogPoList);  // the list's lines go to the file as well
+        fault += (fault.empty() ? "" : "; ") + std::string(file->fileName) + " is damaged";
+    }
+    state.dataFileFault = fault;
+    if (!fault.empty()) window_.setStatusText(fault);
+
+    // The alarm status is rebuilt by the next poll: keep the damaged file for a look, start afresh.
+    if (!alarmStatus->hasContent()) {
+        const std::string path = dataFilePath(dir, kAlarmStatusFile);
+        const std::string reason = parseError(path);
+        const std::string aside = path + ".damaged-" + formatStatusTime(clock_.nowUtc());
+        std::error_code ec;
+        std::filesystem::rename(path, aside, ec);
+        std::string line;
+        if (ec) {
+            line = std::string(kAlarmStatusFile.fileName) + " is damaged (" + reason +
+                   ") and could not be moved aside: " + ec.message();
+        } else {
+            alarmStatus->startAfresh(kAlarmStatusFile.rootName);
+            line = std::string(kAlarmStatusFile.fileName) + " was damaged (" + reason + "); moved to " +
+                   std::filesystem::path(aside).filename().string() + ", started afresh";
+        }
+        writeLog(line, kLogPoList);
+    }
 }
 
 void GatewayRuntime::startMachines() {

@@ -2,6 +2,7 @@
 // Values shared across the gateway's parts. The fault status is also written by
 // the fetch worker, hence atomic; everything else lives in the window's thread.
 #include <atomic>
+#include <string>
 
 #include "core/clock.h"
 
@@ -17,6 +18,9 @@ struct GatewayState {
     bool refreshRequest = false;
     TimeMs closeRequestTime{};
     int watchdogId = 1;
+    // A definitions file that could not be read at start-up: shown instead of
+    // "Application running" until the operator mends it and restarts.
+    std::string dataFileFault;
 };
 
 }  // namespace zampo

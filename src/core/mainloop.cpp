@@ -143,7 +143,8 @@ void MainLoop::showFaultStatus() {
     if (gs.shownStatus == gs.faultStatus) return;
     if (gs.faultStatus == kFaultCleared) gs.faultStatus = kFaultNone;
     gs.shownStatus = gs.faultStatus;
-    if (gs.shownStatus == kFaultNone) d_.window.setStatusText(langText(28, "Application running"));
+    if (gs.shownStatus == kFaultNone)
+        d_.window.setStatusText(gs.dataFileFault.empty() ? langText(28, "Application running") : gs.dataFileFault);
     d_.window.showFaultStatus(gs.shownStatus);
 }
 

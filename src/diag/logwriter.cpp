@@ -42,7 +42,11 @@ void LogWriter::setListSink(ListSink sink) {
     sink_ = std::move(sink);
 }
 
-void LogWriter::write(const std::string& message, int channel) {
+void LogWriter::write(const std::string& text, int channel) {
+    // A line break inside a text from outside would start a forged line of its own.
+    std::string message = text;
+    for (char& c : message)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
     std::lock_guard lock(mutex_);
     const std::string time = localTimeText();
     if ((channel == kLogReceiverList || channel == kLogPoList) && sink_) {

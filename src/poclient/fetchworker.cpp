@@ -184,14 +184,30 @@ void FetchWorker::mergeAlarmsAnswer(const Job& job, const std::string& answer) {
     openDataFile(status, job.poDataDir, kAlarmStatusFile);
     if (tracing) trace(status->toText(), "01");
     const AlarmMergeResult result = mergeActiveAlarms(answer, status, job.now);
+    if (!result.fetchMessage.empty() || (result.ok && !result.listFound)) {
+        // Not an active-alarms list (an error page, a proxy's answer): taken as a list
+        // it would reset every active alarm and report resets that never happened.
+        const std::string reason = result.ok ? "the answer's root is not active-alarms" : result.error;
+        failExchange(job, reason);
+        return;
+    }
     if (!result.ok) {
-        setFetchMessage(result.fetchMessage);
+        setFetchMessage(noDataText());
         writeLog("Priva Office active alarms not merged: " + result.error, kLogFileOnly);
         return;
     }
     if (!saveWithReason(status, job.poDataDir, kAlarmStatusFile))
         writeLog(langText(91, "Error writing status"), kLogPoList);
     if (tracing) trace(status->toText(), "02");
+}
+
+void FetchWorker::failExchange(const Job& job, const std::string& reason) {
+    const std::string text = langText(33, "Error communicating with PO server");
+    if (statusText_) statusText_(text);
+    writeLog(text, kLogPoList);
+    writeLog("Priva Office active alarms not merged, answer of " + job.url + " unusable: " + reason, kLogFileOnly);
+    state_.faultStatus.store(kFaultPriva);
+    setFetchMessage(noDataText());
 }
 
 void FetchWorker::trace(const std::string& data, const char* suffix) {

@@ -64,6 +64,8 @@ private:
     void process(const Job& job, const std::string& answer);
     void mergeDefinitionsAnswer(const Job& job, const std::string& answer);
     void mergeAlarmsAnswer(const Job& job, const std::string& answer);
+    // An answer that is no active-alarms list: a failed exchange, nothing saved.
+    void failExchange(const Job& job, const std::string& reason);
     void trace(const std::string& data, const char* suffix);
     void setFetchMessage(const std::string& text);
 

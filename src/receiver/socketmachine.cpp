@@ -59,6 +59,7 @@ SocketMachine::SocketMachine(tZamTimeMachine& tmmSockets, std::string host, int 
       port_(port),
       window_(window),
       gateway_(gateway) {
+    socket_.setReadBufferSize(64 * 1024);  // Qt's own buffer, drained at every readyRead
     connect(&socket_, &QTcpSocket::connected, this, &SocketMachine::onConnected);
     connect(&socket_, &QTcpSocket::errorOccurred, this, &SocketMachine::onErrorOccurred);
     connect(&socket_, &QTcpSocket::readyRead, this, &SocketMachine::onReadyRead);
@@ -81,6 +82,9 @@ void SocketMachine::sendIPString(const std::string& message, bool log) {
     std::string safe = blankControlChars(message);
     lastReply_.clear();
     replyReceived_ = false;
+    // An unfinished line from before belongs to no answer to this message.
+    pending_.clear();
+    pendingOverflow_ = false;
     if (log) writeLog(langText(4, "Send:") + " " + safe, kLogReceiverList);
     queue_.push_back(std::move(safe));
 }
@@ -148,7 +152,10 @@ void SocketMachine::runSocketStep(tZamTimeMachine& m) {
             break;
         case 6:
             m.setStateText("4.3 Wait for opensocket");
-            if (socketConnected_) m.setState(7);
+            if (socketConnected_)
+                m.setState(7);
+            else if (connectStarted_.isValid() && connectStarted_.hasExpired(kConnectTimeLimitMs))
+                handleSocketError(ETIMEDOUT);
             break;
         case 7: {
             m.setStateText("5 Send string");
@@ -170,6 +177,9 @@ bool SocketMachine::openSocket() {
     if (port_ < 1 || port_ > 65535) return false;
     try {
         socket_.abort();  // a connection the peer closed may still be winding down
+        pending_.clear();
+        pendingOverflow_ = false;
+        connectStarted_.start();
         socket_.connectToHost(QString::fromStdString(host_), static_cast<quint16>(port_));
         return true;
     } catch (const std::exception&) {
@@ -199,7 +209,27 @@ void SocketMachine::handleSocketError(int code) {
 void SocketMachine::onReadyRead() {
     try {
         const QByteArray data = socket_.readAll();
-        const std::vector<std::string> lines = splitReplyLines(std::string_view(data.constData(), data.size()));
+        // An answer may come in pieces; only the unfinished tail waits for its carriage
+        // return, and only so much of it, whatever ZamMeld sends.
+        pending_.append(data.constData(), static_cast<std::size_t>(data.size()));
+        if (pendingOverflow_) {  // still inside the overlong line: skip to its end
+            const std::size_t end = pending_.find('\r');
+            pending_.erase(0, end == std::string::npos ? std::string::npos : end + 1);
+            pendingOverflow_ = end == std::string::npos;
+        }
+        const std::size_t lastCr = pending_.rfind('\r');
+        std::vector<std::string> lines;
+        if (lastCr != std::string::npos) {
+            lines = splitReplyLines(std::string_view(pending_).substr(0, lastCr + 1));
+            pending_.erase(0, lastCr + 1);
+        }
+        if (pending_.size() > kMaxPendingReply) {
+            writeLog("ZamMeld answer line longer than " + std::to_string(kMaxPendingReply) +
+                         " bytes without carriage return: dropped",
+                     kLogReceiverList);
+            pendingOverflow_ = true;
+            pending_.clear();
+        }
         for (const std::string& line : lines)
             writeLog(langText(87, "Recv:") + " " + blankControlChars(decodeFromWire(line)), kLogReceiverList);
         if (!lines.empty()) {

@@ -3,6 +3,7 @@
 // the state machine on tmmSockets opens the connection when it has something to
 // send, keeps it open, and writes one message per step. Whatever ZamMeld answers
 // is cut into lines; the last one is kept for the main loop to evaluate.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTcpSocket>
 #include <cstdint>
@@ -14,6 +15,12 @@
 #include "core/zamtimemachine.h"
 
 namespace zampo {
+
+// A connect that has not completed by then counts as a socket error (ETIMEDOUT),
+// so that the queued messages do not wait behind a host that drops packets.
+inline constexpr int kConnectTimeLimitMs = 10000;
+// The most of an unfinished answer line kept until its carriage return comes.
+inline constexpr std::size_t kMaxPendingReply = 4096;
 
 class SocketMachine : public QObject {
     Q_OBJECT
@@ -43,6 +50,8 @@ public:
     bool replyReceived() const { return replyReceived_; }
 
     const std::deque<std::string>& sendQueue() const { return queue_; }
+    // The unfinished answer line held so far; never above kMaxPendingReply.
+    std::size_t pendingReplySize() const { return pending_.size(); }
     const std::string& currentMessage() const { return current_; }
     bool socketOpen() const { return socket_.state() == QAbstractSocket::ConnectedState; }
 
@@ -71,6 +80,9 @@ private:
     std::deque<std::string> queue_;
     std::string current_;
     std::string lastReply_;
+    std::string pending_;
+    bool pendingOverflow_ = false;
+    QElapsedTimer connectStarted_;
     bool replyReceived_ = false;
     bool socketConnected_ = false;
     bool socketError_ = false;

@@ -230,26 +230,38 @@ TEST_F(FetchWorkerTest, AlarmsFetchMergesTheFileReadAtEachRequestAndTracesIt) {
     EXPECT_EQ(log.find("Trace file not written"), log.rfind("Trace file not written"));  // said once
 }
 
-TEST_F(FetchWorkerTest, AnAnswerThatIsNotXmlIsTracedButNotMerged) {
-    ASSERT_TRUE(sim.start("127.0.5.5", {"--mode", "text"})) << sim.output().toStdString();
+TEST_F(FetchWorkerTest, AnAlarmsAnswerThatIsNoAlarmListFailsTheExchangeAndSavesNothing) {
+    const std::string control = dir.file("control");
+    writeFile(control, "text");
+    ASSERT_TRUE(sim.start("127.0.5.5", {"--control", QString::fromStdString(control)})) << sim.output().toStdString();
     makeWorker();
-    gateway.faultStatus = kFaultPriva;
-    ASSERT_TRUE(fetch(sim.url("/office/alarm/alarmserver"), kFetchAlarms));
-    EXPECT_EQ(gateway.faultStatus, kFaultCleared);  // the server did answer
-    EXPECT_EQ(worker->fetchMessage(), kNoData);
-    EXPECT_EQ(readFile(statusFile()), kStatusWithTwoAlarms);
+    // Another root would otherwise reset both active alarms and report resets that never happened.
+    for (const char* mode : {"text", "wrongroot"}) {
+        SCOPED_TRACE(mode);
+        writeFile(control, mode);
+        gateway.faultStatus = kFaultCleared;
+        const size_t linesBefore = poLines().size();
+        ASSERT_TRUE(fetch(sim.url("/office/alarm/alarmserver"), kFetchAlarms));
+        EXPECT_EQ(gateway.faultStatus, kFaultPriva);
+        EXPECT_EQ(worker->fetchMessage(), kNoData);
+        EXPECT_EQ(readFile(statusFile()), kStatusWithTwoAlarms);
+        ASSERT_EQ(poLines().size(), linesBefore + 1);
+        EXPECT_EQ(poLines().back(), kCommError);
+        EXPECT_EQ(statusSet().back(), kCommError);
+    }
+    EXPECT_NE(logText().find("unusable: active alarms: "), std::string::npos) << logText();
+    EXPECT_NE(logText().find("unusable: the answer's root is not active-alarms"), std::string::npos) << logText();
     const auto t = traces();
-    ASSERT_EQ(t.count("00"), 1u);
-    EXPECT_EQ(readFile(traceDir + "/" + t.at("00")), "This is not an XML document.\n");
+    ASSERT_EQ(t.count("00"), 1u);  // the answer stays on record for the operator
     EXPECT_EQ(t.count("02"), 0u);
-    EXPECT_NE(logText().find("Priva Office active alarms not merged"), std::string::npos);
 
+    // A definitions answer that is not XML is only not merged.
+    writeFile(control, "text");
     ASSERT_TRUE(fetch(sim.url("/office/alarm/alarmserverconfig"), kFetchDefinitions));
     EXPECT_EQ(worker->fetchMessage(), kNoData);
     EXPECT_FALSE(worker->allLinksDefined());
     EXPECT_EQ(readFile(linkDefsFile()), kLinkDefs);
     EXPECT_EQ(readFile(statusFile()), kStatusWithTwoAlarms);  // no clean-up without a merge
-    EXPECT_TRUE(poLines().empty());
 }
 
 TEST_F(FetchWorkerTest, DefinitionsFetchAddsLocationsCleansTheStatusAndRotatesTheLog) {

@@ -1,0 +1,161 @@
+// The data files under faults: damaged at start-up, a directory that cannot be
+// written, a disk that fills up. No file is torn or overwritten with less than it
+// held, and every alarm is forwarded once the disk takes writes again.
+#include <sys/mount.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "gatewayfixture.h"
+#include "linkconfig/xmlstore.h"
+#include "poclient/posimprocess.h"
+#include "receiver/loopback.h"
+
+using namespace zampo;
+using namespace zampo::test;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kWatchdog = "[ZAM WD 09 1]";
+const std::string kConfigError = "[ZAM RCVALARM 02,9999,9,A]";
+const std::string kRaiseA = "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp hoog]";
+const std::string kRaiseB = "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Vocht hoog]";
+
+Lines withoutWatchdog(Lines lines) {
+    lines.erase(std::remove(lines.begin(), lines.end(), kWatchdog), lines.end());
+    return lines;
+}
+
+TEST_F(GatewayTest, DamagedStatusFileIsMovedAsideAndEveryActiveAlarmReportedFromAFreshOne) {
+    writeSiteDefinitions();
+    const std::string damaged = "<POAlarmStatus><Alarm pcu=\"PCU1\" location=\"Ka";
+    writeDataFile("AlarmStatus.xml", damaged);
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
+    ASSERT_NO_FATAL_FAILURE(start("127.0.8.6"));
+
+    EXPECT_EQ(readDataFile("AlarmStatus.xml.damaged-20240501T100000"), damaged);
+    const std::string log = logText();
+    EXPECT_NE(log.find("<AlarmStatus.xml was damaged ("), std::string::npos) << log;
+    EXPECT_NE(log.find("); moved to AlarmStatus.xml.damaged-20240501T100000, started afresh>"), std::string::npos);
+
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{kRaiseA});
+    XmlDocument fresh;
+    EXPECT_TRUE(fresh.loadFile(poDir + "/AlarmStatus.xml"));
+    EXPECT_EQ(window.statusText, "Application running");
+}
+
+TEST_F(GatewayTest, DamagedDefinitionFilesAreNeverOverwrittenAndTheOperatorIsTold) {
+    const std::string zamDefs = "<ZamAlarmDefinitions><Location Code=\"12\"><Alarm Code=\"3\"/>";
+    const std::string linkDefs = "<ZamPOLinkDefs><PO_Locations><PO_loc pcu=\"PCU1\" text=\"Kas4\" zam_al";
+    writeDataFile("ZamDefs.xml", zamDefs);
+    writeDataFile("LinkDefs.xml", linkDefs);
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
+    ASSERT_NO_FATAL_FAILURE(start("127.0.8.7", "ok", {"--definitions", PosimProcess::sample("definitions.xml")}));
+    EXPECT_EQ(window.statusText, "ZamDefs.xml is damaged; LinkDefs.xml is damaged");
+
+    advance(10s);
+    gateway->state.refreshRequest = true;  // a definitions merge would save LinkDefs.xml
+    moveClock(10s);
+    advance(10s);
+    // The alarm cannot be linked: it is reported as a configuration fault at its poll
+    // and again after the definitions fetch, never dropped silently.
+    EXPECT_EQ(withoutWatchdog(newWireLines()), Lines(2, kConfigError));
+    EXPECT_EQ(readDataFile("ZamDefs.xml"), zamDefs);
+    EXPECT_EQ(readDataFile("LinkDefs.xml"), linkDefs);
+    EXPECT_EQ(window.statusText, "ZamDefs.xml is damaged; LinkDefs.xml is damaged");
+    const std::string log = logText();
+    EXPECT_NE(log.find("<LinkDefs.xml is damaged and was not loaded ("), std::string::npos) << log;
+    EXPECT_NE(log.find("<ZamDefs.xml is damaged and was not loaded ("), std::string::npos);
+    EXPECT_NE(log.find("Priva Office definitions not merged"), std::string::npos);
+}
+
+// A tmpfs of its own over the PO data directory, taken away again at the end.
+class DiskFaultTest : public GatewayTest {
+protected:
+    bool mountSmallDisk() {
+        fs::create_directories(poDir);
+        mounted_ = ::mount("tmpfs", poDir.c_str(), "tmpfs", 0, "size=64k") == 0;
+        return mounted_;
+    }
+    bool remount(bool readOnly) {
+        const unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
+        return ::mount("tmpfs", poDir.c_str(), "tmpfs", flags, "size=64k") == 0;
+    }
+    // Fills the disk to its last byte.
+    void fill() {
+        std::ofstream out(poDir + "/filler", std::ios::binary);
+        const std::string block(4096, 'f');
+        while (out.write(block.data(), static_cast<std::streamsize>(block.size())) && out.flush()) {
+        }
+        out.close();
+        for (std::size_t n = 512; n > 0; n /= 2) {  // the last partial block
+            std::ofstream more(poDir + "/filler", std::ios::binary | std::ios::app);
+            more.write(block.data(), static_cast<std::streamsize>(n));
+        }
+    }
+    void TearDown() override {
+        stopGateway();
+        if (mounted_) ::umount2(poDir.c_str(), MNT_DETACH);
+        GatewayTest::TearDown();
+    }
+
+private:
+    bool mounted_ = false;
+};
+
+TEST_F(DiskFaultTest, FullOrReadOnlyDiskFailsSavesCleanlyAndAlarmsGoOutOnceItTakesWritesAgain) {
+    if (!mountSmallDisk()) GTEST_SKIP() << "no tmpfs can be mounted here (needs root)";
+    writeSiteDefinitions();
+    const std::string a = activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s);
+    setActiveAlarms(a);
+    ASSERT_NO_FATAL_FAILURE(start("127.0.8.8"));
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{kRaiseA});
+    const std::string status = readDataFile("AlarmStatus.xml");
+    const std::string links = readDataFile("LinkDefs.xml");
+
+    setActiveAlarms(a + activeAlarm("PCU1", "Kas4", "2", "Vocht hoog", 15s));
+    fill();
+    advance(10s);
+    gateway->state.refreshRequest = true;
+    moveClock(10s);
+    EXPECT_EQ(withoutWatchdog(newWireLines()), Lines{});
+    EXPECT_EQ(readDataFile("AlarmStatus.xml"), status);
+    EXPECT_EQ(readDataFile("LinkDefs.xml"), links);
+    std::string log = logText();
+    EXPECT_NE(log.find("<AlarmStatus.xml not saved: "), std::string::npos) << log;
+    EXPECT_NE(log.find("<Error writing status>"), std::string::npos);
+
+    fs::remove(poDir + "/filler");
+    ASSERT_TRUE(remount(true));
+    const auto savesFailed = [&] {
+        std::size_t n = 0;
+        const std::string text = logText();
+        for (auto p = text.find("<AlarmStatus.xml not saved: "); p != std::string::npos;
+             p = text.find("<AlarmStatus.xml not saved: ", p + 1))
+            ++n;
+        return n;
+    };
+    const std::size_t before = savesFailed();
+    advance(10s);
+    EXPECT_EQ(withoutWatchdog(newWireLines()), Lines{});
+    EXPECT_EQ(readDataFile("AlarmStatus.xml"), status);
+    EXPECT_GT(savesFailed(), before);
+
+    ASSERT_TRUE(remount(false));
+    advance(10s);
+    EXPECT_EQ(withoutWatchdog(newWireLines()), Lines{kRaiseB});
+    advance(10s);
+    EXPECT_EQ(withoutWatchdog(newWireLines()), Lines{});
+    XmlDocument saved;
+    EXPECT_TRUE(saved.loadFile(poDir + "/AlarmStatus.xml"));
+    for (const auto& e : fs::directory_iterator(poDir))
+        EXPECT_EQ(e.path().extension(), ".xml") << "left behind: " << e.path();
+}
+
+}  // namespace

@@ -1,0 +1,201 @@
+// ZamMeld misbehaving: a connect that never completes, an answer that never ends,
+// a connection closed after every message, garbage and silence. A refused
+// connection is in the socket machine's tests (ErrorWhileOpeningDropsThatMessage...).
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "core/mainloop.h"
+#include "gatewayfixture.h"
+#include "linkconfig/xmlstore.h"
+#include "receiver/loopback.h"
+#include "receiverfixture.h"
+
+using namespace zampo;
+using namespace zampo::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// A listener whose backlog is full: the kernel drops every further SYN, as a host
+// that drops packets does, so a connect to it never completes. Loopback only.
+class BlackHole {
+public:
+    explicit BlackHole(const char* address) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        ::inet_pton(AF_INET, address, &a.sin_addr);
+        socklen_t len = sizeof a;
+        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&a), len) != 0 ||
+            ::listen(listener_, 0) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            return;
+        port_ = ntohs(a.sin_port);
+        for (int i = 0; i < 8 && !ready_; ++i) {
+            const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            fillers_.push_back(c);
+            ::connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);
+            pollfd p{c, POLLOUT, 0};
+            ready_ = ::poll(&p, 1, 300) == 0;  // this one hangs: so will the next
+        }
+    }
+    ~BlackHole() {
+        for (int c : fillers_) ::close(c);
+        if (listener_ >= 0) ::close(listener_);
+    }
+    bool ready() const { return ready_; }
+    quint16 port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    std::vector<int> fillers_;
+    quint16 port_ = 0;
+    bool ready_ = false;
+};
+
+TEST_F(ReceiverFixture, ConnectThatNeverCompletesEndsAsSocketErrorAndTheNextMessageGoesOut) {
+    BlackHole hole("127.0.8.5");
+    if (!hole.ready()) GTEST_SKIP() << "this kernel completes connects beyond a full backlog";
+    makeMachine(hole.port());
+    sockets->setEndpoint("127.0.8.5", hole.port());
+    start();
+    sockets->sendIPString("[ZAM WD 09 1]", true);
+    // The bound is twice the connect limit; the kernel alone would wait about two minutes.
+    ASSERT_TRUE(waitUntil([&] { return listHas("Zam PO socket error: 110"); }, 2 * kConnectTimeLimitMs));
+    EXPECT_EQ(gateway.faultStatus, kFaultReceiver);
+    EXPECT_EQ(window.statusText, "Error connecting to ZamMeld");
+    ASSERT_TRUE(waitUntil([&] { return tmmSockets.state() == 2 && sockets->currentMessage().empty(); }));
+
+    LoopbackReceiver zam;
+    ASSERT_TRUE(zam.listen());
+    sockets->setEndpoint("127.0.0.1", zam.port());
+    sockets->sendIPString("[ZAM WD 09 2]", true);
+    ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 1; }));
+    EXPECT_EQ(zam.received(0), QByteArray("[ZAM WD 09 2]\r"));
+}
+
+TEST_F(ReceiverFixture, EndlessAnswerLineIsCappedAndAnswersInPiecesStillCount) {
+    LoopbackReceiver zam;
+    ASSERT_TRUE(zam.listen());
+    makeMachine(zam.port());
+    start();
+    sockets->sendIPString("[ZAM WD 09 1]", true);
+    ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 1; }));
+
+    zam.reply("O");
+    zam.reply("K\r");
+    ASSERT_TRUE(waitUntil([&] { return sockets->replyReceived(); }));
+    EXPECT_EQ(sockets->lastReply(), "OK");
+    zam.reply("stray");  // never finished: it must not spoil the next answer
+    ASSERT_TRUE(waitUntil([&] { return sockets->pendingReplySize() == 5; }));
+
+    sockets->sendIPString("[ZAM WD 09 1]", true);
+    ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 2; }));
+    zam.reply("O");
+    zam.reply("K\r");
+    ASSERT_TRUE(waitUntil([&] { return sockets->replyReceived(); }));
+    EXPECT_EQ(sockets->lastReply(), "OK");
+
+    sockets->sendIPString("[ZAM WD 09 1]", true);
+    ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 3; }));
+    const QByteArray chunk(64 * 1024, 'x');
+    std::size_t most = 0;
+    for (int i = 0; i < 64; ++i) {  // 4 MiB without a carriage return
+        zam.reply(chunk);
+        waitUntil([] { return false; }, 5);
+        most = std::max(most, sockets->pendingReplySize());
+    }
+    EXPECT_LE(most, kMaxPendingReply);
+    EXPECT_FALSE(sockets->replyReceived());
+    zam.reply("tail of it\rOK\r");
+    ASSERT_TRUE(waitUntil([&] { return sockets->replyReceived(); }));
+    EXPECT_EQ(sockets->lastReply(), "OK");
+    EXPECT_TRUE(listHas("ZamMeld answer line longer than 4096 bytes without carriage return: dropped"));
+    for (const std::string& line : listLines()) EXPECT_FALSE(line.starts_with("Recv: x")) << line.substr(0, 40);
+    EXPECT_FALSE(listHas("Recv: tail of it"));
+}
+
+// Lets the loop run, moving the clock on whenever it waits for an answer that
+// will not come, until it waits with nothing to do.
+class ReceiverGatewayTest : public GatewayTest {
+protected:
+    void runToRest() {
+        for (int i = 0; i < 30 && !HasFatalFailure(); ++i) {
+            if (waitUntil([&] { return settled(); }, 500)) return;
+            clock.advance(5s);
+        }
+        FAIL() << "loop state " << gateway->tmmMain.state() << "\n" << zamsim.output().toStdString();
+    }
+};
+
+TEST_F(ReceiverGatewayTest, ReceiverThatClosesAnswersGarbageOrNothingStillGetsEveryAlarm) {
+    writeSiteDefinitions();
+    Lines raises;
+    std::string alarms;
+    for (const char* nr : {"1", "2", "3", "4"}) {
+        alarms += activeAlarm("PCU1", "Kas4", nr, std::string("Storing ") + nr, 5s);
+        raises.push_back(std::string("[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Storing ") + nr + "]");
+    }
+    setActiveAlarms(alarms);
+    ASSERT_NO_FATAL_FAILURE(start("127.0.8.4", "close,garbage,silent,ok"));
+    clock.advance(10s);
+    runToRest();
+    clock.advance(10s);
+    runToRest();
+
+    // The garbage answer makes the gateway send that alarm again; that second try meets silence.
+    const Lines wire = zamsim.received();
+    const std::vector<long> expectedCounts{1, 2, 1, 1};
+    for (std::size_t i = 0; i < raises.size(); ++i)
+        EXPECT_EQ(std::count(wire.begin(), wire.end(), raises[i]), expectedCounts[i]) << raises[i] << "\n"
+                                                                                      << zamsim.output().toStdString();
+    XmlDocument saved;
+    ASSERT_TRUE(saved.loadFile(poDir + "/AlarmStatus.xml"));
+    Lines errors;
+    for (pugi::xml_node alarm : saved.root().children("Alarm")) {
+        EXPECT_EQ(std::string(alarm.attribute("Sent").value()), stamp(5s));  // counted as reported
+        errors.push_back(alarm.attribute("Error").value());
+    }
+    // The two left without an answer carry the mark for the operator; the others were answered.
+    EXPECT_EQ(errors, (Lines{"3", "3", "", ""})) << saved.toText();
+    EXPECT_EQ(receiverListCount("Recv: ERR?"), 1);
+}
+
+TEST_F(ReceiverGatewayTest, AnswerLaterThanTenSecondsCrossesWithTheNextMessageAndNoAlarmIsLost) {
+    writeSiteDefinitions();
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Storing 1", 5s) +
+                    activeAlarm("PCU1", "Kas4", "2", "Storing 2", 5s));
+    ASSERT_NO_FATAL_FAILURE(start("127.0.8.11"));
+    // A receiver that answers when the test says so; the gateway has not connected yet.
+    LoopbackReceiver slow;
+    ASSERT_TRUE(slow.listen());
+    gateway->receiver.setEndpoint("127.0.0.1", slow.port());
+
+    clock.advance(10s);
+    ASSERT_TRUE(waitUntil([&] { return slow.linesReceived() == 1; }));
+    clock.advance(11s);  // no answer within 10 s: the next alarm goes out
+    ASSERT_TRUE(waitUntil([&] { return slow.linesReceived() == 2; }));
+    slow.reply("OK\r");  // the first alarm's answer, taken for the second
+    ASSERT_TRUE(waitUntil([&] { return settled(); }));
+    slow.reply("OK\r");  // the second's, with nothing left to answer
+    runToRest();
+    clock.advance(10s);
+    runToRest();
+
+    EXPECT_EQ(slow.received(0), QByteArray("[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Storing 1]\r"
+                                           "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Storing 2]\r"));
+    XmlDocument saved;
+    ASSERT_TRUE(saved.loadFile(poDir + "/AlarmStatus.xml"));
+    Lines marks;
+    for (pugi::xml_node alarm : saved.root().children("Alarm"))
+        marks.push_back(std::string(alarm.attribute("Sent").value()) + " " + alarm.attribute("Error").value());
+    EXPECT_EQ(marks, (Lines{stamp(5s) + " 3", stamp(5s) + " "}));
+}
+
+}  // namespace
