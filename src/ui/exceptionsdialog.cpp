@@ -1,4 +1,5 @@
 #include "ui/exceptionsdialog.h"
+#include "ui/widgettext.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -31,16 +32,6 @@ constexpr int kFilterBoxHeight = 62;
 constexpr int kChoiceHeight = 60;
 constexpr int kButtonStripHeight = 28;
 
-QString text(int number, const char* callerDefault) {
-    return QString::fromStdString(langText(number, callerDefault));
-}
-
-template <class W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
 }  // namespace
 
 TOKBottomDlg1::TOKBottomDlg1(const XmlDocument* linkDefs, Commit commit, QWidget* owner)
@@ -48,7 +39,7 @@ TOKBottomDlg1::TOKBottomDlg1(const XmlDocument* linkDefs, Commit commit, QWidget
     setObjectName(QStringLiteral("OKBottomDlg1"));
     if (owner) setFont(owner->font());
     setModal(true);
-    setWindowTitle(text(49, "Add Exceptions"));
+    setWindowTitle(uiText(49, "Add Exceptions"));
 
     sgExcept_ = named(new QTableWidget(0, 2), "sgExcept");
     sgExcept_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -71,10 +62,10 @@ TOKBottomDlg1::TOKBottomDlg1(const XmlDocument* linkDefs, Commit commit, QWidget
     sgExcept_->installEventFilter(this);
     gfAlarm_.setGrid(&grid_);
 
-    groupBox1_ = named(new QGroupBox(text(48, "Filter")), "GroupBox1");
+    groupBox1_ = named(new QGroupBox(uiText(48, "Filter")), "GroupBox1");
     groupBox1_->setFixedHeight(kFilterBoxHeight);
-    cbFilter1_ = named(new QCheckBox(text(50, "nr"), groupBox1_), "cbFilter1");
-    cbFilter2_ = named(new QCheckBox(text(51, "text"), groupBox1_), "cbFilter2");
+    cbFilter1_ = named(new QCheckBox(uiText(50, "nr"), groupBox1_), "cbFilter1");
+    cbFilter2_ = named(new QCheckBox(uiText(51, "text"), groupBox1_), "cbFilter2");
     edFilter1_ = named(new QLineEdit(groupBox1_), "edFilter1");
     edFilter2_ = named(new QLineEdit(groupBox1_), "edFilter2");
     connect(cbFilter1_, &QCheckBox::toggled, this, &TOKBottomDlg1::applyExceptFilter);
@@ -84,9 +75,9 @@ TOKBottomDlg1::TOKBottomDlg1(const XmlDocument* linkDefs, Commit commit, QWidget
 
     rgSelected_ = named(new QGroupBox, "rgSelected");
     rgSelected_->setFixedHeight(kChoiceHeight);
-    selectedLocations_ = named(new QRadioButton(text(52, "Add only to the selected location(s)")), "rgSelected0");
+    selectedLocations_ = named(new QRadioButton(uiText(52, "Add only to the selected location(s)")), "rgSelected0");
     generalException_ =
-        named(new QRadioButton(text(53, "Add as general exception (independent from locations)")), "rgSelected1");
+        named(new QRadioButton(uiText(53, "Add as general exception (independent from locations)")), "rgSelected1");
     auto* choice = new QButtonGroup(rgSelected_);
     choice->addButton(selectedLocations_, 0);
     choice->addButton(generalException_, 1);
@@ -96,8 +87,8 @@ TOKBottomDlg1::TOKBottomDlg1(const XmlDocument* linkDefs, Commit commit, QWidget
     choices->addWidget(selectedLocations_);
     choices->addWidget(generalException_);
 
-    cancelBtn_ = named(new QPushButton(text(54, "Cancel")), "CancelBtn");
-    okBtn_ = named(new QPushButton(text(55, "Add Selection")), "OKBtn");
+    cancelBtn_ = named(new QPushButton(uiText(54, "Cancel")), "CancelBtn");
+    okBtn_ = named(new QPushButton(uiText(55, "Add Selection")), "OKBtn");
     okBtn_->setDefault(true);
     cancelBtn_->setAutoDefault(false);
     connect(okBtn_, &QPushButton::clicked, this, &TOKBottomDlg1::OKBtnClick);
@@ -124,7 +115,7 @@ void TOKBottomDlg1::showEvent(QShowEvent* event) {
 }
 
 void TOKBottomDlg1::fillAlarmTypes() {
-    headers_ = {text(45, "Code").toStdString(), text(46, "Text").toStdString()};
+    headers_ = {uiText(45, "Code").toStdString(), uiText(46, "Text").toStdString()};
     sgExcept_->setHorizontalHeaderLabels({QString::fromStdString(headers_[0]), QString::fromStdString(headers_[1])});
     sgExcept_->setColumnWidth(0, kCodeColumnWidth);
     sgExcept_->setColumnWidth(1, kTextColumnWidth);

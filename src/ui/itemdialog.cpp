@@ -1,4 +1,5 @@
 #include "ui/itemdialog.h"
+#include "ui/widgettext.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -22,16 +23,6 @@ constexpr int kWidth = 304;
 constexpr int kLocationHeight = 120;
 constexpr int kAlarmHeight = 164;
 constexpr int kButtonStripHeight = 30;
-
-QString text(int number, const char* callerDefault) {
-    return QString::fromStdString(langText(number, callerDefault));
-}
-
-template <class W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 }  // namespace
 
@@ -98,16 +89,16 @@ void TOKBottomDlg::showEvent(QShowEvent* event) {
 void TOKBottomDlg::formShow() {
     accepted_ = false;
     const bool alarm = fields.kind == kAlarmKind;
-    const QString action = fields.mode == kEditMode ? text(44, "Edit") : text(43, "Add");
-    setWindowTitle(action + ' ' + (alarm ? text(38, "Alarm") : text(35, "Location")));
-    lblCode_->setText(alarm ? text(39, "Alarmcode:") : text(36, "Locationcode:"));
-    lblNaam_->setText(alarm ? text(40, "Alarmname:") : text(37, "Locationname:"));
-    lblDelay_->setText(text(100, "Group delay:"));
-    lblSeconds_->setText(text(101, "Seconds"));
-    lblHerhaal_->setText(text(107, "Repeat interval:"));
-    lblminutes_->setText(text(108, "minutes"));
-    cancelBtn_->setText(text(41, "Cancel"));
-    okBtn_->setText(text(42, "OK"));
+    const QString action = fields.mode == kEditMode ? uiText(44, "Edit") : uiText(43, "Add");
+    setWindowTitle(action + ' ' + (alarm ? uiText(38, "Alarm") : uiText(35, "Location")));
+    lblCode_->setText(alarm ? uiText(39, "Alarmcode:") : uiText(36, "Locationcode:"));
+    lblNaam_->setText(alarm ? uiText(40, "Alarmname:") : uiText(37, "Locationname:"));
+    lblDelay_->setText(uiText(100, "Group delay:"));
+    lblSeconds_->setText(uiText(101, "Seconds"));
+    lblHerhaal_->setText(uiText(107, "Repeat interval:"));
+    lblminutes_->setText(uiText(108, "minutes"));
+    cancelBtn_->setText(uiText(41, "Cancel"));
+    okBtn_->setText(uiText(42, "OK"));
     for (QWidget* w :
          std::initializer_list<QWidget*>{lblDelay_, spnDelay_, lblSeconds_, lblHerhaal_, spnHerhaal_, lblminutes_})
         w->setVisible(alarm);

@@ -1,4 +1,5 @@
 #include "ui/mainform.h"
+#include "ui/widgettext.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -67,16 +68,6 @@ constexpr int kOfficeListWidth = 790;
 // 13-pixel fixed column come before the first data column.
 constexpr int kFilterOrigin = 15;
 constexpr int kFilterDefaultWidth = 70;
-
-QString text(int number, const char* englishDefault) {
-    return QString::fromStdString(langText(number, englishDefault));
-}
-
-template <class W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 // Settings panels and heading strips: white text on the scheme colour.
 void paintInScheme(QWidget* w) {
@@ -602,50 +593,50 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TMainForm::applyTexts() {
-    pctlDde_->setTabText(0, text(56, "Link configuration"));
-    pctlDde_->setTabText(1, text(57, "Zam tcp/IP settings"));
-    pctlDde_->setTabText(2, text(58, "Priva Office / Other settings"));
-    label5_->setText(text(59, "Priva Office Locations"));
-    label7_->setText(text(60, "Zam Locations and Alarms"));
+    pctlDde_->setTabText(0, uiText(56, "Link configuration"));
+    pctlDde_->setTabText(1, uiText(57, "Zam tcp/IP settings"));
+    pctlDde_->setTabText(2, uiText(58, "Priva Office / Other settings"));
+    label5_->setText(uiText(59, "Priva Office Locations"));
+    label7_->setText(uiText(60, "Zam Locations and Alarms"));
 
-    tbRefresh_->setToolTip(text(61, "Refresh Priva Office Definitions"));
-    tbAddExcept_->setToolTip(text(62, "Add exception"));
-    tbDeleteExcept_->setToolTip(text(63, "Remove selected exceptions"));
-    tbConnect_->setToolTip(text(64, "Assign alarm to selected items"));
-    tbGroup_->setToolTip(text(96, "Assign group alarm to selected items"));
-    tbDeleteGroup_->setToolTip(text(102, "Delete group alarm from selected items"));
-    tbAdd_->setToolTip(text(65, "Add alarm or location"));
-    tbDelete_->setToolTip(text(66, "Delete selected alarm or location"));
-    tbEdit_->setToolTip(text(67, "Edit selected alarm or location"));
-    tbImport_->setToolTip(text(68, "Import locations and alarms from ZAM-Pro"));
-    tbExport_->setToolTip(text(69, "Export locations and alarms to ZAM-Pro"));
+    tbRefresh_->setToolTip(uiText(61, "Refresh Priva Office Definitions"));
+    tbAddExcept_->setToolTip(uiText(62, "Add exception"));
+    tbDeleteExcept_->setToolTip(uiText(63, "Remove selected exceptions"));
+    tbConnect_->setToolTip(uiText(64, "Assign alarm to selected items"));
+    tbGroup_->setToolTip(uiText(96, "Assign group alarm to selected items"));
+    tbDeleteGroup_->setToolTip(uiText(102, "Delete group alarm from selected items"));
+    tbAdd_->setToolTip(uiText(65, "Add alarm or location"));
+    tbDelete_->setToolTip(uiText(66, "Delete selected alarm or location"));
+    tbEdit_->setToolTip(uiText(67, "Edit selected alarm or location"));
+    tbImport_->setToolTip(uiText(68, "Import locations and alarms from ZAM-Pro"));
+    tbExport_->setToolTip(uiText(69, "Export locations and alarms to ZAM-Pro"));
 
-    groupBox1_->setTitle(text(70, "Filter:") + ' ');
-    cbFilterExcept_->setText(text(71, "Hide exceptions"));
-    cbFilterEmpty_->setText(text(92, "Show unassigned alarms"));
+    groupBox1_->setTitle(uiText(70, "Filter:") + ' ');
+    cbFilterExcept_->setText(uiText(71, "Hide exceptions"));
+    cbFilterEmpty_->setText(uiText(92, "Show unassigned alarms"));
     placeFilterOptions();
 
-    const QString settingsHeading = text(72, "Settings:") + ' ';
-    const QString restartNote = text(82, "After changing settings, ZamPO MUST be restarted.");
+    const QString settingsHeading = uiText(72, "Settings:") + ' ';
+    const QString restartNote = uiText(82, "After changing settings, ZamPO MUST be restarted.");
     label10_->setText(settingsHeading);
-    label11_->setText(text(73, "ZAM-Pro server hostname or address:"));
-    label12_->setText(text(74, "IP port"));
-    lblID_->setText(text(88, "Zam watchdog ID (each tcp/IP client that connects to ZAM must have a different id):"));
+    label11_->setText(uiText(73, "ZAM-Pro server hostname or address:"));
+    label12_->setText(uiText(74, "IP port"));
+    lblID_->setText(uiText(88, "Zam watchdog ID (each tcp/IP client that connects to ZAM must have a different id):"));
     label13_->setText(restartNote);
-    label9_->setText(text(75, "Test") + ' ');
-    lblInvoer_->setText(text(76, "Location"));
-    label3_->setText(text(77, "Alarm"));
-    label4_->setText(text(78, "State"));
-    sendButton_->setText(text(79, "Send test"));
-    btnClear_->setText(text(80, "Clear window"));
+    label9_->setText(uiText(75, "Test") + ' ');
+    lblInvoer_->setText(uiText(76, "Location"));
+    label3_->setText(uiText(77, "Alarm"));
+    label4_->setText(uiText(78, "State"));
+    sendButton_->setText(uiText(79, "Send test"));
+    btnClear_->setText(uiText(80, "Clear window"));
 
     label8_->setText(settingsHeading);
-    label14_->setText(text(81, "PO server hostname or address:"));
-    radioGroup1_->setTitle(text(83, "Language:") + ' ');
-    label15_->setText(text(86, "Send PCU names to ZAM when sending alarms"));
-    label17_->setText(text(93, "Filter punctuation from alarm texts"));
+    label14_->setText(uiText(81, "PO server hostname or address:"));
+    radioGroup1_->setTitle(uiText(83, "Language:") + ' ');
+    label15_->setText(uiText(86, "Send PCU names to ZAM when sending alarms"));
+    label17_->setText(uiText(93, "Filter punctuation from alarm texts"));
     label16_->setText(restartNote);
-    btnClearComDebug_->setText(text(80, "Clear window"));
+    btnClearComDebug_->setText(uiText(80, "Clear window"));
 }
 
 void TMainForm::setCaption(const QString& caption) {

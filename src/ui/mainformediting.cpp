@@ -21,15 +21,12 @@
 #include "ui/linkgridrows.h"
 #include "ui/linkgridview.h"
 #include "ui/mainform.h"
+#include "ui/widgettext.h"
 #include "ui/zamtree.h"
 
 namespace zampo {
 
 namespace {
-
-QString text(int number, const char* callerDefault) {
-    return QString::fromStdString(langText(number, callerDefault));
-}
 
 bool sameRows(const std::vector<LinkGridRow>& a, const std::vector<LinkGridRow>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const LinkGridRow& x, const LinkGridRow& y) {
@@ -170,7 +167,7 @@ void TMainForm::tbDeleteExceptClick() {
     // rebuild the grid while the question is open.
     const std::vector<LinkRowCells> cells = linkCells(sgMain_->selectedRows());
     const int top = sgMain_->selectionTopRow();
-    if (!askYesNo(Question::Confirmation, text(18, "Delete all selected exceptions?"))) return;
+    if (!askYesNo(Question::Confirmation, uiText(18, "Delete all selected exceptions?"))) return;
     if (!changeLinkDefs([&cells](XmlDocument& doc) {
             deleteLinkRows(doc, cells);
             return !cells.empty();
@@ -254,7 +251,7 @@ void TMainForm::editZamItem(ItemEditMode mode) {
         if (!dialog.accepted()) break;
         const std::string caption = zamCaption(f.name, std::to_string(f.code));
         auto refuse = [&] {
-            showMessage(text(12, "This code already exists!"));
+            showMessage(uiText(12, "This code already exists!"));
             again = true;
         };
         if (f.kind == TOKBottomDlg::kLocationKind) {
@@ -305,7 +302,8 @@ void TMainForm::tbDeleteClick() {
     const ZamNodeLevel level = zamNodeLevel(node);
     if (level != ZamNodeLevel::Root) {
         const bool location = level == ZamNodeLevel::Location;
-        const QString question = location ? text(8, "Delete this location completely?") : text(9, "Delete this alarm?");
+        const QString question =
+            location ? uiText(8, "Delete this location completely?") : uiText(9, "Delete this alarm?");
         const int code = captionCode(zamNodeCaption(node));
         const int locationCode = location ? code : captionCode(zamNodeCaption(node->parent()));
         if (askYesNo(Question::Confirmation, question) && changeZamDefs([&](XmlDocument& doc) {
@@ -327,7 +325,7 @@ void TMainForm::tbExportClick() {
 void TMainForm::exportZamDefinitions() {
     const QString proposed = QString::fromStdString(paths_->xmlDir()) + '/' + QString::fromLatin1(kExchangeFileName);
     const QString file =
-        askSaveFileName(text(20, "Save XML file"), proposed, text(19, "XML file") + QStringLiteral("(*.xml)"));
+        askSaveFileName(uiText(20, "Save XML file"), proposed, uiText(19, "XML file") + QStringLiteral("(*.xml)"));
     if (file.isEmpty()) return;
     std::string data;
     if (!zamDefs_->get() || !buildZamExchange(**zamDefs_, data)) return;
@@ -340,18 +338,18 @@ void TMainForm::exportZamDefinitions() {
 
 void TMainForm::tbImportClick() {
     if (!canEditZamDefs()) return;
-    if (!askYesNo(Question::Warning, text(84, "") + '\n' + text(85, ""))) return;
+    if (!askYesNo(Question::Warning, uiText(84, "") + '\n' + uiText(85, ""))) return;
     importZamDefinitions();
 }
 
 void TMainForm::importZamDefinitions() {
     const QString filter =
-        text(19, "XML file") + QStringLiteral("(*.xml);;") + text(21, "All files") + QStringLiteral("(*.*)");
-    const QString file = askOpenFileName(text(22, "Open XML file"), QString::fromStdString(paths_->xmlDir()), filter);
+        uiText(19, "XML file") + QStringLiteral("(*.xml);;") + uiText(21, "All files") + QStringLiteral("(*.*)");
+    const QString file = askOpenFileName(uiText(22, "Open XML file"), QString::fromStdString(paths_->xmlDir()), filter);
     if (file.isEmpty()) return;
     std::string data;
     if (!QFileInfo(file).isFile() || !readWholeFile(localPath(file), data)) {
-        showMessage(text(23, "File not found:") + ' ' + file);
+        showMessage(uiText(23, "File not found:") + ' ' + file);
         return;
     }
     const SystemAlarmNames names{langText(24, "Priva Office Koppeling Watchdog Fout"),
@@ -363,7 +361,7 @@ void TMainForm::importZamDefinitions() {
         return result.status == ImportStatus::Imported;
     });
     if (result.status != ImportStatus::Imported) {
-        QString message = text(27, "Incorrect file structure");
+        QString message = uiText(27, "Incorrect file structure");
         if (result.status != ImportStatus::WrongRoot) {
             // Why, in the parser's words or as the entry stands in the file.
             message += '\n' + file + '\n' + QString::fromStdString(result.detail);
