@@ -45,7 +45,4 @@ private:
     StepHandler doState_;
 };
 
-// Older spelling, kept while callers move over.
-using ZamTimeMachine = tZamTimeMachine;
-
 }  // namespace zampo
