@@ -8,6 +8,7 @@
 
 #include "answermode.h"
 #include "posimserver.h"
+#include "toolsupport.h"
 
 namespace {
 
@@ -55,67 +56,40 @@ std::string helpText() {
            "2 for a bad argument or an unreadable file.\n";
 }
 
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "zampo-posim: %s\nTry 'zampo-posim --help'.\n", message.c_str());
-    return 2;
-}
-
 struct Options {
     QHostAddress address{QHostAddress::LocalHost};
     posim::ServerConfig config;
     std::string mode = "normal";
 };
 
+const tools::CommandLine kCommandLine("zampo-posim", helpText);
+
 // Returns -1 to go on, else the exit status.
 int parseArguments(int argc, char** argv, Options& opt) {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        std::string value;
-        bool hasValue = false;
-        if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg.resize(eq);
-            hasValue = true;
-        }
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(helpText().c_str(), stdout);
-            return 0;
-        }
-        if (arg == "--version") {
-            std::printf("zampo-posim %s\n", ZAMPO_VERSION_TEXT);
-            return 0;
-        }
-        if (arg == "--headers") {
-            if (hasValue) return usageError("--headers takes no value");
-            opt.config.showHeaders = true;
-            continue;
-        }
-        if (arg != "--address" && arg != "--definitions" && arg != "--alarms" && arg != "--mode" && arg != "--control")
-            return usageError("unknown argument '" + arg + "'");
-        if (!hasValue) {
-            if (i + 1 >= argc) return usageError(arg + " needs a value");
-            value = argv[++i];
-        }
-        if (arg == "--address") {
-            if (value == "localhost") value = "127.0.0.1";
-            if (!opt.address.setAddress(QString::fromStdString(value)))
-                return usageError("bad address '" + value + "': give an IP address such as 127.0.0.1");
-        } else if (arg == "--definitions" || arg == "--alarms") {
-            QFile f(QString::fromStdString(value));
-            if (value.empty() || !f.open(QIODevice::ReadOnly))
-                return usageError("cannot read " + arg.substr(2) + " file '" + value +
-                                  "': " + f.errorString().toStdString());
-            (arg == "--alarms" ? opt.config.alarmsFile : opt.config.definitionsFile) = value;
-        } else if (arg == "--mode") {
-            opt.mode = value;
-        } else {
-            if (value.empty()) return usageError("--control needs a file name");
-            opt.config.controlFile = value;
-        }
-    }
+    const int rc = kCommandLine.parse(
+        argc, argv, {"--address", "--definitions", "--alarms", "--mode", "--control"}, {"--headers"},
+        [&](const std::string& name, const std::string& value) -> std::string {
+            if (name == "--headers") {
+                opt.config.showHeaders = true;
+            } else if (name == "--address") {
+                return tools::readAddress(value, opt.address);
+            } else if (name == "--definitions" || name == "--alarms") {
+                QFile f(QString::fromStdString(value));
+                if (value.empty() || !f.open(QIODevice::ReadOnly))
+                    return "cannot read " + name.substr(2) + " file '" + value + "': " + f.errorString().toStdString();
+                (name == "--alarms" ? opt.config.alarmsFile : opt.config.definitionsFile) = value;
+            } else if (name == "--mode") {
+                opt.mode = value;
+            } else {
+                if (value.empty()) return "--control needs a file name";
+                opt.config.controlFile = value;
+            }
+            return {};
+        });
+    if (rc >= 0) return rc;
     std::string error;
     const auto plan = posim::parsePlan(opt.mode, {}, error);
-    if (!plan) return usageError("bad mode '" + opt.mode + "': " + error);
+    if (!plan) return kCommandLine.usageError("bad mode '" + opt.mode + "': " + error);
     opt.config.plan = *plan;
     return -1;
 }
@@ -137,7 +111,7 @@ int main(int argc, char** argv) {
                      unsigned{kPort}, error.c_str());
         return 1;
     }
-    posim::printLine("listening on " + opt.address.toString().toStdString() + ":" + std::to_string(kPort) + ", mode " +
+    tools::printLine("listening on " + opt.address.toString().toStdString() + ":" + std::to_string(kPort) + ", mode " +
                      planText + (control ? ", control file " + controlFile : ""));
     return app.exec();
 }

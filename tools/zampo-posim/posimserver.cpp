@@ -1,10 +1,11 @@
 #include "posimserver.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QTcpSocket>
 #include <QTimer>
 #include <cstdio>
+
+#include "toolsupport.h"
 
 namespace posim {
 
@@ -77,7 +78,7 @@ private:
         if (end < 0) {
             if (head_.size() > kMaxHead) {
                 answered_ = true;
-                printLine(peer_ + " request head larger than " + std::to_string(kMaxHead) + " bytes -> 431");
+                tools::printLine(peer_ + " request head larger than " + std::to_string(kMaxHead) + " bytes -> 431");
                 finishWith(response(431, "Request Header Fields Too Large", "text/plain", "request head too large\n"));
             }
             return;
@@ -88,9 +89,9 @@ private:
         const QByteArray method = parts.value(0);
         const QByteArray target = parts.value(1);
         const Reply reply = server_.replyTo(method, target, socket_->localAddress(), socket_->localPort());
-        printLine(peer_ + " " + printable(lines.value(0).trimmed()) + " -> " + reply.summary);
+        tools::printLine(peer_ + " " + printable(lines.value(0).trimmed()) + " -> " + reply.summary);
         if (server_.showHeaders())
-            for (qsizetype i = 1; i < lines.size(); ++i) printLine("    " + printable(lines[i].trimmed()));
+            for (qsizetype i = 1; i < lines.size(); ++i) tools::printLine("    " + printable(lines[i].trimmed()));
         start(reply);
     }
 
@@ -154,7 +155,7 @@ private:
 
     void onDisconnected() {
         timer_.stop();
-        if (!complete_) printLine(peer_ + " closed by the client before the answer was complete");
+        if (!complete_) tools::printLine(peer_ + " closed by the client before the answer was complete");
         complete_ = true;
         deleteLater();
     }
@@ -173,12 +174,6 @@ private:
 };
 
 }  // namespace
-
-void printLine(const std::string& text) {
-    const std::string stamp = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss.zzz").toStdString();
-    std::fprintf(stdout, "%s %s\n", stamp.c_str(), text.c_str());
-    std::fflush(stdout);
-}
 
 PosimServer::PosimServer(ServerConfig config, QObject* parent) : QObject(parent), config_(std::move(config)) {
     connect(&server_, &QTcpServer::newConnection, this, &PosimServer::onNewConnection);
@@ -206,7 +201,7 @@ AnswerPlan PosimServer::currentPlan() {
         problem = "control file " + config_.controlFile + ": " + problem;
     // Said once per problem, not at every request.
     if (!problem.empty() && problem != lastControlProblem_)
-        printLine(problem + "; answering as --mode says: " + config_.plan.text());
+        tools::printLine(problem + "; answering as --mode says: " + config_.plan.text());
     lastControlProblem_ = problem;
     return plan ? *plan : config_.plan;
 }

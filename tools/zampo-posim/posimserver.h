@@ -52,8 +52,4 @@ private:
     std::string lastControlProblem_;
 };
 
-// One output line: local time stamp, blank, text; flushed at once so that a pipe
-// or a log file sees it while the simulator runs.
-void printLine(const std::string& text);
-
 }  // namespace posim

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "answerscript.h"
+#include "toolsupport.h"
 #include "zamsimserver.h"
 
 namespace {
@@ -45,56 +46,30 @@ const char* kHelp =
     "Runs until stopped with Ctrl+C. Exit status 1 when the port cannot be bound,\n"
     "2 for a bad argument.\n";
 
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "zampo-zamsim: %s\nTry 'zampo-zamsim --help'.\n", message.c_str());
-    return 2;
-}
-
 struct Options {
     QHostAddress address{QHostAddress::LocalHost};
     quint16 port = 8132;
     std::string mode = "ok";
 };
 
+const tools::CommandLine kCommandLine("zampo-zamsim", [] { return std::string(kHelp); });
+
 // Returns -1 to go on, else the exit status.
 int parseArguments(int argc, char** argv, Options& opt) {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        std::string value;
-        bool hasValue = false;
-        if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg.resize(eq);
-            hasValue = true;
-        }
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
-        if (arg == "--version") {
-            std::printf("zampo-zamsim %s\n", ZAMPO_VERSION_TEXT);
-            return 0;
-        }
-        if (arg != "--address" && arg != "--port" && arg != "--mode")
-            return usageError("unknown argument '" + arg + "'");
-        if (!hasValue) {
-            if (i + 1 >= argc) return usageError(arg + " needs a value");
-            value = argv[++i];
-        }
-        if (arg == "--address") {
-            if (value == "localhost") value = "127.0.0.1";
-            if (!opt.address.setAddress(QString::fromStdString(value)))
-                return usageError("bad address '" + value + "': give an IP address such as 127.0.0.1");
-        } else if (arg == "--port") {
-            bool ok = false;
-            const uint port = QString::fromStdString(value).toUInt(&ok);
-            if (!ok || port > 65535) return usageError("bad port '" + value + "': give a number from 0 to 65535");
-            opt.port = static_cast<quint16>(port);
-        } else {
-            opt.mode = value;
-        }
-    }
-    return -1;
+    return kCommandLine.parse(argc, argv, {"--address", "--port", "--mode"}, {},
+                              [&](const std::string& name, const std::string& value) -> std::string {
+                                  if (name == "--address") return tools::readAddress(value, opt.address);
+                                  if (name == "--port") {
+                                      bool ok = false;
+                                      const uint port = QString::fromStdString(value).toUInt(&ok);
+                                      if (!ok || port > 65535)
+                                          return "bad port '" + value + "': give a number from 0 to 65535";
+                                      opt.port = static_cast<quint16>(port);
+                                  } else {
+                                      opt.mode = value;
+                                  }
+                                  return {};
+                              });
 }
 
 }  // namespace
@@ -104,7 +79,7 @@ int main(int argc, char** argv) {
     if (const int rc = parseArguments(argc, argv, opt); rc >= 0) return rc;
     auto script = zamsim::AnswerScript::parse(opt.mode);
     if (!script)
-        return usageError("bad mode '" + opt.mode +
+        return kCommandLine.usageError("bad mode '" + opt.mode +
                           "': give ok, nak, silent, garbage, close or a script such as nak,nak,ok");
 
     QCoreApplication app(argc, argv);
@@ -115,7 +90,7 @@ int main(int argc, char** argv) {
                      unsigned{opt.port}, error.c_str());
         return 1;
     }
-    zamsim::printLine("listening on " + opt.address.toString().toStdString() + ":" + std::to_string(server.port()) +
+    tools::printLine("listening on " + opt.address.toString().toStdString() + ":" + std::to_string(server.port()) +
                       ", mode " + opt.mode);
     return app.exec();
 }

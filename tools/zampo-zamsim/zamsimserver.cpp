@@ -1,10 +1,10 @@
 #include "zamsimserver.h"
 
-#include <QDateTime>
 #include <QTcpSocket>
 #include <cstdio>
 
 #include "receiver/wirecodec.h"
+#include "toolsupport.h"
 
 namespace zamsim {
 
@@ -15,12 +15,6 @@ std::string peerText(const QTcpSocket* s) {
 }
 
 }  // namespace
-
-void printLine(const std::string& text) {
-    const std::string stamp = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss.zzz").toStdString();
-    std::fprintf(stdout, "%s %s\n", stamp.c_str(), text.c_str());
-    std::fflush(stdout);
-}
 
 std::string printable(const std::string& bytes) {
     std::string out;
@@ -51,14 +45,14 @@ void ZamSimServer::onNewConnection() {
     while (QTcpSocket* s = server_.nextPendingConnection()) {
         const std::string peer = peerText(s);
         lines_[s];
-        printLine("connection from " + peer);
+        tools::printLine("connection from " + peer);
         connect(s, &QTcpSocket::readyRead, this, [this, s] { onReadyRead(s); });
         connect(s, &QTcpSocket::disconnected, this, [this, s, peer] {
             const auto it = lines_.find(s);
             if (it != lines_.end() && !it->second.pending.empty())
-                printLine("<- " + printable(it->second.pending) + "  (no line end)");
+                tools::printLine("<- " + printable(it->second.pending) + "  (no line end)");
             lines_.erase(s);
-            printLine("connection from " + peer + " closed");
+            tools::printLine("connection from " + peer + " closed");
             s->deleteLater();
         });
     }
@@ -88,10 +82,10 @@ void ZamSimServer::onReadyRead(QTcpSocket* s) {
 
 void ZamSimServer::handleLine(QTcpSocket* s, const std::string& line, char terminator) {
     // ZamMeld's lines end with a carriage return; say so when a peer uses LF instead.
-    printLine("<- " + printable(line) + (terminator == '\n' ? "  (ended by LF, not CR)" : ""));
+    tools::printLine("<- " + printable(line) + (terminator == '\n' ? "  (ended by LF, not CR)" : ""));
     const Answer a = script_.next();
     if (a == Answer::Close) {
-        printLine("closing the connection");
+        tools::printLine("closing the connection");
         s->disconnectFromHost();
         return;
     }
@@ -99,7 +93,7 @@ void ZamSimServer::handleLine(QTcpSocket* s, const std::string& line, char termi
     if (reply.empty()) return;
     s->write(reply.data(), static_cast<qint64>(reply.size()));
     s->flush();  // out now: a peer that already closed its side would make Qt drop it
-    printLine("-> " + printable(reply.substr(0, reply.size() - 1)));
+    tools::printLine("-> " + printable(reply.substr(0, reply.size() - 1)));
 }
 
 }  // namespace zamsim

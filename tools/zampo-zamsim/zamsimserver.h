@@ -38,10 +38,6 @@ private:
     std::unordered_map<QTcpSocket*, LineState> lines_;
 };
 
-// One output line: local time stamp, blank, text; flushed at once so that a pipe
-// or a log file sees it while the simulator runs.
-void printLine(const std::string& text);
-
 // Control characters as \xNN, other bytes read as Windows-1252 and written as UTF-8.
 std::string printable(const std::string& bytes);
 
