@@ -171,6 +171,43 @@ QPushButton* clearButton(const char* name) {
     return button;
 }
 
+// The skeleton both diagnostic pages share: a fixed-width column in the scheme
+// colour on the left, its top panel holding the settings under a bold heading.
+struct SettingsPage {
+    QWidget* page;
+    QHBoxLayout* row;
+    QWidget* column;
+    QVBoxLayout* columnLayout;
+    QFrame* settingsPanel;
+    QVBoxLayout* settings;
+    QLabel* heading;
+};
+
+SettingsPage settingsPage(const char* columnName, int columnWidth, const char* panelName, int panelHeight,
+                          const char* headingName) {
+    SettingsPage p{};
+    p.page = new QWidget;
+    p.row = new QHBoxLayout(p.page);
+    p.row->setContentsMargins(0, 0, 0, 0);
+    p.row->setSpacing(0);
+    p.column = named(new QWidget, columnName);
+    p.column->setFixedWidth(columnWidth);
+    paintInScheme(p.column);
+    p.columnLayout = new QVBoxLayout(p.column);
+    p.columnLayout->setContentsMargins(0, 0, 0, 0);
+    p.columnLayout->setSpacing(0);
+    p.settingsPanel = schemePanel(panelName);
+    p.settingsPanel->setFixedHeight(panelHeight);
+    p.settings = new QVBoxLayout(p.settingsPanel);
+    p.settings->setContentsMargins(6, 6, 6, 6);
+    p.settings->setSpacing(3);
+    p.heading = wrappedLabel(headingName);
+    QFont bold = p.heading->font();
+    bold.setBold(true);
+    p.heading->setFont(bold);
+    return p;
+}
+
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
@@ -361,27 +398,11 @@ QWidget* TMainForm::buildLinkZamRegion() {
 }
 
 QWidget* TMainForm::buildReceiverPage() {
-    auto* page = new QWidget;
-    auto* row = new QHBoxLayout(page);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-
-    auto* panel5 = named(new QWidget, "Panel5");
-    panel5->setFixedWidth(kReceiverColumnWidth);
-    paintInScheme(panel5);
-    auto* column = new QVBoxLayout(panel5);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-
-    QFrame* panel8 = schemePanel("Panel8");
-    panel8->setFixedHeight(kReceiverSettingsHeight);
-    auto* settings = new QVBoxLayout(panel8);
-    settings->setContentsMargins(6, 6, 6, 6);
-    settings->setSpacing(3);
-    label10_ = wrappedLabel("Label10");
-    QFont bold = label10_->font();
-    bold.setBold(true);
-    label10_->setFont(bold);
+    const SettingsPage p =
+        settingsPage("Panel5", kReceiverColumnWidth, "Panel8", kReceiverSettingsHeight, "Label10");
+    QVBoxLayout* column = p.columnLayout;
+    QVBoxLayout* settings = p.settings;
+    label10_ = p.heading;
     label11_ = wrappedLabel("Label11");
     edtAddress_ = named(new QLineEdit(QStringLiteral("127.0.0.1")), "edtAddress");
     label12_ = wrappedLabel("Label12");
@@ -404,14 +425,14 @@ QWidget* TMainForm::buildReceiverPage() {
         settings->addWidget(w);
     settings->addStretch(1);
     settings->addWidget(label13_);
-    column->addWidget(panel8);
+    column->addWidget(p.settingsPanel);
 
     QFrame* panel6 = schemePanel("Panel6");
     auto* test = new QGridLayout(panel6);
     test->setContentsMargins(6, 6, 6, 6);
     test->setVerticalSpacing(4);
     label9_ = named(new QLabel, "Label9");
-    label9_->setFont(bold);
+    label9_->setFont(label10_->font());
     lblInvoer_ = named(new QLabel, "lblInvoer");
     label3_ = named(new QLabel, "Label3");
     label4_ = named(new QLabel, "Label4");
@@ -449,33 +470,16 @@ QWidget* TMainForm::buildReceiverPage() {
     lbxDebug_ = diagnosticList("lbxDebug");
     connect(btnClear_, &QPushButton::clicked, lbxDebug_, &QListWidget::clear);
 
-    row->addWidget(panel5);
-    row->addWidget(lbxDebug_, 1);
-    return page;
+    p.row->addWidget(p.column);
+    p.row->addWidget(lbxDebug_, 1);
+    return p.page;
 }
 
 QWidget* TMainForm::buildOfficePage() {
-    auto* page = new QWidget;
-    auto* row = new QHBoxLayout(page);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-
-    auto* panel2 = named(new QWidget, "Panel2");
-    panel2->setFixedWidth(kOfficeColumnWidth);
-    paintInScheme(panel2);
-    auto* column = new QVBoxLayout(panel2);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-
-    QFrame* panel13 = schemePanel("Panel13");
-    panel13->setFixedHeight(kOfficeSettingsHeight);
-    auto* settings = new QVBoxLayout(panel13);
-    settings->setContentsMargins(6, 6, 6, 6);
-    settings->setSpacing(3);
-    label8_ = wrappedLabel("Label8");
-    QFont bold = label8_->font();
-    bold.setBold(true);
-    label8_->setFont(bold);
+    const SettingsPage p = settingsPage("Panel2", kOfficeColumnWidth, "Panel13", kOfficeSettingsHeight, "Label8");
+    QVBoxLayout* column = p.columnLayout;
+    QVBoxLayout* settings = p.settings;
+    label8_ = p.heading;
     label14_ = wrappedLabel("Label14");
     edtPOServer_ = named(new QLineEdit(QStringLiteral("127.0.0.1")), "edtPOServer");
 
@@ -515,7 +519,7 @@ QWidget* TMainForm::buildOfficePage() {
     }
     settings->addStretch(1);
     settings->addWidget(label16_);
-    column->addWidget(panel13);
+    column->addWidget(p.settingsPanel);
     column->addStretch(1);
 
     btnClearComDebug_ = clearButton("btnClearComDebug");
@@ -532,10 +536,10 @@ QWidget* TMainForm::buildOfficePage() {
     lbxComDebug_->setMaximumWidth(kOfficeListWidth);
     connect(btnClearComDebug_, &QPushButton::clicked, lbxComDebug_, &QListWidget::clear);
 
-    row->addWidget(panel2);
-    row->addStretch(0);
-    row->addWidget(lbxComDebug_, 1);
-    return page;
+    p.row->addWidget(p.column);
+    p.row->addStretch(0);
+    p.row->addWidget(lbxComDebug_, 1);
+    return p.page;
 }
 
 void TMainForm::buildStatusBar() {
