@@ -13,11 +13,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-const std::string kConfigError = "[ZAM RCVALARM 02,9999,9,A]";
-const std::string kWatchdog = "[ZAM WD 09 1]";
-
 TEST_F(GatewayTest, LinkedAlarmsAreRaisedAndResetAsTheCheckBoxesSay) {
     writeSiteDefinitions();
     // The second text is longer than a message may carry, with a letter outside ASCII.

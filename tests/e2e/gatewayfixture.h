@@ -36,6 +36,19 @@ public:
     mutable bool failNextRead = false;
 };
 
+using Lines = std::vector<std::string>;
+
+// Lines ZamMeld gets from the site of writeSiteDefinitions with watchdog ID 1.
+inline const std::string kWatchdog = "[ZAM WD 09 1]";
+inline const std::string kConfigError = "[ZAM RCVALARM 02,9999,9,A]";
+inline const std::string kRaiseA = "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp hoog]";
+inline const std::string kRaiseB = "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Vocht hoog]";
+
+inline Lines withoutWatchdog(Lines lines) {
+    std::erase(lines, kWatchdog);
+    return lines;
+}
+
 // The test clock's start, a whole second, so that every status time stamp is exact.
 inline constexpr TimeMs kT0{std::chrono::sys_days{std::chrono::year{2024} / 5 / 1} + std::chrono::hours{10}};
 

@@ -14,10 +14,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-const std::string kWatchdog = "[ZAM WD 09 1]";
-
 TEST_F(GatewayTest, WatchdogShortFormForIdZeroSentThreeTimesOnRefusalAndWithIdSeven) {
     ASSERT_NO_FATAL_FAILURE(start("127.0.7.5", "nak,nak,nak,ok", {}, 0));
     advance(60s);

@@ -18,18 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-const std::string kWatchdog = "[ZAM WD 09 1]";
-const std::string kConfigError = "[ZAM RCVALARM 02,9999,9,A]";
-const std::string kRaiseA = "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp hoog]";
-const std::string kRaiseB = "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Vocht hoog]";
-
-Lines withoutWatchdog(Lines lines) {
-    lines.erase(std::remove(lines.begin(), lines.end(), kWatchdog), lines.end());
-    return lines;
-}
-
 TEST_F(GatewayTest, DamagedStatusFileIsMovedAsideAndEveryActiveAlarmReportedFromAFreshOne) {
     writeSiteDefinitions();
     const std::string damaged = "<POAlarmStatus><Alarm pcu=\"PCU1\" location=\"Ka";

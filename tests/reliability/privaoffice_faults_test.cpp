@@ -20,18 +20,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-const std::string kWatchdog = "[ZAM WD 09 1]";
-const std::string kConfigError = "[ZAM RCVALARM 02,9999,9,A]";
-const std::string kRaiseA = "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp hoog]";
-const std::string kRaiseB = "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Vocht hoog]";
-
-Lines withoutWatchdog(Lines lines) {
-    lines.erase(std::remove(lines.begin(), lines.end(), kWatchdog), lines.end());
-    return lines;
-}
-
 std::size_t occurrences(const std::string& text, const std::string& what) {
     std::size_t n = 0;
     for (auto pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) ++n;

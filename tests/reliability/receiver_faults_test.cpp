@@ -21,8 +21,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
 // A listener whose backlog is full: the kernel drops every further SYN, as a host
 // that drops packets does, so a connect to it never completes. Loopback only.
 class BlackHole {
