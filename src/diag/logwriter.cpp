@@ -78,6 +78,11 @@ void LogWriter::rotate() {
     rotateLocked();
 }
 
+void LogWriter::rotateIfOversized() {
+    std::lock_guard lock(mutex_);
+    if (file_.size() > kLogRotateSize) rotateLocked();
+}
+
 void LogWriter::rotateLocked() {
     try {
         if (file_.fileName().empty()) return;

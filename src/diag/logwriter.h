@@ -28,6 +28,10 @@ public:
     void writeRawLine(const std::string& text);
     // Copies ZAMPO.LOG to OLDPO.log beside it and empties it.
     void rotate();
+    // rotate() when ZAMPO.LOG is above kLogRotateSize, decided under the same lock as
+    // the rotation: two threads that both see a big file must not rotate twice, or
+    // the second copies the freshly emptied log over OLDPO.log.
+    void rotateIfOversized();
 
 private:
     void rotateLocked();

@@ -1,7 +1,9 @@
 #include "diag/logwriter.h"
 
 #include <gtest/gtest.h>
+#include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -61,6 +63,35 @@ TEST_F(LogFixture, RotatesOnlyAboveTheLimitAndKeepsOneGeneration) {
     test::writeFile(logPath(), std::string(kLogRotateSize + 1, 'b'));
     log.write("second rotation", 0);
     EXPECT_EQ(test::readFile(dir.file("OLDPO.log")), std::string(kLogRotateSize + 1, 'b'));
+}
+
+TEST_F(LogFixture, RotationRacedFromTwoThreadsHappensOnce) {
+    // The window's thread and the fetch worker both check the size: a second rotation
+    // would copy the freshly emptied log over OLDPO.log. Both must check before either
+    // rotates for that to show, hence many rounds; a sparse file keeps each one cheap.
+    const auto oversized = static_cast<uintmax_t>(kLogRotateSize + 1);
+    for (int round = 0; round < 100; ++round) {
+        test::writeFile(logPath(), "old log " + std::to_string(round));
+        std::filesystem::resize_file(logPath(), oversized);
+        std::atomic<int> ready{0};
+        auto rotator = [&] {
+            ready.fetch_add(1);
+            while (ready.load() < 2) {
+            }
+            log.rotateIfOversized();
+        };
+        std::thread a(rotator), b(rotator);
+        a.join();
+        b.join();
+        ASSERT_EQ(std::filesystem::file_size(dir.file("OLDPO.log")), oversized) << "round " << round;
+        const std::string head = "old log " + std::to_string(round);
+        std::string start(head.size(), '\0');
+        std::ifstream(dir.file("OLDPO.log"), std::ios::binary).read(start.data(), std::streamsize(start.size()));
+        EXPECT_EQ(start, head);
+        ASSERT_EQ(std::filesystem::file_size(logPath()), 0u);
+    }
+    log.rotateIfOversized();
+    EXPECT_EQ(std::filesystem::file_size(dir.file("OLDPO.log")), oversized) << "an empty log was rotated";
 }
 
 TEST_F(LogFixture, UnwritableFileLosesTheLineButNotTheListLine) {
