@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <algorithm>
+#include <filesystem>
 
+#include "core/atomicfile.h"
 #include "support/tempdir.h"
 
 using namespace zampo;
@@ -148,4 +152,55 @@ TEST(XmlStore, TopElementSkipsTheDeclaration) {
     XmlDocument plain;
     ASSERT_TRUE(plain.loadText("<Other/>"));
     EXPECT_STREQ(topElement(plain.dom()).name(), "Other");
+}
+
+TEST(XmlStore, SaveKeepsTheFilesPermissionsAndWritesThroughALink) {
+    TempDir dir, elsewhere;
+    DocumentSlot slot;
+    openDataFile(slot, dir.path(), kLinkDefsFile);
+    slot->root().append_child("PO_loc");
+
+    ASSERT_TRUE(saveDataFile(slot, dir.path(), kLinkDefsFile));
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("LinkDefs.xml").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u) << "a new file";
+    ::chmod(dir.file("LinkDefs.xml").c_str(), 0660);
+    ASSERT_TRUE(saveDataFile(slot, dir.path(), kLinkDefsFile));
+    ASSERT_EQ(::stat(dir.file("LinkDefs.xml").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0660u) << "the operator's permissions were replaced";
+
+    // An operator keeps ZamDefs.xml elsewhere and links it into the data directory.
+    test::writeFile(elsewhere.file("zamdefs.xml"), "<ZamDefinitions/>");
+    ::chmod(elsewhere.file("zamdefs.xml").c_str(), 0600);
+    ASSERT_EQ(::symlink(elsewhere.file("zamdefs.xml").c_str(), dir.file("link").c_str()), 0);
+    ASSERT_EQ(::symlink("link", dir.file("ZamDefs.xml").c_str()), 0);  // relative, and two hops
+    DocumentSlot defs;
+    openDataFile(defs, dir.path(), kZamDefsFile);
+    defs->root().append_child("Loc");
+    ASSERT_TRUE(saveDataFile(defs, dir.path(), kZamDefsFile));
+    ASSERT_EQ(::lstat(dir.file("ZamDefs.xml").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced by a file";
+    EXPECT_NE(test::readFile(elsewhere.file("zamdefs.xml")).find("<Loc"), std::string::npos);
+    ASSERT_EQ(::stat(elsewhere.file("zamdefs.xml").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_TRUE(removeStaleTemporaryFiles(dir.path()).empty());
+    EXPECT_TRUE(removeStaleTemporaryFiles(elsewhere.path()).empty());
+}
+
+TEST(XmlStore, OnlyTemporaryFilesOfOurOwnSavesAreRemoved) {
+    TempDir dir;
+    for (const char* name : {"LinkDefs.xml.zampo-tmp-a1B2c3", "AlarmStatus.xml.zampo-tmp-ZZZZZZ",  // ours
+                             "LinkDefs.xml.a1B2c3", "notes.zampo-tmp-abc", "x.zampo-tmp-abcdef.xml", "AlarmStatus.xml"})
+        test::writeFile(dir.file(name), "x");
+    std::filesystem::create_directory(dir.file("d.zampo-tmp-abcdef"));
+    ASSERT_EQ(::symlink("AlarmStatus.xml", dir.file("s.zampo-tmp-abcdef").c_str()), 0);
+
+    std::vector<std::string> removed = removeStaleTemporaryFiles(dir.path());
+    std::sort(removed.begin(), removed.end());
+    EXPECT_EQ(removed, (std::vector<std::string>{"AlarmStatus.xml.zampo-tmp-ZZZZZZ", "LinkDefs.xml.zampo-tmp-a1B2c3"}));
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) left.push_back(e.path().filename());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"AlarmStatus.xml", "LinkDefs.xml.a1B2c3", "d.zampo-tmp-abcdef",
+                                              "notes.zampo-tmp-abc", "s.zampo-tmp-abcdef", "x.zampo-tmp-abcdef.xml"}));
 }
