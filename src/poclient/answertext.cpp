@@ -92,6 +92,39 @@ bool isWideLayout(std::string_view body) {
     return body.size() >= 2 && (at(0) == 0 || at(1) == 0);
 }
 
+// "&#0;", "&#x00;" and the like somewhere in text. Cheap, and blind to where the
+// reference stands, so a hit is only a reason to look closer.
+bool mentionsNulReference(std::string_view text) {
+    for (size_t p = text.find("&#"); p != std::string_view::npos; p = text.find("&#", p + 2)) {
+        size_t i = p + 2;
+        if (i < text.size() && text[i] == 'x') ++i;
+        const size_t digits = i;
+        while (i < text.size() && text[i] == '0') ++i;
+        if (i > digits && i < text.size() && text[i] == ';') return true;
+    }
+    return false;
+}
+
+// Whether a reference to NUL stands where the parser expands references: in an
+// attribute value or in text (not in a comment or CDATA section). XML forbids the
+// character, and expanded it would silently end a name there.
+bool expandsNulReference(const void* data, size_t size, pugi::xml_encoding encoding) {
+    pugi::xml_document raw;
+    if (!raw.load_buffer(data, size, pugi::parse_default & ~pugi::parse_escapes, encoding)) return false;
+    for (pugi::xml_node n = raw.first_child(); n;) {
+        if (n.type() == pugi::node_pcdata && mentionsNulReference(n.value())) return true;
+        for (pugi::xml_attribute a : n.attributes())
+            if (mentionsNulReference(a.value())) return true;
+        if (n.first_child()) {
+            n = n.first_child();
+            continue;
+        }
+        while (n && !n.next_sibling()) n = n.parent();
+        if (n) n = n.next_sibling();
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string decodeAnswerBytes(std::string_view body) {
@@ -118,16 +151,21 @@ std::string decodeAnswerBytes(std::string_view body) {
 }
 
 bool parseAnswer(std::string_view body, pugi::xml_document& doc, std::string& error) {
-    pugi::xml_parse_result r;
-    if (isWideLayout(body)) {
-        r = doc.load_buffer(body.data(), body.size(), pugi::parse_default, pugi::encoding_auto);
-    } else {
-        const std::string text = decodeAnswerBytes(body);
-        r = doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
-    }
+    const bool wide = isWideLayout(body);
+    const std::string text = wide ? std::string() : decodeAnswerBytes(body);
+    const void* data = wide ? body.data() : text.data();
+    const size_t size = wide ? body.size() : text.size();
+    const pugi::xml_encoding encoding = wide ? pugi::encoding_auto : pugi::encoding_utf8;
+    const pugi::xml_parse_result r = doc.load_buffer(data, size, pugi::parse_default, encoding);
     if (!r) {
         error = std::string("the answer is not well-formed XML: ") + r.description() + " at offset " +
                 std::to_string(r.offset);
+        doc.reset();
+        return false;
+    }
+    // The 8-bit text shows at a glance whether a second look is needed.
+    if ((wide || mentionsNulReference(text)) && expandsNulReference(data, size, encoding)) {
+        error = "the answer is not well-formed XML: it holds a character reference to NUL (&#0;)";
         doc.reset();
         return false;
     }

@@ -9,6 +9,7 @@
 #include "support/tempdir.h"
 
 using namespace zampo;
+using namespace std::string_literals;
 
 TEST(AnswerText, EightBitDecodingDependsOnlyOnTheBytesOfEachName) {
     // undeclared: UTF-8 stays, stray bytes (also overlong or surrogate forms) are Windows-1252
@@ -64,4 +65,23 @@ TEST(AnswerText, OddNamesAreNeverAddedTwiceAcrossFetchesSavesAndReloads) {
         "\x99\"/></alarmlocations></c>",
         linkDefs, dir.path());
     EXPECT_EQ(latin1.locationsAdded + cp1252.locationsAdded, 0);
+}
+
+TEST(AnswerText, AReferenceToNulMakesTheAnswerMalformed) {
+    // Expanded, it would end the name at the NUL: "Kas 4" and "Kas 4\0x" would be one location.
+    for (const std::string& body : {"<c><l text=\"Kas 4&#0;x\"/></c>"s, "<c><l text=\"Kas 4&#x00;\"/></c>"s,
+                                    "<c><l>Kas 4&#000;</l></c>"s, "\xFF\xFE<\0c\0>\0&\0#\0x\0\060\0;\0<\0/\0c\0>\0"s}) {
+        pugi::xml_document doc;
+        std::string error;
+        EXPECT_FALSE(parseAnswer(body, doc, error)) << body;
+        EXPECT_NE(error.find("NUL"), std::string::npos) << error;
+        EXPECT_FALSE(doc.document_element());
+    }
+    // Not a reference inside a comment or CDATA, and &#10; or &#x30; is no NUL.
+    for (const std::string_view body :
+         {"<c><!-- &#0; --><l text=\"&#10;&#x30;&#100;\"/></c>", "<c><![CDATA[&#0;]]></c>"}) {
+        pugi::xml_document doc;
+        std::string error;
+        EXPECT_TRUE(parseAnswer(body, doc, error)) << body << ": " << error;
+    }
 }
