@@ -107,6 +107,7 @@ bool hasNonEmpty(pugi::xml_node e, const char* attribute) {
 // The reporting rule, made safe for a start that cannot be read at all: such an
 // alarm is reported once, when its start differs from Sent (which then takes it over).
 bool alarmMustReport(pugi::xml_node alarm, std::vector<std::string>& log) {
+    if (alarm.attribute(kRaisePendingAttr)) return true;
     const char* start = alarm.attribute("start").value();
     if (parseStatusTime(start)) return mustReport(alarm);
     if (std::strcmp(start, alarm.attribute("Sent").value()) == 0) return false;
@@ -239,6 +240,7 @@ CycleOutcome examineNext(ElementCycle& cycle, const CycleDocuments& docs, TimeMs
     CycleOutcome out;
     cycle.current = {};
     cycle.retryCount = 0;
+    cycle.undelivered = 0;
     const pugi::xml_node root = docs.alarmStatus.root();
     const pugi::xml_node e =
         root && isNamed(root, kAlarmStatusFile.rootName) ? childElementAt(root, cycle.elementIndex) : pugi::xml_node{};
@@ -322,7 +324,8 @@ CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, Tex
         out.log.push_back("Group reference \"" + link.unusableGroup +
                           "\" is not a number; alarm sent without group: " + alarmKey(e));
 
-    const bool reset = attrIs(e, "State", kAlarmReset);
+    // A raise overtaken by its reset goes out first.
+    const bool reset = attrIs(e, "State", kAlarmReset) && !e.attribute(kRaisePendingAttr);
     const bool punct = options.filterPunctuation;
     std::string text;
     if (options.sendPcuNames) text = filterPunctuation(pcu, punct) + " ";
@@ -331,11 +334,27 @@ CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, Tex
     if (!link.groupLocation.empty()) text = langText(103, "PreAlarm") + ": " + text;
     out.message = linkedAlarmMessage(link.zamLocation, link.zamInput, reset ? 'R' : 'T', text);
 
-    if (!link.groupLocation.empty()) {
+    // Sent again because it did not get through: the group has counted this member.
+    if (!link.groupLocation.empty() && cycle.undelivered == 0) {
         setAttr(e, "Group", zamAlarmRef(*codeValue(link.groupLocation), *codeValue(link.groupInput)));
         updateGroup(docs.alarmStatus, docs.zamDefs, link.groupLocation, link.groupInput, groupText, reset, now);
     }
     out.changed = true;
+    return out;
+}
+
+CycleOutcome undelivered(ElementCycle& cycle) {
+    CycleOutcome out;
+    const pugi::xml_node e = cycle.current;
+    if (!e) return out;
+    --cycle.retryCount;  // no attempt: the retry limit counts answers only
+    if (++cycle.undelivered < 2) {
+        out.next = CycleStep::Send;
+        return out;
+    }
+    const std::string what = isNamed(e, "Alarm") ? alarmKey(e) : std::string(e.attribute("ZamAlarm").value());
+    out.log.push_back("ZamMeld not reached; " + what + " and what follows wait until it can be reached");
+    out.next = CycleStep::Finished;
     return out;
 }
 
@@ -362,18 +381,23 @@ CycleOutcome evaluateAnswer(ElementCycle& cycle, const CycleDocuments& docs, con
     };
     // Done with the element, successfully or not; the element counts as reported.
     auto finish = [&](const char* error) {
-        ++cycle.elementIndex;
         if (error) {
             setAttr(e, "Error", error);
             copyAttr(e, "ErrDt", "start");
         }
+        out.changed = true;
+        out.next = CycleStep::Examine;
+        if (isAlarm && e.attribute(kRaisePendingAttr)) {
+            // The raise is done with; the reset of the same element comes next.
+            pugi::xml_node(e).remove_attribute(kRaisePendingAttr);
+            return;
+        }
+        ++cycle.elementIndex;
         if (isAlarm || error)
             copyAttr(e, "Sent", "start");
         else
             setAttr(e, "Sent", formatStatusTime(now));
         markRepeat();
-        out.changed = true;
-        out.next = CycleStep::Examine;
     };
 
     if (!answer.received) {

@@ -53,6 +53,7 @@ struct ElementCycle {
     int32_t elementIndex = 0;  // among the element children of the root
     pugi::xml_node current;    // the element being reported, or none
     int32_t retryCount = 0;    // sends made for the current element
+    int32_t undelivered = 0;   // sends for it that never reached ZamMeld
     bool notAccepted = false;  // ZamMeld refused it: send the configuration error instead
     int32_t currentRepeat = 0;
 };
@@ -97,6 +98,11 @@ CycleOutcome examineNext(ElementCycle& cycle, const CycleDocuments& docs, TimeMs
 // Counts the send and builds the one message for the current element: the
 // configuration error when it was not accepted, else its own alarm.
 CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, TextOptions options, TimeMs now);
+
+// The message for the current element never reached ZamMeld: no attempt. It is
+// sent once more over a fresh connection; failing again, the walk ends with the
+// element unreported, to go out in order once ZamMeld can be reached.
+CycleOutcome undelivered(ElementCycle& cycle);
 
 // Writes ZamMeld's answer (or its absence) into the current element and says
 // whether to send again, wait on or go on with the next element.

@@ -4,6 +4,8 @@
 // (values and saved files) is visible once fetchDone reads true.
 #include <string>
 
+#include "linkconfig/xmlstore.h"
+
 namespace zampo {
 
 enum FetchKind : int { kFetchDefinitions = 1, kFetchAlarms = 2 };
@@ -13,8 +15,15 @@ public:
     virtual ~FetchPort() = default;
     // A fresh HTTP client; a running request keeps the one it started with.
     virtual void initPoConnection() = 0;
-    // Starts one request in the background and returns at once.
-    virtual void startFetch(const std::string& url, int kind) = 0;
+    // Starts one request in the background and returns at once. An alarms fetch
+    // merges into alarmStatus, the loop's copy of the alarm status, and hands the
+    // result back through takeAlarmStatus; without one it merges the file and saves it.
+    virtual void startFetch(const std::string& url, int kind, DocumentSlot alarmStatus = {}) = 0;
+    // After fetchDone: the merged alarm status of the last alarms fetch, or an
+    // empty slot when nothing was merged.
+    virtual DocumentSlot takeAlarmStatus() = 0;
+    // After fetchDone: the request ran into its time limit.
+    virtual bool fetchTimedOut() const = 0;
     virtual void clearFetchDone() = 0;
     virtual bool fetchDone() const = 0;
     // Empty, or what the loop logs for a finished fetch.

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "diag/logwriter.h"
-#include "poclient/alarmstatus.h"
+#include "poclient/alarmstatusfile.h"
 #include "poclient/fetchworker.h"
 
 namespace zampo {
@@ -78,20 +78,10 @@ void GatewayRuntime::openDocuments() {
 
     // The alarm status is rebuilt by the next poll: keep the damaged file for a look, start afresh.
     if (!alarmStatus->hasContent()) {
-        const std::string path = dataFilePath(dir, kAlarmStatusFile);
-        const std::string reason = parseError(path);
-        const std::string aside = path + ".damaged-" + formatStatusTime(clock_.nowUtc());
-        std::error_code ec;
-        std::filesystem::rename(path, aside, ec);
-        std::string line;
-        if (ec) {
-            line = std::string(kAlarmStatusFile.fileName) + " is damaged (" + reason +
-                   ") and could not be moved aside: " + ec.message();
-        } else {
-            alarmStatus->startAfresh(kAlarmStatusFile.rootName);
-            line = std::string(kAlarmStatusFile.fileName) + " was damaged (" + reason + "); moved to " +
-                   std::filesystem::path(aside).filename().string() + ", started afresh";
-        }
+        bool moved = false;
+        const std::string line =
+            moveDamagedStatusAside(dir, clock_.nowUtc(), parseError(dataFilePath(dir, kAlarmStatusFile)), &moved);
+        if (moved) alarmStatus->startAfresh(kAlarmStatusFile.rootName);
         writeLog(line, kLogPoList);
     }
 }

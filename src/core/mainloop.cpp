@@ -2,6 +2,7 @@
 
 #include "diag/exceptionreport.h"
 #include "diag/logwriter.h"
+#include "poclient/alarmstatus.h"
 #include "receiver/messages.h"
 #include "receiver/poexchangemonitor.h"
 #include "receiver/socketmachine.h"
@@ -113,15 +114,14 @@ void MainLoop::start(tZamTimeMachine& m) {
     d_.poMonitor.reset();
     cycle_ = {};
     busyLogged_ = false;
+    watchdogReturn_ = kWait;
+    statusFile_.noteFileAsIs(d_.paths.poDataDir());
     m.setState(kInit);
 }
 
 void MainLoop::wait(tZamTimeMachine& m, TimeMs now) {
     m.setStateText(" 3 wait ");
-    if (watchdog_.due(now)) {
-        watchdog_.last = now;
-        retryCount_ = 0;
-        m.setState(kSendWatchdog);
+    if (startWatchdogIfDue(m, now, kWait)) {
     } else if (poll_.due(now)) {
         poll_.last = now;
         poll_.interval = kPollSeconds;
@@ -138,13 +138,53 @@ void MainLoop::wait(tZamTimeMachine& m, TimeMs now) {
     showFaultStatus();
 }
 
+bool MainLoop::startWatchdogIfDue(tZamTimeMachine& m, TimeMs now, State returnState) {
+    if (!watchdog_.due(now)) return false;
+    watchdog_.last = now;
+    retryCount_ = 0;
+    watchdogReturn_ = returnState;
+    m.setState(kSendWatchdog);
+    return true;
+}
+
+void MainLoop::persistStatus() {
+    switch (statusFile_.save(held(d_.alarmStatus), d_.paths.poDataDir())) {
+        case AlarmStatusFile::SaveResult::StartedFailing:
+            d_.window.setStatusText(langText(91, "Error writing status"));
+            break;
+        case AlarmStatusFile::SaveResult::WrittenAgain:
+            d_.window.setStatusText(d_.state.dataFileFault.empty() ? langText(28, "Application running")
+                                                                   : d_.state.dataFileFault);
+            break;
+        default:
+            break;
+    }
+}
+
+void MainLoop::prepareStatusForFetch(TimeMs now) {
+    const std::string dir = d_.paths.poDataDir();
+    if (statusFile_.checkOutsideChange(d_.alarmStatus, dir, now) == AlarmStatusFile::Outside::TakenOver)
+        cycle_.current = {};
+    XmlDocument& status = held(d_.alarmStatus);
+    if (!status.hasContent()) {
+        // Nothing to go by (its file was damaged and could not be moved aside): the
+        // next answer rebuilds it.
+        status.startAfresh(kAlarmStatusFile.rootName);
+        writeLog(std::string(kAlarmStatusFile.fileName) + " started afresh", kLogPoList);
+        statusFile_.markChanged();
+    }
+    persistStatus();  // a save that failed earlier is tried again here, once a poll
+}
+
 void MainLoop::showFaultStatus() {
     GatewayState& gs = d_.state;
     if (gs.shownStatus == gs.faultStatus) return;
     if (gs.faultStatus == kFaultCleared) gs.faultStatus = kFaultNone;
     gs.shownStatus = gs.faultStatus;
     if (gs.shownStatus == kFaultNone)
-        d_.window.setStatusText(gs.dataFileFault.empty() ? langText(28, "Application running") : gs.dataFileFault);
+        d_.window.setStatusText(statusFile_.failing()      ? langText(91, "Error writing status")
+                                : gs.dataFileFault.empty() ? langText(28, "Application running")
+                                                           : gs.dataFileFault);
     d_.window.showFaultStatus(gs.shownStatus);
 }
 
@@ -181,7 +221,11 @@ void MainLoop::getDefinitions(tZamTimeMachine& m, TimeMs now) {
 
 void MainLoop::waitDefinitions(tZamTimeMachine& m, TimeMs now) {
     m.setStateText(" 5 wait definitions ");
-    if (d_.fetch.fetchDone()) {
+    if (startWatchdogIfDue(m, now, kWaitDefinitions)) return;
+    const bool done = d_.fetch.fetchDone();
+    if (done && d_.fetch.fetchTimedOut()) {
+        requestTime_ = TimeMs{};  // its time limit ran out: as the loop's own wait
+    } else if (done) {
         if (d_.state.faultStatus > kFaultNone) {
             d_.poMonitor.report(false);
             m.setState(kWait);
@@ -191,13 +235,21 @@ void MainLoop::waitDefinitions(tZamTimeMachine& m, TimeMs now) {
         writeLog(message.empty() ? langText(89, "Definitions collected from Priva Office") : message, kLogPoList);
         d_.poMonitor.report(true);
         reloadDataFile(d_.linkDefs, d_.paths.poDataDir(), kLinkDefsFile);
+        // Reset elements whose reset went out are done with; unreported ones stay.
+        if (cleanUpResetElements(held(d_.alarmStatus)) > 0) {
+            cycle_.current = {};
+            statusFile_.markChanged();
+            persistStatus();
+        }
         if (!d_.fetch.allLinksDefined()) {
             writeLog(langText(30, "Undefined links found!"), kLogPoList);
             d_.receiver.sendIPString(systemAlarmMessage(kConfigErrorInput, true), true);
         }
         d_.window.refillLinkGrid();
         m.setState(kWait);
-    } else if (!withinSeconds(now, kDefinitionsWaitSeconds, 0, requestTime_)) {
+        return;
+    }
+    if (!withinSeconds(now, kDefinitionsWaitSeconds, 0, requestTime_)) {
         writeLog(langText(31, "Timeout collecting definitions!"), kLogPoList);
         d_.poMonitor.report(false);
         d_.state.faultStatus = kFaultPriva;
@@ -214,17 +266,38 @@ void MainLoop::startGetAlarms(tZamTimeMachine& m, TimeMs now) {
         m.setState(kCheckAlarms);
         return;
     }
+    prepareStatusForFetch(now);
+    auto copy = std::make_unique<XmlDocument>();
+    copy->copyFrom(held(d_.alarmStatus));
     d_.fetch.clearFetchDone();
-    d_.fetch.startFetch(poUrl("/office/alarm/alarmserver"), kFetchAlarms);
+    d_.fetch.startFetch(poUrl("/office/alarm/alarmserver"), kFetchAlarms, std::move(copy));
     requestTime_ = now;
     m.setState(kWaitAlarms);
 }
 
 void MainLoop::waitAlarms(tZamTimeMachine& m, TimeMs now) {
     m.setStateText(" 8 wait alarms ");
+    if (startWatchdogIfDue(m, now, kWaitAlarms)) return;
     progress_ = 1;
     if (d_.fetch.fetchDone()) {
         progress_ = 2;
+        if (d_.fetch.fetchTimedOut()) {
+            timeoutCollectingAlarms(m);  // its time limit ran out: as the loop's own wait
+            return;
+        }
+        // What the merge made of the answer is taken also while a receiver fault
+        // counts the fetch as failed: an alarm raised and reset during a ZamMeld
+        // outage must still be seen.
+        DocumentSlot merged = d_.fetch.takeAlarmStatus();
+        progress_ = 9;
+        if (merged) {
+            cycle_.current = {};  // its document is about to go
+            d_.alarmStatus = std::move(merged);
+            statusFile_.markChanged();
+            progress_ = 11;
+            persistStatus();
+        }
+        progress_ = 12;
         if (d_.state.faultStatus > kFaultNone) {
             progress_ = 3;
             d_.poMonitor.report(false);
@@ -241,25 +314,20 @@ void MainLoop::waitAlarms(tZamTimeMachine& m, TimeMs now) {
         progress_ = 7;
         d_.poMonitor.report(true);
         progress_ = 8;
-        cycle_.current = {};  // its document is about to go
-        held(d_.alarmStatus).clear();
-        progress_ = 9;
-        statusUnsaved_ = false;
-        progress_ = 11;
-        openDataFile(d_.alarmStatus, d_.paths.poDataDir(), kAlarmStatusFile);
-        progress_ = 12;
         m.setState(kCheckAlarms);
         return;
     }
     progress_ = 13;
-    if (!withinSeconds(now, kAlarmsWaitSeconds, 0, requestTime_)) {
-        writeLog(langText(32, "Timeout collecting alarms!"), kLogPoList);
-        progress_ = 14;
-        d_.poMonitor.report(false);
-        progress_ = 15;
-        d_.state.faultStatus = kFaultPriva;
-        m.setState(kCheckAlarms);
-    }
+    if (!withinSeconds(now, kAlarmsWaitSeconds, 0, requestTime_)) timeoutCollectingAlarms(m);
+}
+
+void MainLoop::timeoutCollectingAlarms(tZamTimeMachine& m) {
+    writeLog(langText(32, "Timeout collecting alarms!"), kLogPoList);
+    progress_ = 14;
+    d_.poMonitor.report(false);
+    progress_ = 15;
+    d_.state.faultStatus = kFaultPriva;
+    m.setState(kCheckAlarms);
 }
 
 CycleDocuments MainLoop::documents() {
@@ -268,8 +336,8 @@ CycleDocuments MainLoop::documents() {
 
 void MainLoop::follow(tZamTimeMachine& m, const CycleOutcome& outcome) {
     for (const std::string& line : outcome.log) writeLog(line, kLogPoList);
-    if (!outcome.message.empty()) d_.receiver.sendIPString(outcome.message, true);
-    if (outcome.changed) statusUnsaved_ = true;
+    if (!outcome.message.empty()) messageTicket_ = d_.receiver.sendIPString(outcome.message, true);
+    if (outcome.changed) statusFile_.markChanged();
     switch (outcome.next) {
         case CycleStep::Finished:
             m.setState(kWait);
@@ -288,6 +356,7 @@ void MainLoop::follow(tZamTimeMachine& m, const CycleOutcome& outcome) {
 
 void MainLoop::checkAlarms(tZamTimeMachine& m, TimeMs now) {
     m.setStateText(" 9 check alarms ");
+    if (startWatchdogIfDue(m, now, kCheckAlarms)) return;
     follow(m, examineNext(cycle_, documents(), now));
 }
 
@@ -302,31 +371,44 @@ void MainLoop::checkResponse(tZamTimeMachine& m, TimeMs now) {
     m.setStateText("11 check response ");
     const Answer answer{d_.receiver.replyReceived(), d_.receiver.lastReply(),
                         !withinSeconds(now, kAnswerWaitSeconds, 0, requestTime_)};
-    follow(m, evaluateAnswer(cycle_, documents(), answer, now));
-    // Waiting steps that changed nothing leave the file alone; a failed save is
-    // tried again at the next step.
-    if (!statusUnsaved_) return;
-    if (saveDataFile(d_.alarmStatus, d_.paths.poDataDir(), kAlarmStatusFile))
-        statusUnsaved_ = false;
-    else
-        writeLog(langText(91, "Error writing status"), kLogPoList);
+    const Delivery delivery = d_.receiver.deliveryOf(messageTicket_);
+    CycleOutcome outcome;
+    if (!answer.received && (delivery == Delivery::Failed || (answer.timeUp && delivery == Delivery::Queued))) {
+        // It never reached ZamMeld: no attempt, the element stays unreported.
+        d_.receiver.withdraw(messageTicket_);
+        outcome = undelivered(cycle_);
+    } else {
+        outcome = evaluateAnswer(cycle_, documents(), answer, now);
+        // An answer that comes after this must not count for the next message.
+        if (answer.timeUp && !answer.received) d_.receiver.dropConnection();
+    }
+    follow(m, outcome);
+    // Waiting steps that changed nothing leave the file alone.
+    if (outcome.changed) persistStatus();
 }
 
 void MainLoop::sendWatchdog(tZamTimeMachine& m, TimeMs now) {
     m.setStateText("12 send wd ");
     ++retryCount_;
-    d_.receiver.sendIPString(watchdogMessage(d_.state.watchdogId), true);
-    requestTime_ = now;
+    watchdogTicket_ = d_.receiver.sendIPString(watchdogMessage(d_.state.watchdogId), true);
+    watchdogSentAt_ = now;
     m.setState(kWaitWatchdog);
 }
 
 void MainLoop::waitWatchdog(tZamTimeMachine& m, TimeMs now) {
     m.setStateText("13 wait result wd ");
+    const Delivery delivery = d_.receiver.deliveryOf(watchdogTicket_);
     if (d_.receiver.replyReceived()) {
         const bool accepted = classifyReply(d_.receiver.lastReply()) == ReplyKind::Accepted;
-        m.setState(accepted || retryCount_ >= kMaxWatchdogSends ? kWait : kSendWatchdog);
-    } else if (!withinSeconds(now, kAnswerWaitSeconds, 0, requestTime_)) {
-        m.setState(kWait);
+        m.setState(accepted || retryCount_ >= kMaxWatchdogSends ? watchdogReturn_ : kSendWatchdog);
+    } else if (delivery == Delivery::Failed) {
+        m.setState(watchdogReturn_);  // ZamMeld not reached: the next due watchdog tries again
+    } else if (!withinSeconds(now, kAnswerWaitSeconds, 0, watchdogSentAt_)) {
+        if (delivery == Delivery::Queued)
+            d_.receiver.withdraw(watchdogTicket_);
+        else
+            d_.receiver.dropConnection();  // a late answer must not count for the next message
+        m.setState(watchdogReturn_);
     }
 }
 

@@ -14,6 +14,7 @@
 #include "core/windowport.h"
 #include "core/zamtimemachine.h"
 #include "linkconfig/xmlstore.h"
+#include "poclient/alarmstatusfile.h"
 
 namespace zampo {
 
@@ -69,7 +70,7 @@ public:
     // One step; errors escape to doState.
     void runMainStep(tZamTimeMachine& machine);
 
-    int progressMarker() const { return progress_; }
+    const AlarmStatusFile& statusFile() const { return statusFile_; }
     const LoopTimer& watchdogTimer() const { return watchdog_; }
     const LoopTimer& pollTimer() const { return poll_; }
     const LoopTimer& definitionsTimer() const { return definitions_; }
@@ -95,6 +96,14 @@ private:
     void stop(tZamTimeMachine& m);
 
     void showFaultStatus();
+    // From state 3 and from the states that wait on a fetch or walk the elements: a
+    // due watchdog goes out, and the loop comes back to returnState.
+    bool startWatchdogIfDue(tZamTimeMachine& m, TimeMs now, State returnState);
+    // The walk's copy of the alarm status to disk; the status bar says when it cannot be.
+    void persistStatus();
+    // Before an alarms fetch: the file as someone else left it, and a copy with content.
+    void prepareStatusForFetch(TimeMs now);
+    void timeoutCollectingAlarms(tZamTimeMachine& m);
     // False, after logging it once, while an earlier request is still running.
     bool fetchSlotFree();
     std::string poUrl(const char* path) const;
@@ -107,7 +116,11 @@ private:
     int progress_ = 0;
     int32_t retryCount_ = 0;  // watchdog sends; the element cycle keeps its own
     ElementCycle cycle_;
-    bool statusUnsaved_ = false;       // the alarm status has changes not yet on disk
+    AlarmStatusFile statusFile_;
+    uint64_t messageTicket_ = 0;  // the element's message in flight
+    uint64_t watchdogTicket_ = 0;
+    TimeMs watchdogSentAt_{};
+    State watchdogReturn_ = kWait;
     bool definitionsPending_ = false;  // a definitions fetch waits for a running worker
     bool busyLogged_ = false;
 };

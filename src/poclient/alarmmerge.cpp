@@ -35,6 +35,8 @@ PriorStarts resetActiveAlarms(pugi::xml_node root, const std::string& nowText) {
         if (!hasValue(child, "State", kAlarmActive)) continue;
         pugi::xml_attribute start = child.attribute("start");
         prior.emplace(child.internal_object(), start ? std::optional<std::string>(start.value()) : std::nullopt);
+        // A raise still unreported must not be swallowed by its reset.
+        if (mustReport(child)) setAttr(child, kRaisePendingAttr, "1");
         setAttr(child, "State", kAlarmReset);
         pugi::xml_attribute sent = child.attribute("Sent");
         const std::string resetStart = sent ? formatStatusTime(readStatusTime(sent.value()) + kResetOffset) : nowText;
@@ -90,9 +92,17 @@ AlarmMergeResult mergeActiveAlarms(std::string_view answer, DocumentSlot& alarmS
         key[1] = item.attribute("location") ? item.attribute("location").value() : std::string(kUnreportedValue);
         key[2] = item.attribute("nr") ? item.attribute("nr").value() : std::string(kUnreportedValue);
         const char* text = item.attribute("text").value();
-        // A start that cannot be read as a time would never make the alarm reportable.
+        // A start that cannot be read as a time would never make the alarm reportable;
+        // one in the future would swallow every later raise of the alarm.
         pugi::xml_attribute answerStart = item.attribute("start");
-        const bool usableStart = answerStart && parseStatusTime(answerStart.value()).has_value();
+        const std::optional<TimeMs> answerTime = answerStart ? parseStatusTime(answerStart.value()) : std::nullopt;
+        const TimeMs answerAt = answerTime.value_or(statusTimeZero());
+        const bool future = answerTime && answerAt > now;
+        const bool usableStart = answerTime && !future;
+        auto takenAsFetchTime = [&](const char* why) {
+            result.log.push_back("Start time \"" + std::string(answerStart.value()) + "\" of alarm " + key[0] + "," +
+                                 key[1] + "," + key[2] + " " + why + "; taken as the time of the fetch");
+        };
 
         pugi::xml_node alarm = known.find(key);
         if (!alarm) {
@@ -104,6 +114,7 @@ AlarmMergeResult mergeActiveAlarms(std::string_view answer, DocumentSlot& alarmS
             alarm.append_attribute("start") = usableStart ? answerStart.value() : nowText.c_str();
             alarm.append_attribute("State") = kAlarmActive;
             alarm.append_attribute("Sent") = "";
+            if (future) takenAsFetchTime("lies in the future");
             known.appended(alarm);
             ++result.added;
             continue;
@@ -116,15 +127,22 @@ AlarmMergeResult mergeActiveAlarms(std::string_view answer, DocumentSlot& alarmS
             prior.erase(it);
         }
         setAttr(alarm, "text", text);
-        if (usableStart) {
+        alarm.remove_attribute(kRaisePendingAttr);
+        const bool returning = !startBeforeReset && !hasValue(alarm, "State", kAlarmActive);
+        if (returning) {
+            // Listed again after its reset: a new raise, whatever start it comes with.
+            if (usableStart && answerAt > readStatusTime(alarm, "Sent")) {
+                setAttr(alarm, "start", answerStart.value());
+            } else {
+                if (answerTime) takenAsFetchTime(future ? "lies in the future" : "is not later than its last report");
+                setAttr(alarm, "start", nowText.c_str());
+            }
+        } else if (usableStart) {
             if (std::strcmp(answerStart.value(), alarm.attribute("start").value()) != 0)
                 setAttr(alarm, "start", answerStart.value());
         } else if (startBeforeReset) {
             // Still active: nothing new to report.
             restoreStart(alarm, *startBeforeReset);
-        } else if (!hasValue(alarm, "State", kAlarmActive)) {
-            // Listed again after its reset: a new raise.
-            setAttr(alarm, "start", nowText.c_str());
         }
         setAttr(alarm, "State", kAlarmActive);
     }

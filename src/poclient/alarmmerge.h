@@ -5,6 +5,7 @@
 #include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/clock.h"
 #include "linkconfig/xmlstore.h"
@@ -16,11 +17,12 @@ namespace zampo {
 inline constexpr std::chrono::seconds kResetOffset{8};
 
 struct AlarmMergeResult {
-    bool ok = false;           // the answer was merged into the slot
-    bool listFound = false;    // its root was active-alarms; without it every active alarm was reset
-    int added = 0;             // new Alarm elements
-    std::string fetchMessage;  // for FetchMessage: set when the answer was empty or unusable
-    std::string error;         // why ok is false; the slot is then unchanged
+    bool ok = false;               // the answer was merged into the slot
+    bool listFound = false;        // its root was active-alarms; without it every active alarm was reset
+    int added = 0;                 // new Alarm elements
+    std::string fetchMessage;      // for FetchMessage: set when the answer was empty or unusable
+    std::string error;             // why ok is false; the slot is then unchanged
+    std::vector<std::string> log;  // start times that could not be taken as they came
 };
 
 // Merges the answer into the slot's document (opened by the caller from

@@ -61,6 +61,12 @@ bool mustReport(pugi::xml_node alarm) {
     return readStatusTime(alarm, "start") > readStatusTime(alarm, "Sent");
 }
 
+bool resetReported(pugi::xml_node element) {
+    if (std::strcmp(element.name(), "Alarm") == 0) return !mustReport(element) && !element.attribute(kRaisePendingAttr);
+    if (std::strcmp(element.name(), "Group") == 0) return static_cast<bool>(element.attribute("Sent"));
+    return true;
+}
+
 int cleanUpResetElements(XmlDocument& alarmStatus) {
     pugi::xml_node root = alarmStatus.root();
     if (!root || std::strcmp(root.name(), kAlarmStatusFile.rootName) != 0) return 0;
@@ -69,7 +75,7 @@ int cleanUpResetElements(XmlDocument& alarmStatus) {
     while (child) {
         pugi::xml_node next = child.next_sibling();
         pugi::xml_attribute state = child.attribute("State");
-        if (state && std::strcmp(state.value(), kAlarmReset) == 0) {
+        if (state && std::strcmp(state.value(), kAlarmReset) == 0 && resetReported(child)) {
             root.remove_child(child);
             ++removed;
         }

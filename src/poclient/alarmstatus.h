@@ -15,6 +15,9 @@ namespace zampo {
 
 inline constexpr const char* kAlarmActive = "A";
 inline constexpr const char* kAlarmReset = "R";
+// Set on an Alarm whose raise was not reported yet when it was reset: the walk
+// reports the raise before the reset.
+inline constexpr const char* kRaisePendingAttr = "RaisePending";
 
 // 30 December 1899, 00:00:00: what an empty or unreadable stamp stands for,
 // earlier than every real time.
@@ -35,9 +38,14 @@ TimeMs readStatusTime(pugi::xml_node element, const char* attribute);
 // An Alarm must be reported to ZamMeld when its start reads later than its Sent.
 bool mustReport(pugi::xml_node alarm);
 
-// Removes every child of the root whose State is "R", whatever its name, keeping
-// the order of the rest. Leaves a document whose root is not POAlarmStatus
-// alone. Returns how many were removed.
+// Nothing of the element is left to report: an Alarm's reset (and a raise before
+// it) went out, a Group has its Sent. Other elements have nothing to report.
+bool resetReported(pugi::xml_node element);
+
+// Removes every child of the root whose State is "R" and whose reset was reported,
+// whatever its name, keeping the order of the rest; an unreported reset stays
+// until it went out. Leaves a document whose root is not POAlarmStatus alone.
+// Returns how many were removed.
 int cleanUpResetElements(XmlDocument& alarmStatus);
 
 }  // namespace zampo

@@ -50,7 +50,7 @@ void FetchWorker::initPoConnection() {
     client_ = std::make_shared<const HttpClient>();
 }
 
-void FetchWorker::startFetch(const std::string& url, int kind) {
+void FetchWorker::startFetch(const std::string& url, int kind, DocumentSlot alarmStatus) {
     if (running_.load(std::memory_order_acquire)) {
         writeLog("Priva Office request not started: the previous one is still running", kLogFileOnly);
         return;
@@ -68,6 +68,12 @@ void FetchWorker::startFetch(const std::string& url, int kind) {
     job.client = client_;
     job.limits.timeLimit = kind == kFetchDefinitions ? limits_.definitionsRequest : limits_.alarmsRequest;
     job.limits.maxBody = limits_.maxBody;
+    job.alarmStatus = std::move(alarmStatus);
+    {
+        std::lock_guard lock(mergedMutex_);
+        merged_.reset();
+    }
+    timedOut_.store(false);
 
     done_.store(false, std::memory_order_release);
     setFetchMessage("");
@@ -99,6 +105,15 @@ bool FetchWorker::allLinksDefined() const {
     return allLinksDefined_.load(std::memory_order_acquire);
 }
 
+DocumentSlot FetchWorker::takeAlarmStatus() {
+    std::lock_guard lock(mergedMutex_);
+    return std::move(merged_);
+}
+
+bool FetchWorker::fetchTimedOut() const {
+    return timedOut_.load(std::memory_order_acquire);
+}
+
 bool FetchWorker::workerRunning() const {
     return running_.load(std::memory_order_acquire);
 }
@@ -116,6 +131,10 @@ void FetchWorker::run(const Job& job) {
             if (answer.ok) {
                 int expected = kFaultPriva;
                 if (state_.faultStatus.compare_exchange_strong(expected, kFaultCleared) && statusText_) statusText_("");
+            } else if (answer.timedOut) {
+                // The loop takes it as its own wait running out, and says so.
+                timedOut_.store(true, std::memory_order_release);
+                writeLog("Priva Office request " + job.url + " failed: " + answer.reason, kLogFileOnly);
             } else {
                 const std::string text = langText(33, "Error communicating with PO server");
                 if (statusText_) statusText_(text);
@@ -148,7 +167,6 @@ void FetchWorker::process(const Job& job, const std::string& answer) {
 }
 
 void FetchWorker::mergeDefinitionsAnswer(const Job& job, const std::string& answer) {
-    bool merged = false;
     {
         // The operator's edits save LinkDefs.xml under the same lock, so the fresh
         // read below already holds them and the save cannot undo one.
@@ -157,20 +175,12 @@ void FetchWorker::mergeDefinitionsAnswer(const Job& job, const std::string& answ
         openDataFile(linkDefs, job.poDataDir, kLinkDefsFile);
         const DefinitionsMergeResult result = mergeDefinitions(answer, linkDefs, job.poDataDir);
         if (result.ok) {
-            merged = true;
             allLinksDefined_.store(result.allLinksDefined, std::memory_order_release);
             if (!result.saved) saveWithReason(linkDefs, job.poDataDir, kLinkDefsFile);
         } else {
             setFetchMessage(result.fetchMessage);
             writeLog("Priva Office definitions not merged: " + result.error, kLogFileOnly);
         }
-    }
-    if (merged) {
-        DocumentSlot status;
-        openDataFile(status, job.poDataDir, kAlarmStatusFile);
-        if (status->hasContent()) cleanUpResetElements(*status);
-        if (!saveWithReason(status, job.poDataDir, kAlarmStatusFile))
-            writeLog(langText(91, "Error writing status"), kLogPoList);
     }
     // The log may have grown past its limit without a line from the window's thread
     // to notice; check once per definitions answer.
@@ -180,8 +190,9 @@ void FetchWorker::mergeDefinitionsAnswer(const Job& job, const std::string& answ
 void FetchWorker::mergeAlarmsAnswer(const Job& job, const std::string& answer) {
     const bool tracing = traceWriter().enabled();
     if (tracing) trace(answer, "00");
-    DocumentSlot status;
-    openDataFile(status, job.poDataDir, kAlarmStatusFile);
+    const bool ownCopy = job.alarmStatus != nullptr;
+    DocumentSlot status = std::move(job.alarmStatus);
+    if (!ownCopy) openDataFile(status, job.poDataDir, kAlarmStatusFile);
     if (tracing) trace(status->toText(), "01");
     const AlarmMergeResult result = mergeActiveAlarms(answer, status, job.now);
     if (!result.fetchMessage.empty() || (result.ok && !result.listFound)) {
@@ -196,9 +207,14 @@ void FetchWorker::mergeAlarmsAnswer(const Job& job, const std::string& answer) {
         writeLog("Priva Office active alarms not merged: " + result.error, kLogFileOnly);
         return;
     }
-    if (!saveWithReason(status, job.poDataDir, kAlarmStatusFile))
-        writeLog(langText(91, "Error writing status"), kLogPoList);
+    for (const std::string& line : result.log) writeLog(line, kLogPoList);
     if (tracing) trace(status->toText(), "02");
+    if (ownCopy) {
+        std::lock_guard lock(mergedMutex_);
+        merged_ = std::move(status);
+    } else if (!saveWithReason(status, job.poDataDir, kAlarmStatusFile)) {
+        writeLog(langText(91, "Error writing status"), kLogPoList);
+    }
 }
 
 void FetchWorker::failExchange(const Job& job, const std::string& reason) {

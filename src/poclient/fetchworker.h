@@ -44,7 +44,9 @@ public:
 
     void initPoConnection() override;
     // Refused, with a log line, while a worker is still running.
-    void startFetch(const std::string& url, int kind) override;
+    void startFetch(const std::string& url, int kind, DocumentSlot alarmStatus = {}) override;
+    DocumentSlot takeAlarmStatus() override;
+    bool fetchTimedOut() const override;
     void clearFetchDone() override;
     bool fetchDone() const override;
     std::string fetchMessage() const override;
@@ -59,6 +61,7 @@ private:
         TimeMs now{};
         std::shared_ptr<const HttpClient> client;
         HttpLimits limits;
+        mutable DocumentSlot alarmStatus;  // the loop's copy, or none; the merge takes it
     };
     void run(const Job& job);
     void process(const Job& job, const std::string& answer);
@@ -82,6 +85,9 @@ private:
     std::atomic<bool> done_{false};
     std::atomic<bool> allLinksDefined_{false};
     std::atomic<bool> traceFailing_{false};
+    std::atomic<bool> timedOut_{false};
+    std::mutex mergedMutex_;
+    DocumentSlot merged_;
     mutable std::mutex messageMutex_;
     std::string message_;
 };

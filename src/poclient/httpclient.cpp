@@ -106,6 +106,7 @@ HttpResult HttpClient::get(const std::string& url, const HttpLimits& limits, con
     } else if (transfer.tooLarge || rc == CURLE_FILESIZE_EXCEEDED) {
         result.reason = "the answer is larger than " + std::to_string(limits.maxBody) + " bytes";
     } else if (rc == CURLE_OPERATION_TIMEDOUT) {
+        result.timedOut = true;
         result.reason = "no complete answer within " + secondsText(limits.timeLimit);
     } else if (rc == CURLE_ABORTED_BY_CALLBACK) {
         result.reason = "cancelled";

@@ -19,9 +19,10 @@ struct HttpLimits {
 
 struct HttpResult {
     bool ok = false;
-    long status = 0;     // the answer's status code; 0 when none came
-    std::string body;    // the bytes as sent, without any character-set conversion (ok only)
-    std::string reason;  // why ok is false, one line for the log
+    long status = 0;        // the answer's status code; 0 when none came
+    std::string body;       // the bytes as sent, without any character-set conversion (ok only)
+    std::string reason;     // why ok is false, one line for the log
+    bool timedOut = false;  // no complete answer within the time limit
 };
 
 // libcurl with its defaults. Every request uses a connection of its own that is

@@ -21,20 +21,30 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
     return out;
 }
 
+// A bracket inside a text would let it close the frame and open a forged one.
+std::string framedText(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c == '[') c = '(';
+        if (c == ']') c = ')';
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string linkedAlarmMessage(std::string_view location, std::string_view input, char state, std::string_view text) {
     std::string m = kAlarmHead;
     m.append(location).append(",").append(input).append(",");
     m.push_back(state);
-    m.append(",,").append(utf8Prefix(text, kMaxAlarmTextChars)).append("]");
+    m.append(",,").append(framedText(utf8Prefix(text, kMaxAlarmTextChars))).append("]");
     return m;
 }
 
 std::string groupAlarmMessage(std::string_view groupReference, bool reset, std::string_view text) {
     const char state = reset ? 'R' : (text.empty() ? 'A' : 'T');
     std::string m = kAlarmHead + replaceAll(groupReference, " - ", ",") + "," + state + ",,";
-    if (state == 'T') m.append(text);
+    if (state == 'T') m.append(framedText(text));
     m.append("]");
     return m;
 }

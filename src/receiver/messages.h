@@ -11,7 +11,8 @@ inline constexpr std::size_t kMaxAlarmTextChars = 80;
 
 // Alarm of a linked Priva Office alarm. location and input are the four- and
 // two-character parts of the ZAM alarm reference as stored; state is 'T' or 'R'.
-// The text is cut to its first 80 characters.
+// The text is cut to its first 80 characters. In texts "[" and "]" are sent as
+// "(" and ")", so that a text never holds a frame of its own.
 std::string linkedAlarmMessage(std::string_view location, std::string_view input, char state, std::string_view text);
 
 // Group alarm for a reference such as "0100 - 07". A reset is sent as "R"; an

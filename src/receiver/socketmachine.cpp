@@ -12,6 +12,9 @@ namespace zampo {
 
 namespace {
 
+// Enough for every message the loop can still be waiting on.
+constexpr std::size_t kDeliveriesKept = 256;
+
 // Qt reports a category, not the errno behind it. The log shows the errno an
 // operator can look up: exact where the category has one cause, else the usual one.
 int errnoOf(QAbstractSocket::SocketError error) {
@@ -63,6 +66,7 @@ SocketMachine::SocketMachine(tZamTimeMachine& tmmSockets, std::string host, int 
     connect(&socket_, &QTcpSocket::connected, this, &SocketMachine::onConnected);
     connect(&socket_, &QTcpSocket::errorOccurred, this, &SocketMachine::onErrorOccurred);
     connect(&socket_, &QTcpSocket::readyRead, this, &SocketMachine::onReadyRead);
+    connect(&socket_, &QTcpSocket::disconnected, this, &SocketMachine::onDisconnected);
     tmmSockets_.setDoState([this](tZamTimeMachine& m) { runContainedStep(m); });
 }
 
@@ -77,7 +81,7 @@ void SocketMachine::setEndpoint(std::string host, int port) {
     port_ = port;
 }
 
-void SocketMachine::sendIPString(const std::string& message, bool log) {
+uint64_t SocketMachine::sendIPString(const std::string& message, bool log) {
     // A line break inside a text would let it end the message and forge another.
     std::string safe = blankControlChars(message);
     lastReply_.clear();
@@ -86,7 +90,53 @@ void SocketMachine::sendIPString(const std::string& message, bool log) {
     pending_.clear();
     pendingOverflow_ = false;
     if (log) writeLog(langText(4, "Send:") + " " + safe, kLogReceiverList);
-    queue_.push_back(std::move(safe));
+    const uint64_t ticket = ++lastTicket_;
+    setDelivery(ticket, Delivery::Queued);
+    queue_.push_back({ticket, std::move(safe)});
+    return ticket;
+}
+
+Delivery SocketMachine::deliveryOf(uint64_t ticket) const {
+    const auto it = deliveries_.find(ticket);
+    return it == deliveries_.end() ? Delivery::Failed : it->second;
+}
+
+std::vector<std::string> SocketMachine::queuedMessages() const {
+    std::vector<std::string> out;
+    for (const Queued& q : queue_) out.push_back(q.text);
+    return out;
+}
+
+void SocketMachine::setDelivery(uint64_t ticket, Delivery d) {
+    if (ticket == 0) return;
+    deliveries_[ticket] = d;
+    while (deliveries_.size() > kDeliveriesKept) deliveries_.erase(deliveries_.begin());
+}
+
+void SocketMachine::failUndelivered() {
+    if (!current_.empty()) setDelivery(currentTicket_, Delivery::Failed);
+    if (awaitingTicket_ != 0) setDelivery(awaitingTicket_, Delivery::Failed);
+    awaitingTicket_ = 0;
+}
+
+void SocketMachine::withdraw(uint64_t ticket) {
+    if (deliveryOf(ticket) != Delivery::Queued) return;
+    std::erase_if(queue_, [ticket](const Queued& q) { return q.ticket == ticket; });
+    if (currentTicket_ == ticket) {
+        current_.clear();
+        currentTicket_ = 0;
+        socket_.abort();
+        socketError_ = true;  // the machine starts over at its next step; no fault
+    }
+    setDelivery(ticket, Delivery::Failed);
+}
+
+void SocketMachine::dropConnection() {
+    // What was written and is still unanswered stays Written: it reached ZamMeld.
+    awaitingTicket_ = 0;
+    pending_.clear();
+    pendingOverflow_ = false;
+    socket_.abort();
 }
 
 void SocketMachine::sendTestMessage(const std::string& location, const std::string& input, const std::string& state) {
@@ -98,9 +148,11 @@ void SocketMachine::sendTestMessage(const std::string& location, const std::stri
 void SocketMachine::popNextMessage() {
     if (queue_.empty()) {
         current_.clear();
+        currentTicket_ = 0;
         return;
     }
-    current_ = std::move(queue_.front());
+    current_ = std::move(queue_.front().text);
+    currentTicket_ = queue_.front().ticket;
     queue_.pop_front();
 }
 
@@ -114,6 +166,7 @@ void SocketMachine::runContainedStep(tZamTimeMachine& machine) {
     } catch (...) {
         writeLog("<tmmSockets, state:" + std::to_string(machine.state()) + "><unknown error>", kLogReceiverList);
     }
+    failUndelivered();
     socketError_ = true;  // start over with a fresh connection
 }
 
@@ -146,6 +199,10 @@ void SocketMachine::runSocketStep(tZamTimeMachine& m) {
             socketConnected_ = false;
             if (!openSocket()) {
                 writeLog("Fatal socket error!", kLogReceiverList);
+                if (port_ < 1 || port_ > 65535)
+                    writeLog("ZamMeld port " + std::to_string(port_) + " is outside 1..65535: check the settings",
+                             kLogReceiverList);
+                failUndelivered();
                 socketError_ = true;
             }
             m.setState(6);
@@ -160,10 +217,16 @@ void SocketMachine::runSocketStep(tZamTimeMachine& m) {
         case 7: {
             m.setStateText("5 Send string");
             const std::string line = encodeForWire(current_) + '\r';
-            if (!socketOpen() || socket_.write(line.data(), static_cast<qint64>(line.size())) != qint64(line.size()))
+            if (!socketOpen() || socket_.write(line.data(), static_cast<qint64>(line.size())) != qint64(line.size())) {
                 handleSocketError(ENOTCONN);
-            else
+            } else {
                 socket_.flush();  // on the wire when the step ends, not at some later event
+                // An older message still unanswered is past helping: only the newest is awaited.
+                awaitingTicket_ = currentTicket_;
+                setDelivery(currentTicket_, Delivery::Written);
+                current_.clear();
+                currentTicket_ = 0;
+            }
             m.setState(2);
             break;
         }
@@ -178,6 +241,7 @@ bool SocketMachine::openSocket() {
     try {
         socket_.abort();  // a connection the peer closed may still be winding down
         pending_.clear();
+        endedWithCr_ = false;
         pendingOverflow_ = false;
         connectStarted_.start();
         socket_.connectToHost(QString::fromStdString(host_), static_cast<quint16>(port_));
@@ -198,7 +262,14 @@ void SocketMachine::onErrorOccurred(QAbstractSocket::SocketError error) {
     handleSocketError(errnoOf(error));
 }
 
+void SocketMachine::onDisconnected() {
+    // Closed by ZamMeld before it answered: the message may never have been read.
+    if (awaitingTicket_ != 0) setDelivery(awaitingTicket_, Delivery::Failed);
+    awaitingTicket_ = 0;
+}
+
 void SocketMachine::handleSocketError(int code) {
+    failUndelivered();
     window_.setStatusText(langText(5, "Error connecting to ZamMeld"));
     gateway_.faultStatus = kFaultReceiver;
     writeLog(langText(6, "Zam PO socket error:") + " " + std::to_string(code), kLogReceiverList);
@@ -212,6 +283,8 @@ void SocketMachine::onReadyRead() {
         // An answer may come in pieces; only the unfinished tail waits for its carriage
         // return, and only so much of it, whatever ZamMeld sends.
         pending_.append(data.constData(), static_cast<std::size_t>(data.size()));
+        // A line feed after the carriage return that ended the previous read belongs to that answer.
+        if (endedWithCr_ && !pending_.empty() && pending_.front() == '\n') pending_.erase(0, 1);
         if (pendingOverflow_) {  // still inside the overlong line: skip to its end
             const std::size_t end = pending_.find('\r');
             pending_.erase(0, end == std::string::npos ? std::string::npos : end + 1);
@@ -235,7 +308,13 @@ void SocketMachine::onReadyRead() {
         if (!lines.empty()) {
             lastReply_ = decodeFromWire(lines.back());
             replyReceived_ = true;
+            setDelivery(awaitingTicket_, Delivery::Answered);
+            awaitingTicket_ = 0;
         }
+        // A line feed right after the last carriage return ends that answer; kept,
+        // it would open the next answer, read on its own.
+        if (!pending_.empty() && pending_.front() == '\n' && lastCr != std::string::npos) pending_.erase(0, 1);
+        endedWithCr_ = lastCr != std::string::npos && pending_.empty();
         int expected = kFaultReceiver;
         if (gateway_.faultStatus.compare_exchange_strong(expected, kFaultCleared)) window_.setStatusText("");
     } catch (const std::exception& e) {

@@ -8,7 +8,9 @@
 #include <QTcpSocket>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "core/gatewaystate.h"
 #include "core/windowport.h"
@@ -21,6 +23,12 @@ namespace zampo {
 inline constexpr int kConnectTimeLimitMs = 10000;
 // The most of an unfinished answer line kept until its carriage return comes.
 inline constexpr std::size_t kMaxPendingReply = 4096;
+
+// What became of one queued message. Written means it went out on a connection
+// that is still open and no answer line has come since; Failed means it never
+// reached ZamMeld: dropped by a socket error before it was written, or written on
+// a connection that closed or failed before any answer came.
+enum class Delivery { Queued, Written, Answered, Failed };
 
 class SocketMachine : public QObject {
     Q_OBJECT
@@ -38,8 +46,17 @@ public:
     void setEndpoint(std::string host, int port);
 
     // The only way to send. Clears the last reply, queues the message and, with
-    // log, shows "Send: <message>" in the receiver list.
-    void sendIPString(const std::string& message, bool log);
+    // log, shows "Send: <message>" in the receiver list. Returns the message's
+    // ticket for deliveryOf.
+    uint64_t sendIPString(const std::string& message, bool log);
+    // Of the most recent messages; an unknown ticket reads as Failed.
+    Delivery deliveryOf(uint64_t ticket) const;
+    // Closes the connection without a fault, so that an answer still on its way
+    // cannot be taken for the next message. The next message opens a new one.
+    void dropConnection();
+    // Takes back a message that has not been written yet: out of the queue, or its
+    // connect abandoned. It then reads as Failed.
+    void withdraw(uint64_t ticket);
     // The operator's "Send test" button: queues the test message and writes its
     // own "SendIP button" line to the log file.
     void sendTestMessage(const std::string& location, const std::string& input, const std::string& state);
@@ -49,7 +66,8 @@ public:
     const std::string& lastReply() const { return lastReply_; }
     bool replyReceived() const { return replyReceived_; }
 
-    const std::deque<std::string>& sendQueue() const { return queue_; }
+    std::size_t queuedCount() const { return queue_.size(); }
+    std::vector<std::string> queuedMessages() const;
     // The unfinished answer line held so far; never above kMaxPendingReply.
     std::size_t pendingReplySize() const { return pending_.size(); }
     const std::string& currentMessage() const { return current_; }
@@ -67,7 +85,11 @@ private:
     void onConnected();
     void onErrorOccurred(QAbstractSocket::SocketError error);
     void onReadyRead();
+    void onDisconnected();
     void handleSocketError(int code);
+    void setDelivery(uint64_t ticket, Delivery d);
+    // The message being sent and the one written last without an answer never got through.
+    void failUndelivered();
     bool openSocket();
     void runContainedStep(tZamTimeMachine& machine);
 
@@ -77,11 +99,20 @@ private:
     WindowPort& window_;
     GatewayState& gateway_;
 
-    std::deque<std::string> queue_;
+    struct Queued {
+        uint64_t ticket;
+        std::string text;
+    };
+    std::deque<Queued> queue_;
     std::string current_;
+    uint64_t currentTicket_ = 0;
+    uint64_t awaitingTicket_ = 0;  // written on the open connection, no answer line yet
+    uint64_t lastTicket_ = 0;
+    std::map<uint64_t, Delivery> deliveries_;  // the most recent ones
     std::string lastReply_;
     std::string pending_;
     bool pendingOverflow_ = false;
+    bool endedWithCr_ = false;  // the last read ended right after a carriage return
     QElapsedTimer connectStarted_;
     bool replyReceived_ = false;
     bool socketConnected_ = false;

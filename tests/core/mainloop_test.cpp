@@ -27,12 +27,21 @@ const std::string kSys8Raise = "[ZAM RCVALARM 02,9999,8,A]", kSys8Reset = "[ZAM 
 // files it leaves are written by the test.
 struct TestFetch : FetchPort {
     void initPoConnection() override { ++inits; }
-    void startFetch(const std::string& url, int kind) override {
+    void startFetch(const std::string& url, int kind, DocumentSlot) override {
         if (throwOnStart) throw std::runtime_error("no worker");
         urls.push_back(url);
+        lastKind = kind;
         if (onFetch) onFetch(kind);
     }
-    void clearFetchDone() override { done = false; }
+    // The test writes what the worker would have merged into AlarmStatus.xml.
+    DocumentSlot takeAlarmStatus() override {
+        if (lastKind != kFetchAlarms || !statusDir) return {};
+        DocumentSlot merged;
+        openDataFile(merged, *statusDir, kAlarmStatusFile);
+        return merged;
+    }
+    bool fetchTimedOut() const override { return timedOut; }
+    void clearFetchDone() override { done = timedOut = false; }
     bool fetchDone() const override { return done; }
     std::string fetchMessage() const override {
         if (throwOnMessage) throw std::runtime_error("bad message");
@@ -43,8 +52,10 @@ struct TestFetch : FetchPort {
 
     std::function<void(int kind)> onFetch;
     std::vector<std::string> urls;
-    int inits = 0;
-    bool done = false, linksDefined = true, running = false, throwOnStart = false, throwOnMessage = false;
+    int inits = 0, lastKind = 0;
+    const std::string* statusDir = nullptr;
+    bool done = false, timedOut = false, linksDefined = true, running = false, throwOnStart = false,
+         throwOnMessage = false;
     std::string message;
 };
 
@@ -74,6 +85,7 @@ struct LoopFixture : ::testing::Test {
         machine.setDoState([this](tZamTimeMachine& m) { loop->doState(m); });
         machine.setState(1);
         fetch.onFetch = [this](int) { succeed(); };
+        fetch.statusDir = &poDir;
     }
     ~LoopFixture() override {
         tmmSockets.setEnabled(false);
@@ -309,12 +321,16 @@ TEST_F(LoopFixture, DefinitionsFetchReloadsLinksAndReportsUndefinedLinksEveryTim
     EXPECT_EQ(window.gridRefills, 2);
 }
 
-TEST_F(LoopFixture, FetchesThatNeverEndTimeOut) {
+TEST_F(LoopFixture, FetchesThatNeverEndTimeOutAndTheWatchdogKeepsItsCadenceMeanwhile) {
     fetch.onFetch = {};
     steps(3);
     clock.advance(10s);
     steps(2);  // 3 -> 7 -> 8
-    clock.advance(59s);
+    clock.advance(50s);
+    steps(3);  // the watchdog is due while the loop waits: 8 -> 12 -> 13 -> 8
+    EXPECT_EQ(machine.state(), unsigned(MainLoop::kWaitAlarms));
+    EXPECT_EQ(count("[ZAM WD 09 1]"), 1);
+    clock.advance(9s);
     steps(1);
     EXPECT_EQ(machine.state(), unsigned(MainLoop::kWaitAlarms));
     clock.advance(1s);
@@ -326,9 +342,20 @@ TEST_F(LoopFixture, FetchesThatNeverEndTimeOut) {
     machine.setState(MainLoop::kGetDefinitions);
     steps(1);
     clock.advance(400s);
-    steps(1);
-    EXPECT_EQ(machine.state(), unsigned(MainLoop::kWait));
+    runToWait();
     EXPECT_TRUE(poListHas("Timeout collecting definitions!"));
+    EXPECT_EQ(count("[ZAM WD 09 1]"), 2);
+
+    // A request that ran into its own time limit takes the same path.
+    poList.clear();
+    fetch.onFetch = [this](int) {
+        fetch.timedOut = true;
+        fetch.done = true;
+    };
+    clock.advance(10s);
+    steps(3);  // 3 -> 7 -> 8 -> 9
+    EXPECT_EQ(machine.state(), unsigned(MainLoop::kCheckAlarms));
+    EXPECT_TRUE(poListHas("Timeout collecting alarms!"));
 }
 
 TEST_F(LoopFixture, NoFetchStartsWhileAWorkerIsStillRunning) {

@@ -128,7 +128,7 @@ bool GatewayTest::settled() const {
     const TimeMs now = clock.nowUtc();
     return gateway->tmmMain.state() == MainLoop::kWait && !loop.watchdogTimer().due(now) &&
            !loop.pollTimer().due(now) && !loop.definitionsTimer().due(now) && !gateway->state.refreshRequest &&
-           !gateway->fetchPort->workerRunning() && gateway->receiver.sendQueue().empty() &&
+           !gateway->fetchPort->workerRunning() && gateway->receiver.queuedCount() == 0 &&
            gateway->receiver.currentMessage().empty();
 }
 

@@ -264,7 +264,7 @@ TEST_F(FetchWorkerTest, AnAlarmsAnswerThatIsNoAlarmListFailsTheExchangeAndSavesN
     EXPECT_EQ(readFile(statusFile()), kStatusWithTwoAlarms);  // no clean-up without a merge
 }
 
-TEST_F(FetchWorkerTest, DefinitionsFetchAddsLocationsCleansTheStatusAndRotatesTheLog) {
+TEST_F(FetchWorkerTest, DefinitionsFetchAddsLocationsAndRotatesTheLog) {
     const std::string control = dir.file("control");
     ASSERT_TRUE(sim.start("127.0.5.6", {"--definitions", PosimProcess::sample("definitions.xml"), "--control",
                                         QString::fromStdString(control)}))
@@ -280,8 +280,7 @@ TEST_F(FetchWorkerTest, DefinitionsFetchAddsLocationsCleansTheStatusAndRotatesTh
     pugi::xml_node locations = linkDefs->root().child("PO_Locations");
     EXPECT_EQ(std::distance(locations.begin(), locations.end()), 4);  // Ketelhuis was known
     EXPECT_EQ(std::string(locations.first_child().attribute("zam_alarm").value()), "0012 - 05");
-    EXPECT_EQ(readFile(statusFile()).find("State=\"R\""), std::string::npos);
-    EXPECT_NE(readFile(statusFile()).find("nr=\"3\""), std::string::npos);
+    EXPECT_EQ(readFile(statusFile()), kStatusWithTwoAlarms);  // the loop cleans its own copy
     EXPECT_EQ(fs::file_size(dir.file("data/OLDPO.log")), static_cast<uintmax_t>(kLogRotateSize + 1));
     EXPECT_EQ(fs::file_size(dir.file("data/ZAMPO.LOG")), 0u);
 
@@ -328,7 +327,7 @@ TEST_F(FetchWorkerTest, OneWorkerAtATimeEndedByItsTimeLimitOrByDestruction) {
     worker->startFetch(sim.url("/office/alarm/alarmserverconfig").toStdString(), kFetchDefinitions);
     ASSERT_TRUE(waitDone());
     ASSERT_TRUE(sim.waitForCount("closed by the client", 1));
-    EXPECT_EQ(gateway.faultStatus, kFaultPriva);
+    EXPECT_TRUE(worker->fetchTimedOut());  // the loop takes it as its own wait running out
     EXPECT_NE(logText().find("request not started: the previous one is still running"), std::string::npos);
     EXPECT_NE(logText().find("failed: no complete answer within 1 s"), std::string::npos);
     EXPECT_EQ(sim.count(" GET "), 1);

@@ -22,7 +22,7 @@ protected:
         monitor.reset();
         ReceiverFixture::TearDown();
     }
-    std::vector<std::string> queued() const { return {sockets->sendQueue().begin(), sockets->sendQueue().end()}; }
+    std::vector<std::string> queued() const { return sockets->queuedMessages(); }
 
     ManualClock clock{TimeMs{Millis{1'700'000'000'000}}};
     std::unique_ptr<PoExchangeMonitor> monitor;
