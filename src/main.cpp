@@ -1,12 +1,16 @@
 // ZamPO: forwards Priva Office alarms to ZAM-Pro. One instance per desktop session.
 #include <QStandardPaths>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 #include "core/clock.h"
 #include "core/datapaths.h"
 #include "core/formlifecycle.h"
 #include "core/singleinstance.h"
 #include "core/stopsignals.h"
+#include "diag/exceptionreport.h"
+#include "diag/logwriter.h"
 #include "diag/zamapplication.h"
 #include "ui/mainform.h"
 
@@ -15,11 +19,21 @@ std::string lockDirectory() {
     const char* xdg = std::getenv("XDG_RUNTIME_DIR");
     return (xdg && *xdg) ? xdg : "/tmp";
 }
-}  // namespace
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     static zampo::SingleInstanceLock instanceLock;
     if (instanceLock.alreadyRunning(lockDirectory())) return 0;
+
+    zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory());
+    // Without a usable data directory there is no log to report anything in.
+    if (const std::string problem = paths.zamDataDirProblem(); !problem.empty()) {
+        std::fprintf(stderr,
+                     "zampo: cannot start: the ZAM data directory %s\n"
+                     "Set datapath in the [Application] section of %s/PO.ini to a directory.\n",
+                     problem.c_str(), paths.programDir().c_str());
+        return 1;
+    }
+    zampo::logWriter().setFileName(paths.logFile());
 
     // A gateway on a server without a desktop still runs, with its window offscreen.
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
@@ -30,11 +44,24 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     zampo::SystemClock clock;
-    zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory());
     zampo::TMainForm form;
     zampo::FormLifecycle lifecycle(form, paths, clock, &app);
     zampo::StopSignals stopSignals([&lifecycle] { lifecycle.closeConfirmed(); });
     lifecycle.formCreate();
     form.showMinimized();
     return app.exec();
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (...) {
+        // Only what comes before the start-up steps or after the event loop ends up here.
+        const zampo::ErrorInfo error = zampo::describeError(std::current_exception());
+        const std::string text = "Program ended by an error: " + error.message + " (" + error.className + ")";
+        std::fprintf(stderr, "zampo: %s\n", text.c_str());
+        zampo::writeLog(text, zampo::kLogFileOnly);
+        return 1;
+    }
 }

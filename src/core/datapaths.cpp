@@ -1,9 +1,12 @@
 #include "core/datapaths.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "core/inifile.h"
@@ -34,6 +37,19 @@ std::string DataPaths::zamDataDir() {
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     cachedZamDataDir_ = dir;
     return dir;
+}
+
+std::string DataPaths::zamDataDirProblem() {
+    const std::string dir = zamDataDir();
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) != 0) {
+        // A directory not made yet is allowed, as it always was: the files wait for it.
+        if (errno == ENOENT) return {};
+        return dir + " cannot be used: " + std::strerror(errno);
+    }
+    if (!S_ISDIR(st.st_mode)) return dir + " is not a directory";
+    if (::access(dir.c_str(), R_OK | W_OK | X_OK) != 0) return dir + " cannot be used: " + std::strerror(errno);
+    return {};
 }
 
 std::string DataPaths::derived(const std::string& leaf) {

@@ -15,6 +15,9 @@ public:
     const std::string& programDir() const { return programDir_; }
     // From PO.ini [Application] datapath, else ~/zam/data; fixed once found.
     std::string zamDataDir();
+    // Why the ZAM data directory cannot be used (it exists but is no directory, or
+    // its path cannot be searched or written); empty when usable or not there yet.
+    std::string zamDataDirProblem();
     // The part of the ZAM data directory up to its first "/data" (any case) plus
     // "PoData"; ~/zam/PoData when there is none. Created when missing; never cached.
     std::string poDataDir();

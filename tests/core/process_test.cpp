@@ -68,3 +68,31 @@ TEST(Process, StartsOnceCreatesItsFilesAndASecondStartEndsSilently) {
     third->kill();
     third->waitForFinished(10000);
 }
+
+TEST(Process, ADataPathThatIsNoUsableDirectoryStopsTheStartWithAMessage) {
+    Installed site;
+    const std::string notADirectory = site.data.path() + "/zam/data/ZamLocal.INI";
+    test::writeFile(notADirectory, "[PO]\n");
+    for (const std::string& datapath : {notADirectory, notADirectory + "/data"}) {
+        test::writeFile(site.prog.file("PO.ini"), "[Application]\ndatapath=" + datapath + "\n");
+        std::unique_ptr<QProcess> p(site.start());
+        ASSERT_TRUE(p->waitForFinished(10000)) << datapath;
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+        EXPECT_NE(p->exitCode(), 0);
+        const std::string err = p->readAllStandardError().toStdString();
+        EXPECT_NE(err.find("cannot start: the ZAM data directory " + datapath), std::string::npos) << err;
+        EXPECT_NE(err.find(site.prog.file("PO.ini")), std::string::npos) << err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(site.data.path() + "/zam/PoData")) << "the refused start went on";
+
+    // One that is not there yet is not refused: the start goes on and makes PoData beside it.
+    test::writeFile(site.prog.file("PO.ini"), "[Application]\ndatapath=" + site.data.path() + "/site/Data\n");
+    std::filesystem::create_directory(site.data.path() + "/site");
+    std::unique_ptr<QProcess> p(site.start());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return std::filesystem::is_directory(site.data.path() + "/site/PoData"); }, 20000));
+    EXPECT_EQ(p->state(), QProcess::Running);
+    p->terminate();
+    ASSERT_TRUE(p->waitForFinished(15000));
+    EXPECT_EQ(p->exitCode(), 0);
+}
