@@ -5,8 +5,10 @@
 #include <QMessageBox>
 #include <filesystem>
 
+#include "core/atomicfile.h"
 #include "core/inifile.h"
 #include "core/settings.h"
+#include "diag/exceptionreport.h"
 #include "diag/logwriter.h"
 #include "diag/tracewriter.h"
 #include "diag/zamapplication.h"
@@ -50,12 +52,18 @@ FormLifecycle::~FormLifecycle() {
 }
 
 void FormLifecycle::formCreate() {
-    // Whatever fails below, the machines must run: the gateway is unattended.
-    struct StartMachines {
-        GatewayRuntime& rt;
-        ~StartMachines() { rt.startMachines(); }
-    } guard{runtime_};
+    try {
+        prepareStart();
+    } catch (...) {
+        // Whatever failed, the machines must run: the gateway is unattended.
+        const ErrorInfo error = describeError(std::current_exception());
+        writeLog("Start-up not completed: " + error.message + " (" + error.className + "); starting anyway",
+                 kLogFileOnly);
+    }
+    runtime_.startMachines();
+}
 
+void FormLifecycle::prepareStart() {
     const std::string version = fileVersion();
     const std::string settingsFile = paths_.settingsFile();
     logWriter().setFileName(paths_.logFile());
@@ -73,6 +81,9 @@ void FormLifecycle::formCreate() {
     caption_ = "ZAM-Pro - Priva Office (" + version + ") ";
     form_.setCaption(QString::fromStdString(caption_));
     writeLog("Main form created, program started: version " + version, kLogFileOnly);
+    for (const std::string& dir : {paths_.zamDataDir(), poDir})
+        for (const std::string& name : removeStaleTemporaryFiles(dir))
+            writeLog("Removed " + dir + "/" + name + ", left behind by a save that was cut off", kLogFileOnly);
 
     form_.applyTexts();
     runtime_.state.shownStatus = 0;

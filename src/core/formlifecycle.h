@@ -40,6 +40,9 @@ public:
     std::function<void()> terminate;
 
 private:
+    // The start-up steps of formCreate before the machines start.
+    void prepareStart();
+
     TMainForm& form_;
     DataPaths& paths_;
     const Clock& clock_;

@@ -1,8 +1,9 @@
 #include "core/formlifecycle.h"
 
+#include <gtest/gtest.h>
 #include <QTest>
 #include <filesystem>
-#include <gtest/gtest.h>
+#include <stdexcept>
 
 #include "core/inifile.h"
 #include "diag/logwriter.h"
@@ -65,6 +66,10 @@ TEST(FormLifecycle, ExistingLinkDefsAreNeverOverwrittenAndTraceMakesItsDirectory
     std::filesystem::create_directories(site.poDir());
     test::writeFile(site.poDir() + "/LinkDefs.xml", "<ZamPOLinkDefs><Mine/></ZamPOLinkDefs>");
     test::writeFile(site.dataDir() + "/ZamLocal.INI", "[PO]\nTrace=1\n");
+    // Left by saves that a kill cut off, beside a file of the operator's.
+    test::writeFile(site.poDir() + "/AlarmStatus.xml.zampo-tmp-k2Xq9Z", "<POAlarm");
+    test::writeFile(site.dataDir() + "/ZamLocal.INI.zampo-tmp-Ab12Cd", "[PO");
+    test::writeFile(site.poDir() + "/LinkDefs.xml.bak", "mine");
     DataPaths paths(site.prog.path(), site.home.path());
     ManualClock clock;
     TMainForm form;
@@ -73,6 +78,36 @@ TEST(FormLifecycle, ExistingLinkDefsAreNeverOverwrittenAndTraceMakesItsDirectory
     EXPECT_EQ(test::readFile(site.poDir() + "/LinkDefs.xml"), "<ZamPOLinkDefs><Mine/></ZamPOLinkDefs>");
     EXPECT_TRUE(std::filesystem::is_directory(site.poDir() + "/trace"));
     EXPECT_EQ(iniReadInteger(site.dataDir() + "/ZamLocal.INI", "PO", "Trace", -1), 1);
+    EXPECT_FALSE(test::fileExists(site.poDir() + "/AlarmStatus.xml.zampo-tmp-k2Xq9Z"));
+    EXPECT_FALSE(test::fileExists(site.dataDir() + "/ZamLocal.INI.zampo-tmp-Ab12Cd"));
+    EXPECT_EQ(test::readFile(site.poDir() + "/LinkDefs.xml.bak"), "mine");
+    EXPECT_NE(test::readFile(site.dataDir() + "/ZAMPO.LOG").find("AlarmStatus.xml.zampo-tmp-k2Xq9Z, left behind"),
+              std::string::npos);
+}
+
+TEST(FormLifecycle, AFailedStartUpStepIsLoggedAndBothMachinesStillStart) {
+    // Asked for the time while a damaged status file is moved aside, it fails.
+    struct FailingClock : Clock {
+        bool failing = true;
+        TimeMs nowUtc() const override {
+            if (failing) throw std::runtime_error("no time to be had");
+            return TimeMs{};
+        }
+    } clock;
+    Site site;
+    std::filesystem::create_directories(site.poDir());
+    test::writeFile(site.poDir() + "/AlarmStatus.xml", "<POAlarmStatus><damaged");
+    DataPaths paths(site.prog.path(), site.home.path());
+    TMainForm form;
+    FormLifecycle life(form, paths, clock);
+    EXPECT_NO_THROW(life.formCreate());
+    clock.failing = false;
+    EXPECT_NE(test::readFile(site.dataDir() + "/ZAMPO.LOG")
+                  .find("<Start-up not completed: no time to be had (std::runtime_error); starting anyway>"),
+              std::string::npos)
+        << test::readFile(site.dataDir() + "/ZAMPO.LOG");
+    EXPECT_TRUE(life.runtime().tmmMain.enabled());
+    EXPECT_TRUE(life.runtime().tmmSockets.enabled());
 }
 
 TEST(FormLifecycle, CloseAsksFirstThenSavesAndEndsWhenTheLoopHasStoppedOrAfterTenSeconds) {
@@ -93,8 +128,7 @@ TEST(FormLifecycle, CloseAsksFirstThenSavesAndEndsWhenTheLoopHasStoppedOrAfterTe
     const std::string ini = site.dataDir() + "/ZamLocal.INI";
 
     form.close();  // No: nothing changes
-    EXPECT_EQ(asked,
-              "Warning|Priva Office alarms will no longer be sent to ZAM-Pro!\nDo you really want to exit?");
+    EXPECT_EQ(asked, "Warning|Priva Office alarms will no longer be sent to ZAM-Pro!\nDo you really want to exit?");
     EXPECT_FALSE(life.runtime().state.closingRequest);
     EXPECT_FALSE(life.closeTimer().isActive());
     EXPECT_EQ(iniReadString(ini, "IP", "address", "none"), "none");
@@ -112,8 +146,7 @@ TEST(FormLifecycle, CloseAsksFirstThenSavesAndEndsWhenTheLoopHasStoppedOrAfterTe
     clock.advance(1ms);
     life.closeTimerTimer();
     EXPECT_EQ(terminations, 1);
-    EXPECT_NE(test::readFile(site.dataDir() + "/ZAMPO.LOG").find("<Start closing application>"),
-              std::string::npos);
+    EXPECT_NE(test::readFile(site.dataDir() + "/ZAMPO.LOG").find("<Start closing application>"), std::string::npos);
 }
 
 TEST(FormLifecycle, ClosingWhileIdleEndsAfterStateSixteen) {
