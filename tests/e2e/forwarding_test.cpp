@@ -120,6 +120,38 @@ TEST_F(GatewayTest, GroupOfTwoIsReportedOnceAfterItsDelayThenRepeatedAndReset) {
     EXPECT_EQ(newWireLines(), Lines{});
 }
 
+TEST_F(GatewayTest, AlarmListedAgainAfterItsResetIsRaisedAgainAndAStartInTheFutureSwallowsNothing) {
+    writeSiteDefinitions();
+    const std::string a = activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s);
+    const std::string resetA = "[ZAM RCVALARM 02,0012,03,R,,PCU1 Kas4 Temp hoog]";
+    setActiveAlarms(a);
+    ASSERT_NO_FATAL_FAILURE(start("127.0.7.5"));
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{kRaiseA});
+    setActiveAlarms("");  // dropped out of one answer
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{resetA});
+    setActiveAlarms(a);  // back, with the start it had
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{kRaiseA});
+    EXPECT_TRUE(poListHas("Start time \"" + stamp(5s) +
+                          "\" of alarm PCU1,Kas4,1 is not later than its last report; taken as the time of the fetch"));
+
+    // A Priva Office clock set wrong: the raise goes out once, and later raises still do.
+    const std::string b =
+        "<alarm pcu=\"PCU1\" location=\"Kas4\" nr=\"2\" text=\"Vocht hoog\" start=\"20990101T000000\"/>";
+    setActiveAlarms(b);
+    advance(10s);
+    EXPECT_EQ(withoutWatchdog(newWireLines()), (Lines{resetA, kRaiseB}));
+    advance(10s);
+    EXPECT_EQ(withoutWatchdog(newWireLines()), Lines{});
+    setActiveAlarms("");
+    advance(10s);
+    setActiveAlarms(b);
+    advance(10s);
+    EXPECT_EQ(withoutWatchdog(newWireLines()), (Lines{"[ZAM RCVALARM 02,0012,03,R,,PCU1 Kas4 Vocht hoog]", kRaiseB}));
+}
+
 TEST_F(GatewayTest, StatusFileWithAnotherRootSendsNothing) {
     writeSiteDefinitions();
     writeDataFile("AlarmStatus.xml", "<OtherStatus/>");

@@ -35,6 +35,21 @@ TEST_F(GatewayTest, DamagedStatusFileIsMovedAsideAndEveryActiveAlarmReportedFrom
     XmlDocument fresh;
     EXPECT_TRUE(fresh.loadFile(poDir + "/AlarmStatus.xml"));
     EXPECT_EQ(window.statusText, "Application running");
+
+    // Damaged again under the running gateway: moved aside, and forwarding goes on
+    // from the gateway's own copy, the new alarm raised, the old one not again.
+    writeDataFile("AlarmStatus.xml", damaged);
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s) +
+                    activeAlarm("PCU1", "Kas4", "2", "Vocht hoog", 15s));
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{kRaiseB});
+    EXPECT_EQ(readDataFile("AlarmStatus.xml.damaged-20240501T100020"), damaged);
+    EXPECT_NE(
+        logText().find("moved to AlarmStatus.xml.damaged-20240501T100020, written anew from the gateway's own copy"),
+        std::string::npos)
+        << logText();
+    EXPECT_TRUE(fresh.loadFile(poDir + "/AlarmStatus.xml"));
+    EXPECT_EQ(std::distance(fresh.root().children("Alarm").begin(), fresh.root().children("Alarm").end()), 2);
 }
 
 TEST_F(GatewayTest, DamagedDefinitionFilesAreNeverOverwrittenAndTheOperatorIsTold) {
