@@ -67,6 +67,16 @@ TEST_F(SocketMachineTest, LastLineOfAReadIsTheReplyAndQueuingClearsIt) {
     ASSERT_TRUE(waitUntil([&] { return sockets->replyReceived(); }));
     EXPECT_EQ(sockets->lastReply(), "\nOK");
     EXPECT_EQ(listCount("Recv:  OK"), 1);
+
+    // The line feed that ends one answer does not open the next, read on its own.
+    sockets->sendIPString("[ZAM WD 09]", true);
+    zam.reply("OK\r");
+    ASSERT_TRUE(waitUntil([&] { return sockets->replyReceived(); }));
+    EXPECT_EQ(sockets->lastReply(), "OK");
+    sockets->sendIPString("[ZAM WD 09]", true);
+    zam.reply("\nOK\r");
+    ASSERT_TRUE(waitUntil([&] { return sockets->replyReceived(); }));
+    EXPECT_EQ(sockets->lastReply(), "OK");
 }
 
 TEST_F(SocketMachineTest, DataWithoutCarriageReturnIsNoReplyButClearsTheReceiverFault) {
@@ -84,8 +94,10 @@ TEST_F(SocketMachineTest, DataWithoutCarriageReturnIsNoReplyButClearsTheReceiver
 TEST_F(SocketMachineTest, ErrorWhileOpeningDropsThatMessageAndTheNextOpensANewConnection) {
     const quint16 port = zam.port();
     zam.stopListening();
-    sockets->sendIPString("[ZAM WD 09 1]", true);
+    const uint64_t refused = sockets->sendIPString("[ZAM WD 09 1]", true);
+    EXPECT_EQ(sockets->deliveryOf(refused), Delivery::Queued);
     ASSERT_TRUE(waitUntil([&] { return listHas("Zam PO socket error: 111"); }));
+    EXPECT_EQ(sockets->deliveryOf(refused), Delivery::Failed);  // never reached ZamMeld
     EXPECT_EQ(window.statusText, "Error connecting to ZamMeld");
     EXPECT_EQ(gateway.faultStatus, kFaultReceiver);
     // Back to waiting for messages, with the failed one dropped.
@@ -101,6 +113,32 @@ TEST_F(SocketMachineTest, ErrorWhileOpeningDropsThatMessageAndTheNextOpensANewCo
     zam.reply("OK\r");
     ASSERT_TRUE(waitUntil([&] { return gateway.faultStatus == kFaultCleared; }));
     EXPECT_EQ(window.statusText, "");
+}
+
+TEST_F(SocketMachineTest, DeliveryOfEachMessageIsKnownAndALateAnswerDiesWithItsConnection) {
+    const uint64_t answered = sockets->sendIPString("[ZAM WD 09 1]", true);
+    ASSERT_TRUE(waitUntil([&] { return sockets->deliveryOf(answered) == Delivery::Written; }));
+    zam.reply("OK\r");
+    ASSERT_TRUE(waitUntil([&] { return sockets->deliveryOf(answered) == Delivery::Answered; }));
+
+    // Closed by ZamMeld before it answered: the message may never have been read.
+    const uint64_t cut = sockets->sendIPString("[ZAM WD 09 2]", true);
+    ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 2; }));
+    zam.closeNewest();
+    ASSERT_TRUE(waitUntil([&] { return sockets->deliveryOf(cut) == Delivery::Failed; }));
+    EXPECT_EQ(gateway.faultStatus, kFaultNone);
+
+    // Given up on: the connection goes, so its answer cannot count for the next one.
+    const uint64_t late = sockets->sendIPString("[ZAM WD 09 3]", true);
+    ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 3; }));
+    sockets->dropConnection();
+    EXPECT_EQ(sockets->deliveryOf(late), Delivery::Written);  // it reached ZamMeld
+    zam.reply("OK\r");
+    sockets->sendIPString("[ZAM WD 09 4]", true);
+    ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 4; }));
+    EXPECT_EQ(zam.connections(), 3);
+    waitUntil([] { return false; }, 50);
+    EXPECT_FALSE(sockets->replyReceived());
 }
 
 TEST_F(SocketMachineTest, ReceiverThatClosesTheConnectionIsReconnectedForTheNextMessage) {
