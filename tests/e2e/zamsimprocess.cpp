@@ -1,6 +1,7 @@
 #include "zamsimprocess.h"
 
 #include <QRegularExpression>
+#include <csignal>
 #include <cstdlib>
 
 #include "receiver/loopback.h"
@@ -34,6 +35,23 @@ bool ZamsimProcess::start(const QString& mode) {
     }
     port_ = static_cast<quint16>(match.captured(1).toUInt());
     return true;
+}
+
+bool ZamsimProcess::goDown() {
+    return signalAndWait(SIGUSR1, "down: stopped listening on ");
+}
+
+bool ZamsimProcess::comeBack() {
+    return signalAndWait(SIGUSR2, "up: listening on ");
+}
+
+bool ZamsimProcess::signalAndWait(int signal, const QByteArray& doneLine) {
+    const qsizetype done = output().count(doneLine);
+    const qsizetype failed = output().count("; still down");
+    if (process_.state() != QProcess::Running || ::kill(static_cast<pid_t>(process_.processId()), signal) != 0)
+        return false;
+    waitUntil([&] { return output().count(doneLine) > done || output().count("; still down") > failed; });
+    return output().count(doneLine) > done;
 }
 
 const QByteArray& ZamsimProcess::output() {

@@ -19,12 +19,19 @@ public:
     // did not come up.
     bool start(const QString& mode);
     quint16 port() const { return port_; }
+    // A ZamMeld outage: stops listening and drops every connection, so that connects
+    // are refused; comeBack() listens on the same port again. Each returns once the
+    // simulator said it is done, false when it did not.
+    bool goDown();
+    bool comeBack();
     // Everything it printed so far.
     const QByteArray& output();
     // Every line it received, in order, as it printed them.
     std::vector<std::string> received();
 
 private:
+    bool signalAndWait(int signal, const QByteArray& doneLine);
+
     QProcess process_;
     QByteArray output_;
     quint16 port_ = 0;

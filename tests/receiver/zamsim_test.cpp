@@ -1,8 +1,10 @@
 // The receiver simulator, run as operators run it, against the socket machine.
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <cstdlib>
 
+#include "e2e/zamsimprocess.h"
 #include "receiverfixture.h"
 
 using namespace zampo;
@@ -78,6 +80,48 @@ TEST_F(ZamSimTest, CloseModeEndsTheConnectionAndTheGatewayReconnects) {
     ASSERT_TRUE(waitUntil([&] { return sockets->replyReceived(); }));
     EXPECT_EQ(sockets->lastReply(), "OK");
     EXPECT_EQ(gateway.faultStatus, kFaultNone);
+}
+
+TEST_F(ZamSimTest, GoesDownAndComesBackOnItsPortBySignalOrControlFile) {
+    // A line over a fresh connection: "OK", or nothing when no connection is taken.
+    const auto exchange = [](QTcpSocket& s, quint16 port) -> QByteArray {
+        s.connectToHost(QHostAddress::LocalHost, port);
+        if (!s.waitForConnected(10000)) return {};
+        s.write("[ZAM WD 09]\r");
+        QByteArray reply;
+        while (!reply.endsWith('\r') && s.waitForReadyRead(10000)) reply += s.readAll();
+        return reply;
+    };
+    const auto refused = [&](quint16 port) {
+        QTcpSocket s;
+        return exchange(s, port).isEmpty() && s.error() == QAbstractSocket::ConnectionRefusedError;
+    };
+
+    // By signal, as the end-to-end tests take ZamMeld away.
+    ZamsimProcess signalled;
+    ASSERT_TRUE(signalled.start("ok")) << signalled.output().toStdString();
+    QTcpSocket before;
+    ASSERT_EQ(exchange(before, signalled.port()), "OK\r");
+    ASSERT_TRUE(signalled.goDown()) << signalled.output().toStdString();
+    EXPECT_TRUE(signalled.output().contains(", closed 1 connection\n"));
+    EXPECT_TRUE(before.state() == QAbstractSocket::UnconnectedState || before.waitForDisconnected(10000));
+    EXPECT_TRUE(refused(signalled.port()));
+    ASSERT_TRUE(signalled.comeBack()) << signalled.output().toStdString();
+    QTcpSocket after;
+    EXPECT_EQ(exchange(after, signalled.port()), "OK\r");
+
+    // By control file, as an operator rehearses it with the demo.
+    const std::string control = dir.file("zamsim.control");
+    const quint16 port = startSim({"--control", QString::fromStdString(control)});
+    ASSERT_NE(port, 0) << output.toStdString();
+    test::writeFile(control, "down\n");
+    ASSERT_TRUE(outputHas("down: stopped listening on 127.0.0.1:" + QByteArray::number(port) + ", closed 0"))
+        << output.toStdString();
+    EXPECT_TRUE(refused(port));
+    test::writeFile(control, "up");
+    ASSERT_TRUE(outputHas("up: listening on 127.0.0.1:" + QByteArray::number(port) + " again\n"));
+    QTcpSocket last;
+    EXPECT_EQ(exchange(last, port), "OK\r");
 }
 
 TEST_F(ZamSimTest, BusyPortAndBadArgumentsAreReportedClearly) {

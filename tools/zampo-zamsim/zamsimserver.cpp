@@ -1,7 +1,9 @@
 #include "zamsimserver.h"
 
+#include <QFile>
 #include <QTcpSocket>
 #include <cstdio>
+#include <vector>
 
 #include "receiver/wirecodec.h"
 #include "toolsupport.h"
@@ -36,9 +38,81 @@ ZamSimServer::ZamSimServer(AnswerScript script, QObject* parent) : QObject(paren
 }
 
 bool ZamSimServer::listen(const QHostAddress& address, quint16 port, std::string& error) {
-    if (server_.listen(address, port)) return true;
-    error = server_.errorString().toStdString();
-    return false;
+    if (!server_.listen(address, port)) {
+        error = server_.errorString().toStdString();
+        return false;
+    }
+    address_ = address;
+    port_ = server_.serverPort();  // the one chosen for port 0, kept for coming back
+    return true;
+}
+
+std::string ZamSimServer::endpointText() const {
+    return address_.toString().toStdString() + ":" + std::to_string(port_);
+}
+
+void ZamSimServer::goDown() {
+    if (down_) {
+        tools::printLine("already down");
+        return;
+    }
+    down_ = true;
+    server_.close();
+    std::vector<QTcpSocket*> open;
+    for (const auto& entry : lines_) open.push_back(entry.first);
+    for (QTcpSocket* s : open) {
+        s->abort();  // at once, as a receiver that dies would
+        if (lines_.erase(s) > 0) s->deleteLater();
+    }
+    const size_t n = open.size();
+    tools::printLine("down: stopped listening on " + endpointText() + ", closed " + std::to_string(n) +
+                     (n == 1 ? " connection" : " connections"));
+}
+
+void ZamSimServer::comeBack() {
+    if (!down_) {
+        tools::printLine("already up");
+        return;
+    }
+    if (!server_.listen(address_, port_)) {
+        tools::printLine("cannot listen on " + endpointText() + " again: " + server_.errorString().toStdString() +
+                         "; still down");
+        return;
+    }
+    down_ = false;
+    tools::printLine("up: listening on " + endpointText() + " again");
+}
+
+void ZamSimServer::watchControlFile(const std::string& file, int intervalMs) {
+    controlFile_ = file;
+    connect(&controlTimer_, &QTimer::timeout, this, &ZamSimServer::readControlFile);
+    controlTimer_.start(intervalMs);
+    readControlFile();
+}
+
+void ZamSimServer::readControlFile() {
+    QFile f(QString::fromStdString(controlFile_));
+    std::string word = "up";
+    std::string problem;
+    if (f.exists()) {
+        if (!f.open(QIODevice::ReadOnly)) {
+            problem = "cannot read the control file " + controlFile_ + ": " + f.errorString().toStdString();
+        } else {
+            word = f.readAll().trimmed().toLower().toStdString();
+            if (word.empty()) word = "up";
+            if (word != "up" && word != "down")
+                problem = "control file " + controlFile_ + ": '" + printable(word) + "' is neither down nor up";
+        }
+    }
+    // Said once per problem, not at every reading.
+    if (!problem.empty() && problem != controlProblem_) tools::printLine(problem + "; ignored");
+    controlProblem_ = problem;
+    if (!problem.empty() || word == controlWord_) return;
+    controlWord_ = word;
+    if (word == "down")
+        goDown();
+    else
+        comeBack();
 }
 
 void ZamSimServer::onNewConnection() {

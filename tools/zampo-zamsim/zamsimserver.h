@@ -1,9 +1,11 @@
 #pragma once
 // A TCP server that stands in for ZamMeld: it prints every line it receives with a
-// time stamp and answers it as the answer script says.
+// time stamp and answers it as the answer script says. It can go away and come
+// back on its port, for rehearsing a receiver outage.
 #include <QHostAddress>
 #include <QObject>
 #include <QTcpServer>
+#include <QTimer>
 #include <string>
 #include <unordered_map>
 
@@ -19,12 +21,25 @@ public:
 
     // False with a reason when the address cannot be bound.
     bool listen(const QHostAddress& address, quint16 port, std::string& error);
-    quint16 port() const { return server_.serverPort(); }
+    quint16 port() const { return port_; }
+
+    // Stops listening and closes every connection, so that connects are refused.
+    void goDown();
+    // Listens again on the same address and port.
+    void comeBack();
+    bool isDown() const { return down_; }
+
+    // Reads file every interval: "down" takes the server down, "up", an empty file
+    // or none brings it back. Only a change of the file's word acts, so that a
+    // signal's effect lasts until the file says otherwise.
+    void watchControlFile(const std::string& file, int intervalMs = 250);
 
 private:
     void onNewConnection();
     void onReadyRead(QTcpSocket* socket);
     void handleLine(QTcpSocket* socket, const std::string& line, char terminator);
+    void readControlFile();
+    std::string endpointText() const;
 
     // Per connection: the part of a line received so far, and whether the last
     // byte was a carriage return (so that the LF of a CR LF pair ends no second line).
@@ -36,6 +51,14 @@ private:
     QTcpServer server_;
     AnswerScript script_;
     std::unordered_map<QTcpSocket*, LineState> lines_;
+    QHostAddress address_;
+    quint16 port_ = 0;
+    bool down_ = false;
+
+    std::string controlFile_;
+    QTimer controlTimer_;
+    std::string controlWord_ = "up";  // the file's last word that acted
+    std::string controlProblem_;
 };
 
 // Control characters as \xNN, other bytes read as Windows-1252 and written as UTF-8.
