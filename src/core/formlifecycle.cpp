@@ -8,6 +8,7 @@
 #include "core/atomicfile.h"
 #include "core/inifile.h"
 #include "core/settings.h"
+#include "core/threadhandoff.h"
 #include "diag/exceptionreport.h"
 #include "diag/logwriter.h"
 #include "diag/tracewriter.h"
@@ -42,7 +43,7 @@ FormLifecycle::FormLifecycle(TMainForm& form, DataPaths& paths, const Clock& clo
     // Log lines of the two lists come from any thread; the lists live in this one.
     TMainForm* f = &form_;
     logWriter().setListSink([f](int channel, const std::string& line) {
-        QMetaObject::invokeMethod(
+        invokeInThreadOf(
             f, [f, channel, line] { f->addListLine(channel, line); }, Qt::AutoConnection);
     });
 }
