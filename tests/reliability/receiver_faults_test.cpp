@@ -166,6 +166,54 @@ TEST_F(ReceiverGatewayTest, ReceiverThatClosesAnswersGarbageOrNothingStillGetsEv
     EXPECT_EQ(receiverListCount("Recv: ERR?"), 1);
 }
 
+TEST_F(ReceiverGatewayTest, NothingIsLostWhileZamMeldIsAwayAndEverythingGoesOutInOrderOnItsReturn) {
+    writeSiteDefinitions();
+    const auto kas4 = [](const char* nr, const char* text) { return activeAlarm("PCU1", "Kas4", nr, text, 5s); };
+    const auto line = [](char state, const char* text) {
+        return std::string("[ZAM RCVALARM 02,0012,03,") + state + ",,PCU1 Kas4 " + text + "]";
+    };
+    setActiveAlarms(kas4("1", "Storing 1"));
+    ASSERT_NO_FATAL_FAILURE(start("127.0.8.12"));
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{line('T', "Storing 1")});
+
+    ASSERT_TRUE(zamsim.goDown()) << zamsim.output().toStdString();
+    // Alarm 1 is reset, 2 raised and reset, 3 raised, all while ZamMeld is away,
+    // and a definitions fetch falls in between.
+    setActiveAlarms(kas4("2", "Storing 2") + kas4("3", "Storing 3"));
+    advance(10s);
+    setActiveAlarms(kas4("3", "Storing 3"));
+    advance(10s);
+    gateway->state.refreshRequest = true;
+    moveClock(10s);
+    EXPECT_GE(receiverListCount("Zam PO socket error: 111"), 1);
+    EXPECT_LE(receiverListCount("Zam PO socket error: 111"), 6);  // a few attempts, no storm
+
+    ASSERT_TRUE(zamsim.comeBack()) << zamsim.output().toStdString();
+    advance(20s);  // the watchdog reaches it and clears the fault; the next poll walks
+    advance(10s);
+    EXPECT_EQ(withoutWatchdog(zamsim.received()),
+              (Lines{line('T', "Storing 1"), line('R', "Storing 1"), line('T', "Storing 2"), line('R', "Storing 2"),
+                     line('T', "Storing 3")}))
+        << zamsim.output().toStdString();
+    advance(10s);
+    EXPECT_EQ(withoutWatchdog(zamsim.received()).size(), 5u);
+}
+
+TEST_F(ReceiverGatewayTest, WatchdogKeepsItsMinuteWhileADefinitionsRequestHangs) {
+    writeSiteDefinitions();
+    ASSERT_NO_FATAL_FAILURE(start("127.0.8.13", "ok", {"--mode", "definitions=hang"}));
+    gateway->state.refreshRequest = true;
+    ASSERT_TRUE(waitUntil([&] { return gateway->tmmMain.state() == MainLoop::kWaitDefinitions; }));
+    for (int minute = 1; minute <= 3; ++minute) {
+        clock.advance(60s);
+        ASSERT_TRUE(waitUntil([&] { return zamsim.received().size() == static_cast<std::size_t>(minute); }))
+            << zamsim.output().toStdString();
+        ASSERT_TRUE(waitUntil([&] { return gateway->tmmMain.state() == MainLoop::kWaitDefinitions; }));
+    }
+    EXPECT_EQ(zamsim.received(), Lines(3, kWatchdog));
+}
+
 TEST_F(ReceiverGatewayTest, AnswerLaterThanTenSecondsIsNotTakenForTheNextMessage) {
     writeSiteDefinitions();
     setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Storing 1", 5s) +
