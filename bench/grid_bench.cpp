@@ -8,9 +8,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "linkconfig/linkdefs.h"
-#include "texts/langtext.h"
-#include "ui/linkgridrows.h"
+#include "logic/linkconfig/linkdefs.h"
+#include "logic/texts/langtext.h"
+#include "logic/grid/linkgridrows.h"
 #include "ui/linkgridview.h"
 #include "ui/mainform.h"
 

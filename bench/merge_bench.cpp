@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "linkconfig/xmlstore.h"
-#include "poclient/alarmmerge.h"
-#include "poclient/alarmstatus.h"
-#include "poclient/definitionsmerge.h"
+#include "logic/linkconfig/xmlstore.h"
+#include "logic/poclient/alarmmerge.h"
+#include "logic/poclient/alarmstatus.h"
+#include "logic/poclient/definitionsmerge.h"
 
 using namespace zampo;
 

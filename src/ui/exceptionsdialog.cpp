@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "texts/langtext.h"
+#include "logic/texts/langtext.h"
 #include "ui/dialogstyle.h"
 
 namespace zampo {

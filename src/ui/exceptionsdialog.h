@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "linkconfig/linkediting.h"
-#include "linkconfig/xmlstore.h"
-#include "ui/gridfilter.h"
+#include "logic/linkconfig/linkediting.h"
+#include "logic/linkconfig/xmlstore.h"
+#include "logic/grid/gridfilter.h"
 
 class QCheckBox;
 class QGroupBox;

@@ -5,7 +5,7 @@
 #include <QColor>
 #include <QStyledItemDelegate>
 
-#include "ui/linkgridrows.h"
+#include "logic/grid/linkgridrows.h"
 
 namespace zampo {
 

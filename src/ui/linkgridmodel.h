@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/linkgridrows.h"
+#include "logic/grid/linkgridrows.h"
 
 namespace zampo {
 

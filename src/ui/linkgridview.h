@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/gridfilter.h"
-#include "ui/linkgridrows.h"
+#include "logic/grid/gridfilter.h"
+#include "logic/grid/linkgridrows.h"
 
 namespace zampo {
 

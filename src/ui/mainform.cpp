@@ -36,14 +36,14 @@
 #include <algorithm>
 #include <charconv>
 
-#include "linkconfig/linkdefs.h"
-#include "texts/langtext.h"
+#include "logic/linkconfig/linkdefs.h"
+#include "logic/texts/langtext.h"
 #include "ui/imagelists.h"
-#include "ui/linkfilter.h"
-#include "ui/linkgridrows.h"
+#include "logic/grid/linkfilter.h"
+#include "logic/grid/linkgridrows.h"
 #include "ui/linkgridview.h"
 #include "ui/statusimagepanel.h"
-#include "ui/zamcaptions.h"
+#include "logic/grid/zamcaptions.h"
 #include "ui/zamtree.h"
 
 namespace zampo {

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "core/settings.h"
-#include "core/windowport.h"
-#include "linkconfig/documentedit.h"
-#include "linkconfig/xmlstore.h"
-#include "ui/gridfilter.h"
+#include "logic/core/settings.h"
+#include "logic/core/windowport.h"
+#include "logic/linkconfig/documentedit.h"
+#include "logic/linkconfig/xmlstore.h"
+#include "logic/grid/gridfilter.h"
 
 class QButtonGroup;
 class QCheckBox;

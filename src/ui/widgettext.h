@@ -3,7 +3,7 @@
 #include <QLatin1String>
 #include <QString>
 
-#include "texts/langtext.h"
+#include "logic/texts/langtext.h"
 
 namespace zampo {
 

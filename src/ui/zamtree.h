@@ -4,8 +4,8 @@
 #include <QTreeWidgetItem>
 #include <string>
 
-#include "linkconfig/xmlstore.h"
-#include "ui/zamcaptions.h"
+#include "logic/linkconfig/xmlstore.h"
+#include "logic/grid/zamcaptions.h"
 
 class QTreeWidget;
 

@@ -2,10 +2,10 @@
 // the wire for raised, reset, unlinked, refused, unanswered and grouped alarms.
 #include <algorithm>
 
-#include "core/mainloop.h"
+#include "runtime/mainloop.h"
 #include "gatewayfixture.h"
-#include "linkconfig/xmlstore.h"
-#include "receiver/loopback.h"
+#include "logic/linkconfig/xmlstore.h"
+#include "support/loopback.h"
 
 using namespace zampo;
 using namespace zampo::test;

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "core/mainloop.h"
-#include "core/settings.h"
-#include "diag/logwriter.h"
-#include "poclient/alarmstatus.h"
-#include "receiver/loopback.h"
-#include "texts/langtext.h"
+#include "runtime/mainloop.h"
+#include "logic/core/settings.h"
+#include "logic/diag/logwriter.h"
+#include "logic/poclient/alarmstatus.h"
+#include "support/loopback.h"
+#include "logic/texts/langtext.h"
 
 namespace zampo::test {
 

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "core/clock.h"
-#include "core/datapaths.h"
-#include "core/gatewayruntime.h"
-#include "core/windowport.h"
-#include "poclient/posimprocess.h"
+#include "logic/core/clock.h"
+#include "logic/core/datapaths.h"
+#include "runtime/gatewayruntime.h"
+#include "logic/core/windowport.h"
+#include "support/posimprocess.h"
 #include "support/tempdir.h"
-#include "zamsimprocess.h"
+#include "support/zamsimprocess.h"
 
 namespace zampo::test {
 

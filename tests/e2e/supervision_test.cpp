@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <optional>
 
-#include "core/mainloop.h"
+#include "runtime/mainloop.h"
 #include "gatewayfixture.h"
-#include "linkconfig/xmlstore.h"
-#include "receiver/loopback.h"
+#include "logic/linkconfig/xmlstore.h"
+#include "support/loopback.h"
 
 using namespace zampo;
 using namespace zampo::test;

@@ -7,9 +7,9 @@
 #include <fstream>
 
 #include "gatewayfixture.h"
-#include "linkconfig/xmlstore.h"
-#include "poclient/posimprocess.h"
-#include "receiver/loopback.h"
+#include "logic/linkconfig/xmlstore.h"
+#include "support/posimprocess.h"
+#include "support/loopback.h"
 
 using namespace zampo;
 using namespace zampo::test;

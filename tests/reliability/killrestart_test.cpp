@@ -16,11 +16,11 @@
 #include <map>
 #include <random>
 
-#include "linkconfig/xmlstore.h"
-#include "poclient/posimprocess.h"
-#include "receiver/loopback.h"
+#include "logic/linkconfig/xmlstore.h"
+#include "support/posimprocess.h"
+#include "support/loopback.h"
 #include "support/tempdir.h"
-#include "zamsimprocess.h"
+#include "support/zamsimprocess.h"
 
 using namespace zampo;
 using namespace zampo::test;

@@ -8,11 +8,11 @@
 
 #include <thread>
 
-#include "diag/logwriter.h"
+#include "logic/diag/logwriter.h"
 #include "gatewayfixture.h"
-#include "linkconfig/xmlstore.h"
-#include "poclient/fetchworker.h"
-#include "receiver/loopback.h"
+#include "logic/linkconfig/xmlstore.h"
+#include "runtime/fetchworker.h"
+#include "support/loopback.h"
 
 using namespace zampo;
 using namespace zampo::test;

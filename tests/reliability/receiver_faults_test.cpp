@@ -9,10 +9,10 @@
 
 #include <algorithm>
 
-#include "core/mainloop.h"
+#include "runtime/mainloop.h"
 #include "gatewayfixture.h"
-#include "linkconfig/xmlstore.h"
-#include "receiver/loopback.h"
+#include "logic/linkconfig/xmlstore.h"
+#include "support/loopback.h"
 #include "receiverfixture.h"
 
 using namespace zampo;

@@ -20,12 +20,12 @@
 #include <mutex>
 #include <thread>
 
-#include "core/datapaths.h"
-#include "linkconfig/linkdefslock.h"
-#include "linkconfig/zamdefs.h"
-#include "linkconfig/zamitems.h"
+#include "logic/core/datapaths.h"
+#include "logic/linkconfig/linkdefslock.h"
+#include "logic/linkconfig/zamdefs.h"
+#include "logic/linkconfig/zamitems.h"
 #include "support/tempdir.h"
-#include "texts/langtext.h"
+#include "logic/texts/langtext.h"
 #include "ui/exceptionsdialog.h"
 #include "ui/itemdialog.h"
 #include "ui/linkgridview.h"

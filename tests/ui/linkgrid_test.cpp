@@ -12,10 +12,10 @@
 #include <QTreeWidget>
 #include <filesystem>
 
-#include "core/formlifecycle.h"
-#include "diag/logwriter.h"
+#include "app/formlifecycle.h"
+#include "logic/diag/logwriter.h"
 #include "support/tempdir.h"
-#include "texts/langtext.h"
+#include "logic/texts/langtext.h"
 #include "ui/linkgriddelegate.h"
 #include "ui/linkgridview.h"
 #include "ui/mainform.h"

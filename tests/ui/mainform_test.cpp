@@ -19,7 +19,7 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "texts/langtext.h"
+#include "logic/texts/langtext.h"
 #include "ui/imagelists.h"
 
 using namespace zampo;

@@ -17,8 +17,8 @@
 #include <cstdio>
 #include <string>
 
-#include "core/settings.h"
-#include "texts/langtext.h"
+#include "logic/core/settings.h"
+#include "logic/texts/langtext.h"
 #include "ui/exceptionsdialog.h"
 #include "ui/itemdialog.h"
 #include "ui/linkgridview.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "receiver/wirecodec.h"
+#include "logic/receiver/wirecodec.h"
 #include "toolsupport.h"
 
 namespace zamsim {

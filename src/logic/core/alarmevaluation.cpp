@@ -1,0 +1,438 @@
+#include "logic/core/alarmevaluation.h"
+
+#include <cstring>
+#include <optional>
+
+#include "logic/linkconfig/linkdefs.h"
+#include "logic/linkconfig/zamdefs.h"
+#include "logic/poclient/alarmstatus.h"
+#include "logic/receiver/messages.h"
+#include "logic/texts/langtext.h"
+
+namespace zampo {
+
+namespace {
+
+constexpr int kConfigErrorInput = 9;
+constexpr int32_t kMaxSends = 3;
+
+bool attrIs(pugi::xml_node e, const char* name, const char* value) {
+    return std::strcmp(e.attribute(name).value(), value) == 0;
+}
+
+bool isNamed(pugi::xml_node e, const char* name) {
+    return std::strcmp(e.name(), name) == 0;
+}
+
+void setAttr(pugi::xml_node e, const char* name, const std::string& value) {
+    pugi::xml_attribute a = e.attribute(name);
+    if (!a) a = e.append_attribute(name);
+    a.set_value(value.c_str());
+}
+
+// Copying an attribute the element lacks removes the target: a Group has no start.
+void copyAttr(pugi::xml_node e, const char* to, const char* from) {
+    pugi::xml_attribute source = e.attribute(from);
+    if (source)
+        setAttr(e, to, source.value());
+    else
+        e.remove_attribute(to);
+}
+
+// Byte offset of character n of a UTF-8 text, or its size.
+std::size_t charOffset(std::string_view text, std::size_t n) {
+    return utf8Prefix(text, n).size();
+}
+
+// Characters from..from+count-1 of a UTF-8 text.
+std::string chars(std::string_view text, std::size_t from, std::size_t count) {
+    const std::size_t begin = charOffset(text, from);
+    return utf8Prefix(text.substr(begin), count);
+}
+
+std::size_t charCount(std::string_view text) {
+    std::size_t n = 0;
+    for (char c : text)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+// A ZAM code as written in a reference: digits, blanks around them allowed.
+std::optional<int> codeValue(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return std::nullopt;
+    text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    if (text.size() > 4) return std::nullopt;
+    int v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+// Non-negative whole minutes; anything else counts as no repetition.
+int repeatMinutes(std::string_view text) {
+    if (text.empty() || text.size() > 9) return 0;
+    int v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return 0;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+pugi::xml_node childElementAt(pugi::xml_node root, int32_t index) {
+    if (index < 0) return {};
+    for (pugi::xml_node c : root.children()) {
+        if (c.type() != pugi::node_element) continue;
+        if (index-- == 0) return c;
+    }
+    return {};
+}
+
+std::string alarmKey(pugi::xml_node alarm) {
+    return std::string(alarm.attribute("pcu").value()) + "," + alarm.attribute("location").value() + "," +
+           alarm.attribute("nr").value();
+}
+
+bool laterThanStamp(TimeMs now, pugi::xml_node e, const char* attribute) {
+    return now > readStatusTime(e, attribute);
+}
+
+bool hasNonEmpty(pugi::xml_node e, const char* attribute) {
+    return *e.attribute(attribute).value() != '\0';
+}
+
+// The reporting rule, made safe for a start that cannot be read at all: such an
+// alarm is reported once, when its start differs from Sent (which then takes it over).
+bool alarmMustReport(pugi::xml_node alarm, std::vector<std::string>& log) {
+    if (alarm.attribute(kRaisePendingAttr)) return true;
+    const char* start = alarm.attribute("start").value();
+    if (parseStatusTime(start)) return mustReport(alarm);
+    if (std::strcmp(start, alarm.attribute("Sent").value()) == 0) return false;
+    log.push_back(std::string("Unreadable start time \"") + start + "\" of alarm: " + alarmKey(alarm));
+    return true;
+}
+
+}  // namespace
+
+Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::string_view pcu, std::string_view location,
+              std::string_view nr) {
+    Link link;
+    const pugi::xml_node root = linkDefs.root();
+    const pugi::xml_node locations = searchNode(root, "PO_Locations");
+    if (!root || !locations) return link;
+    const pugi::xml_node general = searchNode(root, "PO_Exceptions");
+    const std::string nrText(nr);
+
+    std::string zamRef, groupRef;
+    if (general) {
+        const pugi::xml_node except = searchNode(general, "Except", {"nr"}, {nrText});
+        zamRef = except.attribute("zam_alarm").value();
+        // An unlinked general exception leaves the alarm to its location, group included.
+        if (!zamRef.empty()) groupRef = except.attribute("zam_group").value();
+    }
+    if (zamRef.empty()) {
+        const std::string pcuKey = pcu.empty() ? std::string(kUnreportedValue) : std::string(pcu);
+        const pugi::xml_node loc = searchNode(locations, "PO_loc", {"pcu", "text"}, {pcuKey, std::string(location)});
+        if (!loc) return link;
+        zamRef = loc.attribute("zam_alarm").value();
+        groupRef = loc.attribute("zam_group").value();
+        const pugi::xml_node except = searchNode(loc, "Except", {"nr"}, {nrText});
+        if (except) {
+            zamRef = except.attribute("zam_alarm").value();
+            groupRef = except.attribute("zam_group").value();
+        }
+    }
+
+    if (isDefinedLinkValue(groupRef)) {
+        const std::string groupLocation = chars(groupRef, 0, 4), groupInput = chars(groupRef, 7, 2);
+        if (codeValue(groupLocation) && codeValue(groupInput)) {
+            link.groupLocation = groupLocation;
+            link.groupInput = groupInput;
+        } else {
+            link.unusableGroup = groupRef;
+        }
+    }
+    if (!isDefinedLinkValue(zamRef)) return link;
+    link.found = true;
+    link.zamLocation = chars(zamRef, 0, 4);
+    link.zamInput = chars(zamRef, 7, 2);
+    link.repeat = getRepeat(zamDefs, zamRef);
+    return link;
+}
+
+void updateGroup(XmlDocument& alarmStatus, const XmlDocument& zamDefs, std::string_view groupLocation,
+                 std::string_view groupInput, std::string_view text, bool reset, TimeMs now) {
+    if (charCount(groupLocation) != 4) return;
+    const std::optional<int> location = codeValue(groupLocation), input = codeValue(groupInput);
+    pugi::xml_node root = alarmStatus.root();
+    if (!location || !input || !root) return;
+    const std::string reference = zamAlarmRef(*location, *input);
+    const int delay = getGroupDelay(zamDefs, reference);
+    const int repeat = getRepeat(zamDefs, reference);
+    const std::string timeout = formatStatusTime(now + std::chrono::seconds(delay));
+    pugi::xml_node group = searchNode(root, "Group", {"ZamAlarm"}, {reference});
+
+    if (reset) {
+        if (!group) {
+            group = root.append_child("Group");
+            setAttr(group, "ZamAlarm", reference);
+            setAttr(group, "State", kAlarmReset);
+        } else if (attrIs(group, "State", kAlarmActive) && !groupHasActiveMember(alarmStatus, reference)) {
+            setAttr(group, "State", kAlarmReset);
+            // A reported group must report its reset; one never reported stays silent.
+            if (group.attribute("Sent"))
+                group.remove_attribute("Sent");
+            else
+                setAttr(group, "Sent", formatStatusTime(now));
+        }
+        return;
+    }
+
+    if (!group) {
+        group = root.append_child("Group");
+        setAttr(group, "ZamAlarm", reference);
+        setAttr(group, "Timeout", timeout);
+        setAttr(group, "repeat", std::to_string(repeat));
+        setAttr(group, "Text", std::string(text));
+        setAttr(group, "State", kAlarmActive);
+        return;
+    }
+    if (group.attribute("State")) {
+        if (attrIs(group, "State", kAlarmReset)) {
+            setAttr(group, "Timeout", timeout);
+            setAttr(group, "Text", std::string(text));
+            setAttr(group, "State", kAlarmActive);
+        } else if (!group.attribute("Sent")) {
+            setAttr(group, "Text", "");  // a second member before the report: no single text fits
+        }
+        group.remove_attribute("Sent");
+    }
+    setAttr(group, "repeat", std::to_string(repeat));
+}
+
+bool groupHasActiveMember(const XmlDocument& alarmStatus, std::string_view reference) {
+    const std::string ref(reference);
+    for (pugi::xml_node c : alarmStatus.root().children("Alarm"))
+        if (attrIs(c, "Group", ref.c_str()) && attrIs(c, "State", kAlarmActive)) return true;
+    return false;
+}
+
+std::string filterPunctuation(std::string_view text, bool enabled) {
+    if (!enabled) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text)
+        if (std::strchr("\",-.<>_", c) == nullptr || c == '\0') out.push_back(c);
+    return out;
+}
+
+std::string removeFirstBlank(std::string_view text) {
+    std::string out(text);
+    const auto blank = out.find(' ');
+    if (blank != std::string::npos) out.erase(blank, 1);
+    return out;
+}
+
+CycleOutcome examineNext(ElementCycle& cycle, const CycleDocuments& docs, TimeMs now) {
+    CycleOutcome out;
+    cycle.current = {};
+    cycle.retryCount = 0;
+    cycle.undelivered = 0;
+    const pugi::xml_node root = docs.alarmStatus.root();
+    const pugi::xml_node e =
+        root && isNamed(root, kAlarmStatusFile.rootName) ? childElementAt(root, cycle.elementIndex) : pugi::xml_node{};
+    if (!e) {
+        out.next = CycleStep::Finished;
+        return out;
+    }
+    auto report = [&] {
+        cycle.current = e;
+        out.next = CycleStep::Send;
+    };
+    auto clearRepeat = [&] {
+        setAttr(e, "repeat_at", "");
+        out.changed = true;
+    };
+
+    if (isNamed(e, "Alarm")) {
+        cycle.notAccepted = false;
+        if (alarmMustReport(e, out.log)) {
+            out.log.insert(out.log.begin(), langText(90, "Alarm status changed") + ": " + alarmKey(e));
+            report();
+        } else if (attrIs(e, "State", kAlarmActive) && hasNonEmpty(e, "repeat_at") &&
+                   laterThanStamp(now, e, "repeat_at")) {
+            out.log.push_back(langText(109, "Alarm still active, repeated by ZamPO") + ": " + alarmKey(e));
+            clearRepeat();
+            report();
+        }
+    } else if (isNamed(e, "Group")) {
+        cycle.notAccepted = false;
+        if (!laterThanStamp(now, e, "Timeout")) {
+            // still within its delay
+        } else if (!e.attribute("Sent")) {
+            // A reset group without Sent reports the reset.
+            if (attrIs(e, "State", kAlarmActive)) out.log.push_back(langText(104, "Group timeout passed"));
+            report();
+        } else if (attrIs(e, "State", kAlarmActive) && hasNonEmpty(e, "repeat_at") &&
+                   laterThanStamp(now, e, "repeat_at")) {
+            out.log.push_back(langText(110, "Repeat group"));
+            clearRepeat();
+            report();
+        }
+    }
+    if (out.next != CycleStep::Send) ++cycle.elementIndex;
+    return out;
+}
+
+CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, TextOptions options, TimeMs now) {
+    CycleOutcome out;
+    const pugi::xml_node e = cycle.current;
+    if (!e) return out;  // nothing chosen: examine again
+    ++cycle.retryCount;
+    out.next = CycleStep::AwaitAnswer;
+
+    if (cycle.notAccepted) {
+        out.log.push_back(langText(105, "Alarm not accepted by ZamMeld"));
+        out.message = systemAlarmMessage(kConfigErrorInput, true);
+        return out;
+    }
+    if (isNamed(e, "Group")) {
+        out.message = groupAlarmMessage(e.attribute("ZamAlarm").value(), attrIs(e, "State", kAlarmReset),
+                                        e.attribute("Text").value());
+        return out;
+    }
+
+    const std::string pcu = removeFirstBlank(e.attribute("pcu").value());
+    const std::string location = removeFirstBlank(e.attribute("location").value());
+    const std::string nr = removeFirstBlank(e.attribute("nr").value());
+    // The names as stored first: the definitions merge stores them that way, so a
+    // location with a blank in its name can be linked at all. Links made for the
+    // names without their first blank still count.
+    Link link = findLink(docs.linkDefs, docs.zamDefs, e.attribute("pcu").value(), e.attribute("location").value(),
+                         e.attribute("nr").value());
+    if (!link.found) link = findLink(docs.linkDefs, docs.zamDefs, pcu, location, nr);
+    if (!link.found) {
+        out.log.push_back(langText(106, "No definition found for alarm: ") + e.attribute("location").value() + ", " +
+                          e.attribute("nr").value());
+        out.message = systemAlarmMessage(kConfigErrorInput, true);
+        return out;
+    }
+    if (!link.unusableGroup.empty())
+        out.log.push_back("Group reference \"" + link.unusableGroup +
+                          "\" is not a number; alarm sent without group: " + alarmKey(e));
+
+    // A raise overtaken by its reset goes out first.
+    const bool reset = attrIs(e, "State", kAlarmReset) && !e.attribute(kRaisePendingAttr);
+    const bool punct = options.filterPunctuation;
+    std::string text;
+    if (options.sendPcuNames) text = filterPunctuation(pcu, punct) + " ";
+    text += filterPunctuation(location, punct) + " " + filterPunctuation(e.attribute("text").value(), punct);
+    const std::string groupText = text;
+    if (!link.groupLocation.empty()) text = langText(103, "PreAlarm") + ": " + text;
+    out.message = linkedAlarmMessage(link.zamLocation, link.zamInput, reset ? 'R' : 'T', text);
+
+    // Sent again because it did not get through: the group has counted this member.
+    if (!link.groupLocation.empty() && cycle.undelivered == 0) {
+        setAttr(e, "Group", zamAlarmRef(*codeValue(link.groupLocation), *codeValue(link.groupInput)));
+        updateGroup(docs.alarmStatus, docs.zamDefs, link.groupLocation, link.groupInput, groupText, reset, now);
+    }
+    out.changed = true;
+    return out;
+}
+
+CycleOutcome undelivered(ElementCycle& cycle) {
+    CycleOutcome out;
+    const pugi::xml_node e = cycle.current;
+    if (!e) return out;
+    --cycle.retryCount;  // no attempt: the retry limit counts answers only
+    if (++cycle.undelivered < 2) {
+        out.next = CycleStep::Send;
+        return out;
+    }
+    const std::string what = isNamed(e, "Alarm") ? alarmKey(e) : std::string(e.attribute("ZamAlarm").value());
+    out.log.push_back("ZamMeld not reached; " + what + " and what follows wait until it can be reached");
+    out.next = CycleStep::Finished;
+    return out;
+}
+
+CycleOutcome evaluateAnswer(ElementCycle& cycle, const CycleDocuments& docs, const Answer& answer, TimeMs now) {
+    CycleOutcome out;
+    const pugi::xml_node e = cycle.current;
+    if (!e) return out;
+    const bool isAlarm = isNamed(e, "Alarm");
+
+    if (isAlarm) {
+        // With the names as stored: a name with blanks may resolve otherwise than when sent.
+        const Link link = findLink(docs.linkDefs, docs.zamDefs, e.attribute("pcu").value(),
+                                   e.attribute("location").value(), e.attribute("nr").value());
+        cycle.currentRepeat = link.found && link.groupInput.empty() ? link.repeat : 0;
+    } else {
+        cycle.currentRepeat = repeatMinutes(e.attribute("repeat").value());
+        if (cycle.currentRepeat > 0 && !groupHasActiveMember(docs.alarmStatus, e.attribute("ZamAlarm").value()))
+            cycle.currentRepeat = 0;
+    }
+    auto markRepeat = [&] {
+        setAttr(e, "repeat_at",
+                cycle.currentRepeat == 0 ? std::string()
+                                         : formatStatusTime(now + std::chrono::minutes(cycle.currentRepeat)));
+    };
+    // Done with the element, successfully or not; the element counts as reported.
+    auto finish = [&](const char* error) {
+        if (error) {
+            setAttr(e, "Error", error);
+            copyAttr(e, "ErrDt", "start");
+        }
+        out.changed = true;
+        out.next = CycleStep::Examine;
+        if (isAlarm && e.attribute(kRaisePendingAttr)) {
+            // The raise is done with; the reset of the same element comes next.
+            pugi::xml_node(e).remove_attribute(kRaisePendingAttr);
+            return;
+        }
+        ++cycle.elementIndex;
+        if (isAlarm || error)
+            copyAttr(e, "Sent", "start");
+        else
+            setAttr(e, "Sent", formatStatusTime(now));
+        markRepeat();
+    };
+
+    if (!answer.received) {
+        // No answer: give up on the element. Moving on also for a group, which
+        // is then reported again at the next pass, keeps a silent ZamMeld from
+        // holding the loop on one group for ever.
+        if (answer.timeUp)
+            finish("3");
+        else
+            out.next = CycleStep::AwaitAnswer;
+        return out;
+    }
+    switch (classifyReply(answer.reply)) {
+        case ReplyKind::Accepted:
+            finish(nullptr);
+            break;
+        case ReplyKind::Refused:
+            if (cycle.retryCount >= kMaxSends) {
+                finish("2");
+            } else {
+                setAttr(e, "Error", "1");
+                copyAttr(e, "ErrDt", "start");
+                cycle.notAccepted = true;
+                out.changed = true;
+                out.next = CycleStep::Send;
+            }
+            break;
+        case ReplyKind::Unrecognised:
+            if (cycle.retryCount >= kMaxSends)
+                finish("2");
+            else
+                out.next = CycleStep::Send;
+            break;
+    }
+    return out;
+}
+
+}  // namespace zampo

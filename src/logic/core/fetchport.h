@@ -1,0 +1,37 @@
+#pragma once
+// How the main loop drives the Priva Office requests: start one, then poll for
+// its end. The worker publishes fetchDone last, so everything else it wrote
+// (values and saved files) is visible once fetchDone reads true.
+#include <string>
+
+#include "logic/linkconfig/xmlstore.h"
+
+namespace zampo {
+
+enum FetchKind : int { kFetchDefinitions = 1, kFetchAlarms = 2 };
+
+class FetchPort {
+public:
+    virtual ~FetchPort() = default;
+    // A fresh HTTP client; a running request keeps the one it started with.
+    virtual void initPoConnection() = 0;
+    // Starts one request in the background and returns at once. An alarms fetch
+    // merges into alarmStatus, the loop's copy of the alarm status, and hands the
+    // result back through takeAlarmStatus; without one it merges the file and saves it.
+    virtual void startFetch(const std::string& url, int kind, DocumentSlot alarmStatus = {}) = 0;
+    // After fetchDone: the merged alarm status of the last alarms fetch, or an
+    // empty slot when nothing was merged.
+    virtual DocumentSlot takeAlarmStatus() = 0;
+    // After fetchDone: the request ran into its time limit.
+    virtual bool fetchTimedOut() const = 0;
+    virtual void clearFetchDone() = 0;
+    virtual bool fetchDone() const = 0;
+    // Empty, or what the loop logs for a finished fetch.
+    virtual std::string fetchMessage() const = 0;
+    // Result of the last definitions fetch that received an answer.
+    virtual bool allLinksDefined() const = 0;
+    // A worker thread is still alive; the loop never starts a second one.
+    virtual bool workerRunning() const = 0;
+};
+
+}  // namespace zampo

@@ -1,0 +1,108 @@
+#include "logic/diag/logwriter.h"
+
+#include <ctime>
+#include <filesystem>
+
+namespace zampo {
+
+namespace {
+std::string formatLocalNow(const char* fmt) {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, fmt, &tm);
+    return buf;
+}
+}  // namespace
+
+std::string localDateText() {
+    return formatLocalNow("%d-%m-%Y");
+}
+std::string localTimeText() {
+    return formatLocalNow("%H:%M:%S");
+}
+
+void LogWriter::setFileName(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    try {
+        file_.close();
+    } catch (...) {
+    }
+    file_.setFileName(path);
+}
+
+std::string LogWriter::fileName() const {
+    std::lock_guard lock(mutex_);
+    return file_.fileName();
+}
+
+void LogWriter::setListSink(ListSink sink) {
+    std::lock_guard lock(mutex_);
+    sink_ = std::move(sink);
+}
+
+void LogWriter::write(const std::string& text, int channel) {
+    // A line break inside a text from outside would start a forged line of its own.
+    std::string message = text;
+    for (char& c : message)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    std::lock_guard lock(mutex_);
+    const std::string time = localTimeText();
+    if ((channel == kLogReceiverList || channel == kLogPoList) && sink_) {
+        std::string listLine = time;
+        listLine.append(1, ' ').append(message);
+        sink_(channel, listLine);
+    }
+    if (file_.size() > kLogRotateSize) rotateLocked();
+    std::string line;
+    line.reserve(message.size() + 28);
+    line.append("<").append(localDateText()).append("><").append(time).append("><").append(message).append(">");
+    try {
+        file_.writeLine(line);
+    } catch (...) {
+        // The line is lost for the file only; logging never fails its caller.
+    }
+}
+
+void LogWriter::writeRawLine(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    try {
+        file_.writeLine(text);
+    } catch (...) {
+    }
+}
+
+void LogWriter::rotate() {
+    std::lock_guard lock(mutex_);
+    rotateLocked();
+}
+
+void LogWriter::rotateIfOversized() {
+    std::lock_guard lock(mutex_);
+    if (file_.size() > kLogRotateSize) rotateLocked();
+}
+
+void LogWriter::rotateLocked() {
+    try {
+        if (file_.fileName().empty()) return;
+        file_.close();
+        namespace fs = std::filesystem;
+        const fs::path log(file_.fileName());
+        std::error_code ec;  // a failed copy still empties the log
+        fs::copy_file(log, log.parent_path() / "OLDPO.log", fs::copy_options::overwrite_existing, ec);
+        file_.clear();
+    } catch (...) {
+    }
+}
+
+LogWriter& logWriter() {
+    static LogWriter w;
+    return w;
+}
+
+void writeLog(const std::string& message, int channel) {
+    logWriter().write(message, channel);
+}
+
+}  // namespace zampo

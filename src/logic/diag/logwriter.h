@@ -1,0 +1,51 @@
+#pragma once
+// One log writer for the whole process: ZAMPO.LOG with a one-step rotation into
+// OLDPO.log, and the two on-screen lists. Safe to call from any thread.
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "logic/diag/textfile.h"
+
+namespace zampo {
+
+inline constexpr int64_t kLogRotateSize = 10485760;
+
+enum LogChannel : int { kLogFileOnly = 0, kLogReceiverList = 1, kLogPoList = 2 };
+
+class LogWriter {
+public:
+    // Receives the list line of channels 1 and 2; must cope with any calling thread.
+    using ListSink = std::function<void(int channel, const std::string& line)>;
+
+    void setFileName(const std::string& path);
+    std::string fileName() const;
+    void setListSink(ListSink sink);
+
+    void write(const std::string& message, int channel);
+    // A line written as it stands, without time brackets or rotation check.
+    void writeRawLine(const std::string& text);
+    // Copies ZAMPO.LOG to OLDPO.log beside it and empties it.
+    void rotate();
+    // rotate() when ZAMPO.LOG is above kLogRotateSize, decided under the same lock as
+    // the rotation: two threads that both see a big file must not rotate twice, or
+    // the second copies the freshly emptied log over OLDPO.log.
+    void rotateIfOversized();
+
+private:
+    void rotateLocked();
+    mutable std::mutex mutex_;
+    TextFile file_;
+    ListSink sink_;
+};
+
+// The process-wide writer and the short form every caller uses.
+LogWriter& logWriter();
+void writeLog(const std::string& message, int channel);
+
+// "dd-MM-yyyy" and "HH:mm:ss" of the local time now.
+std::string localDateText();
+std::string localTimeText();
+
+}  // namespace zampo

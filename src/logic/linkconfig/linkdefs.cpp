@@ -1,0 +1,111 @@
+#include "logic/linkconfig/linkdefs.h"
+
+#include <cstdio>
+
+namespace zampo {
+
+namespace {
+
+std::string keyOrUnreported(std::string_view value) {
+    return std::string(value.empty() ? kUnreportedValue : value);
+}
+
+// Writes the attribute, creating it when missing; an empty value keeps it present.
+void setAttr(pugi::xml_node node, const char* name, std::string_view value) {
+    pugi::xml_attribute a = node.attribute(name);
+    if (!a) a = node.append_attribute(name);
+    a.set_value(value.data(), value.size());
+}
+
+pugi::xml_node findLocation(const XmlDocument& linkDefs, std::string_view pcu, std::string_view locationText) {
+    pugi::xml_node locations = searchNode(linkDefs.root(), "PO_Locations");
+    if (!locations) return {};
+    return searchNode(locations, "PO_loc", {"pcu", "text"}, {keyOrUnreported(pcu), keyOrUnreported(locationText)});
+}
+
+pugi::xml_node findOrAppendExcept(pugi::xml_node parent, std::string_view nr) {
+    const std::string key(nr);
+    pugi::xml_node except = searchNode(parent, "Except", {"nr"}, {key});
+    if (!except) {
+        except = parent.append_child("Except");
+        setAttr(except, "nr", key);
+    }
+    return except;
+}
+
+void writeException(pugi::xml_node except, std::string_view exceptionText, std::string_view zamAlarm,
+                    std::string_view zamGroup) {
+    if (!exceptionText.empty()) setAttr(except, "text", exceptionText);
+    setAttr(except, "zam_alarm", zamAlarm);
+    setAttr(except, "zam_group", zamGroup);
+}
+
+size_t utf8Length(std::string_view text) {
+    size_t n = 0;
+    for (char c : text)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+}  // namespace
+
+std::string zamAlarmRef(int locationCode, int alarmCode) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.4d - %.2d", locationCode, alarmCode);
+    return buf;
+}
+
+bool isDefinedLinkValue(std::string_view zamAlarm) {
+    return utf8Length(zamAlarm) == 9;
+}
+
+bool hasDefinedLink(pugi::xml_node element) {
+    pugi::xml_attribute a = element.attribute("zam_alarm");
+    return a && isDefinedLinkValue(a.value());
+}
+
+void setLink(XmlDocument& linkDefs, std::string_view pcu, std::string_view locationText, std::string_view zamAlarm,
+             std::string_view nr, std::string_view exceptionText, std::string_view zamGroup) {
+    if (pcu == kGridMarker) {
+        setGeneralException(linkDefs, nr, exceptionText, zamAlarm, zamGroup);
+        return;
+    }
+    pugi::xml_node location = findLocation(linkDefs, pcu, locationText);
+    if (!location) return;
+    if (nr.empty()) {
+        setAttr(location, "zam_alarm", zamAlarm);
+        setAttr(location, "zam_group", zamGroup);
+        return;
+    }
+    writeException(findOrAppendExcept(location, nr), exceptionText, zamAlarm, zamGroup);
+}
+
+void setGeneralException(XmlDocument& linkDefs, std::string_view nr, std::string_view exceptionText,
+                         std::string_view zamAlarm, std::string_view zamGroup) {
+    pugi::xml_node root = linkDefs.root();
+    if (!root) return;
+    pugi::xml_node general = searchNode(root, "PO_Exceptions");
+    if (!general) general = root.append_child("PO_Exceptions");
+    if (nr.empty()) return;
+    writeException(findOrAppendExcept(general, nr), exceptionText, zamAlarm, zamGroup);
+}
+
+void deleteLinkEntry(XmlDocument& linkDefs, std::string_view pcu, std::string_view locationText, std::string_view nr) {
+    if (pcu == kGridMarker) {
+        pugi::xml_node general = searchNode(linkDefs.root(), "PO_Exceptions");
+        if (!general || nr.empty()) return;
+        pugi::xml_node except = searchNode(general, "Except", {"nr"}, {std::string(nr)});
+        if (except) except.parent().remove_child(except);
+        return;
+    }
+    pugi::xml_node location = findLocation(linkDefs, pcu, locationText);
+    if (!location) return;
+    if (nr == kGridMarker) {
+        location.parent().remove_child(location);
+        return;
+    }
+    pugi::xml_node except = searchNode(location, "Except", {"nr"}, {std::string(nr)});
+    if (except) except.parent().remove_child(except);
+}
+
+}  // namespace zampo

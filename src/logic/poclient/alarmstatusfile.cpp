@@ -1,0 +1,104 @@
+#include "logic/poclient/alarmstatusfile.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "logic/core/atomicfile.h"
+#include "logic/diag/logwriter.h"
+#include "logic/poclient/alarmstatus.h"
+#include "logic/texts/langtext.h"
+
+namespace zampo {
+
+std::string moveDamagedStatusAside(const std::string& poDataDir, TimeMs now, const std::string& reason, bool* moved) {
+    const std::string path = dataFilePath(poDataDir, kAlarmStatusFile);
+    const std::string aside = path + ".damaged-" + formatStatusTime(now);
+    std::error_code ec;
+    std::filesystem::rename(path, aside, ec);
+    if (moved) *moved = !ec;
+    if (ec)
+        return std::string(kAlarmStatusFile.fileName) + " is damaged (" + reason +
+               ") and could not be moved aside: " + ec.message();
+    return std::string(kAlarmStatusFile.fileName) + " was damaged (" + reason + "); moved to " +
+           std::filesystem::path(aside).filename().string() + ", started afresh";
+}
+
+AlarmStatusFile::Stamp AlarmStatusFile::stampOf(const std::string& path) {
+    struct stat st {};
+    Stamp s;
+    if (::stat(path.c_str(), &st) != 0) return s;
+    s.exists = true;
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = st.st_size;
+    s.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return s;
+}
+
+void AlarmStatusFile::noteFileAsIs(const std::string& poDataDir) {
+    last_ = stampOf(dataFilePath(poDataDir, kAlarmStatusFile));
+    known_ = true;
+}
+
+AlarmStatusFile::SaveResult AlarmStatusFile::save(const XmlDocument& doc, const std::string& poDataDir) {
+    if (!unsaved_) return SaveResult::Saved;
+    const std::string path = dataFilePath(poDataDir, kAlarmStatusFile);
+    std::string error;
+    bool ok = false;
+    if (doc.hasContent()) {
+        ok = writeFileAtomically(path, doc.toText(), &error);
+    } else {
+        error = "the alarm status holds no content";
+    }
+    if (!ok) {
+        if (failing_) return SaveResult::StillFailing;
+        failing_ = true;
+        writeLog(langText(91, "Error writing status"), kLogPoList);
+        writeLog(std::string(kAlarmStatusFile.fileName) + " not saved: " + error +
+                     "; forwarding goes on from memory and the file is written again as soon as it can be",
+                 kLogFileOnly);
+        return SaveResult::StartedFailing;
+    }
+    unsaved_ = false;
+    noteFileAsIs(poDataDir);
+    if (!failing_) return SaveResult::Saved;
+    failing_ = false;
+    writeLog(std::string(kAlarmStatusFile.fileName) + " written again", kLogPoList);
+    return SaveResult::WrittenAgain;
+}
+
+AlarmStatusFile::Outside AlarmStatusFile::checkOutsideChange(DocumentSlot& slot, const std::string& poDataDir,
+                                                             TimeMs now) {
+    const std::string path = dataFilePath(poDataDir, kAlarmStatusFile);
+    const Stamp current = stampOf(path);
+    if (!known_ || current == last_) {
+        if (!known_) noteFileAsIs(poDataDir);
+        return Outside::Unchanged;
+    }
+    if (!current.exists) {  // removed: written anew from the copy
+        last_ = current;
+        unsaved_ = true;
+        return Outside::Unchanged;
+    }
+    auto fromFile = std::make_unique<XmlDocument>();
+    std::string error;
+    if (fromFile->loadFile(path, &error)) {
+        slot = std::move(fromFile);
+        last_ = current;
+        unsaved_ = false;
+        writeLog(std::string(kAlarmStatusFile.fileName) + " was changed by someone else; taken over", kLogFileOnly);
+        return Outside::TakenOver;
+    }
+    // The copy still holds everything: nothing is raised again, and it is written anew.
+    bool moved = false;
+    std::string line = moveDamagedStatusAside(poDataDir, now, error, &moved);
+    if (moved) line = line.substr(0, line.rfind(", started afresh")) + ", written anew from the gateway's own copy";
+    writeLog(line, kLogPoList);
+    last_ = stampOf(path);
+    unsaved_ = true;
+    return Outside::MovedAside;
+}
+
+}  // namespace zampo

@@ -1,0 +1,91 @@
+#include "logic/poclient/firstmatchindex.h"
+
+#include "logic/linkconfig/xmlstore.h"
+
+namespace zampo {
+
+namespace {
+
+// Attribute values cannot contain NUL, so it separates the parts of a key unambiguously.
+template <typename Get>
+std::string joinKey(size_t count, Get get) {
+    std::string key;
+    for (size_t k = 0; k < count; ++k) {
+        if (k) key += '\0';
+        key += get(k);
+    }
+    return key;
+}
+
+}  // namespace
+
+FirstMatchIndex::FirstMatchIndex(pugi::xml_node start, std::string name, std::vector<std::string> attrNames)
+    : name_(std::move(name)), attrNames_(std::move(attrNames)) {
+    // Pre-order, the order in which searchNode meets the descendants.
+    pugi::xml_node n = start.first_child();
+    while (n) {
+        consider(n);
+        if (n.first_child()) {
+            n = n.first_child();
+            continue;
+        }
+        while (n && !n.next_sibling()) {
+            n = n.parent();
+            if (n == start) return;
+        }
+        if (n) n = n.next_sibling();
+    }
+}
+
+void FirstMatchIndex::consider(pugi::xml_node node) {
+    if (node.type() != pugi::node_element || name_ != node.name()) return;
+    const size_t order = nextOrder_++;
+    for (const std::string& a : attrNames_) {
+        if (!node.attribute(a.c_str())) {
+            partial_.push_back({node, order});
+            return;
+        }
+    }
+    std::string key =
+        joinKey(attrNames_.size(), [&](size_t k) { return node.attribute(attrNames_[k].c_str()).value(); });
+    complete_.try_emplace(std::move(key), Entry{node, order});
+}
+
+bool FirstMatchIndex::matchesValues(pugi::xml_node node, const std::vector<std::string>& values) const {
+    for (size_t k = 0; k < attrNames_.size(); ++k) {
+        pugi::xml_attribute a = node.attribute(attrNames_[k].c_str());
+        if (a && values[k] != a.value()) return false;
+    }
+    return true;
+}
+
+pugi::xml_node FirstMatchIndex::find(const std::vector<std::string>& values) const {
+    const Entry* best = nullptr;
+    auto it = complete_.find(joinKey(attrNames_.size(), [&](size_t k) -> const std::string& { return values[k]; }));
+    if (it != complete_.end()) best = &it->second;
+    for (const Entry& p : partial_) {
+        if (best && p.order > best->order) break;
+        if (matchesValues(p.node, values)) return p.node;
+    }
+    return best ? best->node : pugi::xml_node{};
+}
+
+void FirstMatchIndex::appended(pugi::xml_node node) {
+    consider(node);
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) appended(child);
+}
+
+KeyedLookup::KeyedLookup(pugi::xml_node start, std::string name, std::vector<std::string> attrNames, LookupMode mode)
+    : start_(start), name_(std::move(name)), attrNames_(std::move(attrNames)) {
+    if (mode == LookupMode::Indexed) index_.emplace(start_, name_, attrNames_);
+}
+
+pugi::xml_node KeyedLookup::find(const std::vector<std::string>& values) const {
+    return index_ ? index_->find(values) : searchNode(start_, name_, attrNames_, values);
+}
+
+void KeyedLookup::appended(pugi::xml_node node) {
+    if (index_) index_->appended(node);
+}
+
+}  // namespace zampo

@@ -1,0 +1,50 @@
+#include "logic/texts/langtext.h"
+
+#include <array>
+
+#include "logic/texts/texttable.h"
+
+namespace zampo {
+
+namespace {
+// Written once at start-up before any timer or worker runs, read-only afterwards.
+struct Table {
+    std::array<std::string, kTextCount> slots;
+    bool loaded = false;
+};
+Table& table() {
+    static Table t;
+    return t;
+}
+}  // namespace
+
+void loadLangTexts(const std::string& language) {
+    Table& t = table();
+    t.loaded = true;
+    if (language.empty()) return;
+    const bool dutch = language == "NLD";
+    const auto& src = textTable();
+    for (int i = 0; i < kTextCount; ++i) {
+        const char* s = dutch ? src[i].dutch : src[i].english;
+        t.slots[i] = s ? s : "";
+    }
+}
+
+std::string langText(int n, const std::string& def) {
+    const Table& t = table();
+    std::string result;
+    if (t.loaded) {
+        if (n > kTextCount - 1)
+            result = def;
+        else if (n >= 0)
+            result = t.slots[n];
+    }
+    if (result.empty()) result = "_" + def;
+    return result;
+}
+
+void resetLangTexts() {
+    table() = Table{};
+}
+
+}  // namespace zampo

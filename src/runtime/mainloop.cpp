@@ -1,0 +1,422 @@
+#include "runtime/mainloop.h"
+
+#include "logic/diag/exceptionreport.h"
+#include "logic/diag/logwriter.h"
+#include "logic/poclient/alarmstatus.h"
+#include "logic/receiver/messages.h"
+#include "runtime/poexchangemonitor.h"
+#include "runtime/socketmachine.h"
+#include "logic/texts/langtext.h"
+
+namespace zampo {
+
+namespace {
+
+constexpr int64_t kWatchdogSeconds = 60;
+constexpr int64_t kPollSeconds = 10;
+constexpr int64_t kFirstDefinitionsSeconds = 300;
+constexpr int64_t kDefinitionsSeconds = 28800;
+constexpr int64_t kDefinitionsWaitSeconds = 400;
+constexpr int64_t kAlarmsWaitSeconds = 60;
+constexpr int64_t kAnswerWaitSeconds = 10;
+constexpr int32_t kMaxWatchdogSends = 3;
+constexpr int kConfigErrorInput = 9;
+
+XmlDocument& held(DocumentSlot& slot) {
+    if (!slot) slot = std::make_unique<XmlDocument>();
+    return *slot;
+}
+
+}  // namespace
+
+MainLoop::MainLoop(const MainLoopDeps& deps) : d_(deps) {}
+
+std::string MainLoop::errorLine(uint32_t state, int progress, const std::string& location, const std::string& message,
+                                const std::string& className) {
+    std::string line = "<tmmMain, state:" + std::to_string(state) + ">";
+    if (progress > 0) line += "<sub " + std::to_string(progress) + ">";
+    return line + "<" + location + "><" + message + "><" + className + ">";
+}
+
+void MainLoop::doState(tZamTimeMachine& m) {
+    try {
+        runMainStep(m);
+    } catch (...) {
+        m.setEnabled(false);
+        const ErrorInfo err = describeError(std::current_exception());
+        const std::string location =
+            exceptionLocationText("tZamTimeMachine", reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
+        writeLog(errorLine(m.state(), progress_, location, err.message, err.className), kLogFileOnly);
+        m.setState(kStart);
+        m.setEnabled(true);
+    }
+}
+
+void MainLoop::runMainStep(tZamTimeMachine& m) {
+    progress_ = 0;
+    const TimeMs now = d_.clock.nowUtc();
+    switch (m.state()) {
+        case kStart:
+            start(m);
+            break;
+        case kInit:
+            m.setStateText(" 2 init ");
+            watchdog_ = {now, kWatchdogSeconds};
+            poll_ = {now, kPollSeconds};
+            definitions_ = {now, kFirstDefinitionsSeconds};
+            m.setState(kWait);
+            break;
+        case kWait:
+            wait(m, now);
+            break;
+        case kGetDefinitions:
+            getDefinitions(m, now);
+            break;
+        case kWaitDefinitions:
+            waitDefinitions(m, now);
+            break;
+        case kStartGetAlarms:
+            startGetAlarms(m, now);
+            break;
+        case kWaitAlarms:
+            waitAlarms(m, now);
+            break;
+        case kCheckAlarms:
+            checkAlarms(m, now);
+            break;
+        case kSendAlarm:
+            sendAlarm(m, now);
+            break;
+        case kCheckResponse:
+            checkResponse(m, now);
+            break;
+        case kSendWatchdog:
+            sendWatchdog(m, now);
+            break;
+        case kWaitWatchdog:
+            waitWatchdog(m, now);
+            break;
+        case kStop:
+            stop(m);
+            break;
+        default:
+            break;
+    }
+}
+
+void MainLoop::start(tZamTimeMachine& m) {
+    m.setStateText(" 1 start ");
+    d_.fetch.initPoConnection();
+    writeLog(langText(111, "PO connection initialized"), kLogReceiverList);
+    d_.state.closingRequest = false;
+    d_.state.faultStatus = kFaultCleared;
+    d_.window.hideToTray();
+    d_.poMonitor.reset();
+    cycle_ = {};
+    busyLogged_ = false;
+    watchdogReturn_ = kWait;
+    statusFile_.noteFileAsIs(d_.paths.poDataDir());
+    m.setState(kInit);
+}
+
+void MainLoop::wait(tZamTimeMachine& m, TimeMs now) {
+    m.setStateText(" 3 wait ");
+    if (startWatchdogIfDue(m, now, kWait)) {
+    } else if (poll_.due(now)) {
+        poll_.last = now;
+        poll_.interval = kPollSeconds;
+        cycle_.elementIndex = 0;
+        m.setState(kStartGetAlarms);
+    } else if (d_.state.closingRequest) {
+        m.setState(kStop);
+    } else if (definitions_.due(now) || d_.state.refreshRequest || definitionsPending_) {
+        definitions_.last = now;
+        definitions_.interval = kDefinitionsSeconds;
+        m.setState(kGetDefinitions);
+        d_.state.refreshRequest = false;
+    }
+    showFaultStatus();
+}
+
+bool MainLoop::startWatchdogIfDue(tZamTimeMachine& m, TimeMs now, State returnState) {
+    if (!watchdog_.due(now)) return false;
+    watchdog_.last = now;
+    retryCount_ = 0;
+    watchdogReturn_ = returnState;
+    m.setState(kSendWatchdog);
+    return true;
+}
+
+void MainLoop::persistStatus() {
+    switch (statusFile_.save(held(d_.alarmStatus), d_.paths.poDataDir())) {
+        case AlarmStatusFile::SaveResult::StartedFailing:
+            d_.window.setStatusText(langText(91, "Error writing status"));
+            break;
+        case AlarmStatusFile::SaveResult::WrittenAgain:
+            d_.window.setStatusText(d_.state.dataFileFault.empty() ? langText(28, "Application running")
+                                                                   : d_.state.dataFileFault);
+            break;
+        default:
+            break;
+    }
+}
+
+void MainLoop::prepareStatusForFetch(TimeMs now) {
+    const std::string dir = d_.paths.poDataDir();
+    if (statusFile_.checkOutsideChange(d_.alarmStatus, dir, now) == AlarmStatusFile::Outside::TakenOver)
+        cycle_.current = {};
+    XmlDocument& status = held(d_.alarmStatus);
+    if (!status.hasContent()) {
+        // Nothing to go by (its file was damaged and could not be moved aside): the
+        // next answer rebuilds it.
+        status.startAfresh(kAlarmStatusFile.rootName);
+        writeLog(std::string(kAlarmStatusFile.fileName) + " started afresh", kLogPoList);
+        statusFile_.markChanged();
+    }
+    persistStatus();  // a save that failed earlier is tried again here, once a poll
+}
+
+void MainLoop::showFaultStatus() {
+    GatewayState& gs = d_.state;
+    if (gs.shownStatus == gs.faultStatus) return;
+    if (gs.faultStatus == kFaultCleared) gs.faultStatus = kFaultNone;
+    gs.shownStatus = gs.faultStatus;
+    if (gs.shownStatus == kFaultNone)
+        d_.window.setStatusText(statusFile_.failing()      ? langText(91, "Error writing status")
+                                : gs.dataFileFault.empty() ? langText(28, "Application running")
+                                                           : gs.dataFileFault);
+    d_.window.showFaultStatus(gs.shownStatus);
+}
+
+bool MainLoop::fetchSlotFree() {
+    // Two workers, or a worker and the loop, must never work on the same files.
+    if (!d_.fetch.workerRunning()) {
+        busyLogged_ = false;
+        return true;
+    }
+    if (!busyLogged_) writeLog("Priva Office request still running; the next waits for it", kLogPoList);
+    busyLogged_ = true;
+    return false;
+}
+
+std::string MainLoop::poUrl(const char* path) const {
+    return "http://" + trimmed(d_.settings.poHost) + ":8080" + path;
+}
+
+void MainLoop::getDefinitions(tZamTimeMachine& m, TimeMs now) {
+    m.setStateText(" 4 get definitions ");
+    if (!fetchSlotFree()) {
+        // Asked again from state 3 as soon as the worker is gone.
+        definitionsPending_ = true;
+        m.setState(kWait);
+        return;
+    }
+    definitionsPending_ = false;
+    writeLog(langText(29, "Collect alarm definitions"), kLogPoList);
+    d_.fetch.clearFetchDone();
+    d_.fetch.startFetch(poUrl("/office/alarm/alarmserverconfig"), kFetchDefinitions);
+    requestTime_ = now;
+    m.setState(kWaitDefinitions);
+}
+
+void MainLoop::waitDefinitions(tZamTimeMachine& m, TimeMs now) {
+    m.setStateText(" 5 wait definitions ");
+    if (startWatchdogIfDue(m, now, kWaitDefinitions)) return;
+    const bool done = d_.fetch.fetchDone();
+    if (done && d_.fetch.fetchTimedOut()) {
+        requestTime_ = TimeMs{};  // its time limit ran out: as the loop's own wait
+    } else if (done) {
+        if (d_.state.faultStatus > kFaultNone) {
+            d_.poMonitor.report(false);
+            m.setState(kWait);
+            return;
+        }
+        const std::string message = d_.fetch.fetchMessage();
+        writeLog(message.empty() ? langText(89, "Definitions collected from Priva Office") : message, kLogPoList);
+        d_.poMonitor.report(true);
+        reloadDataFile(d_.linkDefs, d_.paths.poDataDir(), kLinkDefsFile);
+        // Reset elements whose reset went out are done with; unreported ones stay.
+        if (cleanUpResetElements(held(d_.alarmStatus)) > 0) {
+            cycle_.current = {};
+            statusFile_.markChanged();
+            persistStatus();
+        }
+        if (!d_.fetch.allLinksDefined()) {
+            writeLog(langText(30, "Undefined links found!"), kLogPoList);
+            d_.receiver.sendIPString(systemAlarmMessage(kConfigErrorInput, true), true);
+        }
+        d_.window.refillLinkGrid();
+        m.setState(kWait);
+        return;
+    }
+    if (!withinSeconds(now, kDefinitionsWaitSeconds, 0, requestTime_)) {
+        writeLog(langText(31, "Timeout collecting definitions!"), kLogPoList);
+        d_.poMonitor.report(false);
+        d_.state.faultStatus = kFaultPriva;
+        m.setState(kWait);
+    }
+}
+
+void MainLoop::startGetAlarms(tZamTimeMachine& m, TimeMs now) {
+    m.setStateText(" 7 start get alarms ");
+    if (!fetchSlotFree()) {
+        // The worker has outlived its wait: a failed exchange, and the elements
+        // as they stand are still worked through, as after a timeout.
+        d_.poMonitor.report(false);
+        m.setState(kCheckAlarms);
+        return;
+    }
+    prepareStatusForFetch(now);
+    auto copy = std::make_unique<XmlDocument>();
+    copy->copyFrom(held(d_.alarmStatus));
+    d_.fetch.clearFetchDone();
+    d_.fetch.startFetch(poUrl("/office/alarm/alarmserver"), kFetchAlarms, std::move(copy));
+    requestTime_ = now;
+    m.setState(kWaitAlarms);
+}
+
+void MainLoop::waitAlarms(tZamTimeMachine& m, TimeMs now) {
+    m.setStateText(" 8 wait alarms ");
+    if (startWatchdogIfDue(m, now, kWaitAlarms)) return;
+    progress_ = 1;
+    if (d_.fetch.fetchDone()) {
+        progress_ = 2;
+        if (d_.fetch.fetchTimedOut()) {
+            timeoutCollectingAlarms(m);  // its time limit ran out: as the loop's own wait
+            return;
+        }
+        // What the merge made of the answer is taken also while a receiver fault
+        // counts the fetch as failed: an alarm raised and reset during a ZamMeld
+        // outage must still be seen.
+        DocumentSlot merged = d_.fetch.takeAlarmStatus();
+        progress_ = 9;
+        if (merged) {
+            cycle_.current = {};  // its document is about to go
+            d_.alarmStatus = std::move(merged);
+            statusFile_.markChanged();
+            progress_ = 11;
+            persistStatus();
+        }
+        progress_ = 12;
+        if (d_.state.faultStatus > kFaultNone) {
+            progress_ = 3;
+            d_.poMonitor.report(false);
+            progress_ = 4;
+            m.setState(kWait);
+            return;
+        }
+        progress_ = 5;
+        const std::string message = d_.fetch.fetchMessage();
+        if (!message.empty()) {
+            progress_ = 6;
+            writeLog(message, kLogPoList);
+        }
+        progress_ = 7;
+        d_.poMonitor.report(true);
+        progress_ = 8;
+        m.setState(kCheckAlarms);
+        return;
+    }
+    progress_ = 13;
+    if (!withinSeconds(now, kAlarmsWaitSeconds, 0, requestTime_)) timeoutCollectingAlarms(m);
+}
+
+void MainLoop::timeoutCollectingAlarms(tZamTimeMachine& m) {
+    writeLog(langText(32, "Timeout collecting alarms!"), kLogPoList);
+    progress_ = 14;
+    d_.poMonitor.report(false);
+    progress_ = 15;
+    d_.state.faultStatus = kFaultPriva;
+    m.setState(kCheckAlarms);
+}
+
+CycleDocuments MainLoop::documents() {
+    return {held(d_.alarmStatus), held(d_.linkDefs), held(d_.zamDefs)};
+}
+
+void MainLoop::follow(tZamTimeMachine& m, const CycleOutcome& outcome) {
+    for (const std::string& line : outcome.log) writeLog(line, kLogPoList);
+    if (!outcome.message.empty()) messageTicket_ = d_.receiver.sendIPString(outcome.message, true);
+    if (outcome.changed) statusFile_.markChanged();
+    switch (outcome.next) {
+        case CycleStep::Finished:
+            m.setState(kWait);
+            break;
+        case CycleStep::Examine:
+            m.setState(kCheckAlarms);
+            break;
+        case CycleStep::Send:
+            m.setState(kSendAlarm);
+            break;
+        case CycleStep::AwaitAnswer:
+            m.setState(kCheckResponse);
+            break;
+    }
+}
+
+void MainLoop::checkAlarms(tZamTimeMachine& m, TimeMs now) {
+    m.setStateText(" 9 check alarms ");
+    if (startWatchdogIfDue(m, now, kCheckAlarms)) return;
+    follow(m, examineNext(cycle_, documents(), now));
+}
+
+void MainLoop::sendAlarm(tZamTimeMachine& m, TimeMs now) {
+    m.setStateText("10 send alarm to zam ");
+    const TextOptions options{d_.window.sendPcuNames(), d_.window.filterPunctuation()};
+    follow(m, sendForCurrent(cycle_, documents(), options, now));
+    requestTime_ = now;
+}
+
+void MainLoop::checkResponse(tZamTimeMachine& m, TimeMs now) {
+    m.setStateText("11 check response ");
+    const Answer answer{d_.receiver.replyReceived(), d_.receiver.lastReply(),
+                        !withinSeconds(now, kAnswerWaitSeconds, 0, requestTime_)};
+    const Delivery delivery = d_.receiver.deliveryOf(messageTicket_);
+    CycleOutcome outcome;
+    if (!answer.received && (delivery == Delivery::Failed || (answer.timeUp && delivery == Delivery::Queued))) {
+        // It never reached ZamMeld: no attempt, the element stays unreported.
+        d_.receiver.withdraw(messageTicket_);
+        outcome = undelivered(cycle_);
+    } else {
+        outcome = evaluateAnswer(cycle_, documents(), answer, now);
+        // An answer that comes after this must not count for the next message.
+        if (answer.timeUp && !answer.received) d_.receiver.dropConnection();
+    }
+    follow(m, outcome);
+    // Waiting steps that changed nothing leave the file alone.
+    if (outcome.changed) persistStatus();
+}
+
+void MainLoop::sendWatchdog(tZamTimeMachine& m, TimeMs now) {
+    m.setStateText("12 send wd ");
+    ++retryCount_;
+    watchdogTicket_ = d_.receiver.sendIPString(watchdogMessage(d_.state.watchdogId), true);
+    watchdogSentAt_ = now;
+    m.setState(kWaitWatchdog);
+}
+
+void MainLoop::waitWatchdog(tZamTimeMachine& m, TimeMs now) {
+    m.setStateText("13 wait result wd ");
+    const Delivery delivery = d_.receiver.deliveryOf(watchdogTicket_);
+    if (d_.receiver.replyReceived()) {
+        const bool accepted = classifyReply(d_.receiver.lastReply()) == ReplyKind::Accepted;
+        m.setState(accepted || retryCount_ >= kMaxWatchdogSends ? watchdogReturn_ : kSendWatchdog);
+    } else if (delivery == Delivery::Failed) {
+        m.setState(watchdogReturn_);  // ZamMeld not reached: the next due watchdog tries again
+    } else if (!withinSeconds(now, kAnswerWaitSeconds, 0, watchdogSentAt_)) {
+        if (delivery == Delivery::Queued)
+            d_.receiver.withdraw(watchdogTicket_);
+        else
+            d_.receiver.dropConnection();  // a late answer must not count for the next message
+        m.setState(watchdogReturn_);
+    }
+}
+
+void MainLoop::stop(tZamTimeMachine& m) {
+    m.setStateText("16 stop ");
+    m.stop();
+    writeLog("Close main statemachine", kLogFileOnly);
+    d_.state.mainLoopFinished = true;
+}
+
+}  // namespace zampo

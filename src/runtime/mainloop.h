@@ -1,0 +1,128 @@
+#pragma once
+// The gateway's heartbeat: waits in state 3 and from there runs the watchdog, the
+// alarm poll and the definitions fetch on their own timers, and after each poll
+// walks the alarm status document, one element or one message per step.
+#include <cstdint>
+#include <string>
+
+#include "logic/core/alarmevaluation.h"
+#include "logic/core/clock.h"
+#include "logic/core/datapaths.h"
+#include "logic/core/fetchport.h"
+#include "logic/core/gatewaystate.h"
+#include "logic/core/settings.h"
+#include "logic/core/windowport.h"
+#include "runtime/zamtimemachine.h"
+#include "logic/linkconfig/xmlstore.h"
+#include "logic/poclient/alarmstatusfile.h"
+
+namespace zampo {
+
+class SocketMachine;
+class PoExchangeMonitor;
+
+// A repeating timer of the loop: due once at least interval seconds have passed
+// since last, in either direction of the clock.
+struct LoopTimer {
+    TimeMs last{};
+    int64_t interval = 0;
+    bool due(TimeMs now) const { return !withinSeconds(now, interval, 0, last); }
+};
+
+// Everything the loop drives or reads. All of it outlives the loop.
+struct MainLoopDeps {
+    GatewayState& state;
+    const Clock& clock;
+    WindowPort& window;
+    SocketMachine& receiver;
+    PoExchangeMonitor& poMonitor;
+    FetchPort& fetch;
+    DataPaths& paths;          // the PO data directory, for reloads and saves
+    const Settings& settings;  // the Priva Office host
+    DocumentSlot& zamDefs;
+    DocumentSlot& linkDefs;
+    DocumentSlot& alarmStatus;
+};
+
+class MainLoop {
+public:
+    enum State : uint32_t {
+        kStart = 1,
+        kInit = 2,
+        kWait = 3,
+        kGetDefinitions = 4,
+        kWaitDefinitions = 5,
+        kStartGetAlarms = 7,
+        kWaitAlarms = 8,
+        kCheckAlarms = 9,
+        kSendAlarm = 10,
+        kCheckResponse = 11,
+        kSendWatchdog = 12,
+        kWaitWatchdog = 13,
+        kStop = 16,
+    };
+
+    explicit MainLoop(const MainLoopDeps& deps);
+
+    // The step handler of tmmMain: runs one step and turns an error into a log
+    // line and a restart at state 1.
+    void doState(tZamTimeMachine& machine);
+    // One step; errors escape to doState.
+    void runMainStep(tZamTimeMachine& machine);
+
+    const AlarmStatusFile& statusFile() const { return statusFile_; }
+    const LoopTimer& watchdogTimer() const { return watchdog_; }
+    const LoopTimer& pollTimer() const { return poll_; }
+    const LoopTimer& definitionsTimer() const { return definitions_; }
+    const ElementCycle& cycle() const { return cycle_; }
+    int32_t retryCount() const { return retryCount_; }
+
+    // The error line for a failed step.
+    static std::string errorLine(uint32_t state, int progress, const std::string& location, const std::string& message,
+                                 const std::string& className);
+
+private:
+    void start(tZamTimeMachine& m);
+    void wait(tZamTimeMachine& m, TimeMs now);
+    void getDefinitions(tZamTimeMachine& m, TimeMs now);
+    void waitDefinitions(tZamTimeMachine& m, TimeMs now);
+    void startGetAlarms(tZamTimeMachine& m, TimeMs now);
+    void waitAlarms(tZamTimeMachine& m, TimeMs now);
+    void checkAlarms(tZamTimeMachine& m, TimeMs now);
+    void sendAlarm(tZamTimeMachine& m, TimeMs now);
+    void checkResponse(tZamTimeMachine& m, TimeMs now);
+    void sendWatchdog(tZamTimeMachine& m, TimeMs now);
+    void waitWatchdog(tZamTimeMachine& m, TimeMs now);
+    void stop(tZamTimeMachine& m);
+
+    void showFaultStatus();
+    // From state 3 and from the states that wait on a fetch or walk the elements: a
+    // due watchdog goes out, and the loop comes back to returnState.
+    bool startWatchdogIfDue(tZamTimeMachine& m, TimeMs now, State returnState);
+    // The walk's copy of the alarm status to disk; the status bar says when it cannot be.
+    void persistStatus();
+    // Before an alarms fetch: the file as someone else left it, and a copy with content.
+    void prepareStatusForFetch(TimeMs now);
+    void timeoutCollectingAlarms(tZamTimeMachine& m);
+    // False, after logging it once, while an earlier request is still running.
+    bool fetchSlotFree();
+    std::string poUrl(const char* path) const;
+    CycleDocuments documents();
+    void follow(tZamTimeMachine& m, const CycleOutcome& outcome);
+
+    MainLoopDeps d_;
+    LoopTimer watchdog_, poll_, definitions_;
+    TimeMs requestTime_{};
+    int progress_ = 0;
+    int32_t retryCount_ = 0;  // watchdog sends; the element cycle keeps its own
+    ElementCycle cycle_;
+    AlarmStatusFile statusFile_;
+    uint64_t messageTicket_ = 0;  // the element's message in flight
+    uint64_t watchdogTicket_ = 0;
+    TimeMs watchdogSentAt_{};
+    State watchdogReturn_ = kWait;
+    bool definitionsPending_ = false;  // a definitions fetch waits for a running worker
+    bool busyLogged_ = false;
+};
+
+}  // namespace zampo

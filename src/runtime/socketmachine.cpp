@@ -1,0 +1,325 @@
+#include "runtime/socketmachine.h"
+
+#include <cerrno>
+#include <exception>
+
+#include "logic/diag/logwriter.h"
+#include "logic/receiver/messages.h"
+#include "logic/receiver/wirecodec.h"
+#include "logic/texts/langtext.h"
+
+namespace zampo {
+
+namespace {
+
+// Enough for every message the loop can still be waiting on.
+constexpr std::size_t kDeliveriesKept = 256;
+
+// Qt reports a category, not the errno behind it. The log shows the errno an
+// operator can look up: exact where the category has one cause, else the usual one.
+int errnoOf(QAbstractSocket::SocketError error) {
+    switch (error) {
+        case QAbstractSocket::ConnectionRefusedError:
+        case QAbstractSocket::ProxyConnectionRefusedError:
+            return ECONNREFUSED;
+        case QAbstractSocket::RemoteHostClosedError:
+        case QAbstractSocket::ProxyConnectionClosedError:
+            return ECONNRESET;
+        case QAbstractSocket::HostNotFoundError:
+        case QAbstractSocket::ProxyNotFoundError:
+            return EHOSTUNREACH;
+        case QAbstractSocket::SocketAccessError:
+            return EACCES;
+        case QAbstractSocket::SocketResourceError:
+            return EMFILE;
+        case QAbstractSocket::SocketTimeoutError:
+        case QAbstractSocket::ProxyConnectionTimeoutError:
+            return ETIMEDOUT;
+        case QAbstractSocket::DatagramTooLargeError:
+            return EMSGSIZE;
+        case QAbstractSocket::NetworkError:
+            return ENETUNREACH;
+        case QAbstractSocket::AddressInUseError:
+            return EADDRINUSE;
+        case QAbstractSocket::SocketAddressNotAvailableError:
+            return EADDRNOTAVAIL;
+        case QAbstractSocket::UnsupportedSocketOperationError:
+            return EOPNOTSUPP;
+        case QAbstractSocket::TemporaryError:
+            return EAGAIN;
+        default:
+            return EIO;
+    }
+}
+
+}  // namespace
+
+SocketMachine::SocketMachine(tZamTimeMachine& tmmSockets, std::string host, int port, WindowPort& window,
+                             GatewayState& gateway, QObject* parent)
+    : QObject(parent),
+      tmmSockets_(tmmSockets),
+      host_(std::move(host)),
+      port_(port),
+      window_(window),
+      gateway_(gateway) {
+    socket_.setReadBufferSize(64 * 1024);  // Qt's own buffer, drained at every readyRead
+    connect(&socket_, &QTcpSocket::connected, this, &SocketMachine::onConnected);
+    connect(&socket_, &QTcpSocket::errorOccurred, this, &SocketMachine::onErrorOccurred);
+    connect(&socket_, &QTcpSocket::readyRead, this, &SocketMachine::onReadyRead);
+    connect(&socket_, &QTcpSocket::disconnected, this, &SocketMachine::onDisconnected);
+    tmmSockets_.setDoState([this](tZamTimeMachine& m) { runContainedStep(m); });
+}
+
+SocketMachine::~SocketMachine() {
+    tmmSockets_.setDoState({});  // the machine may outlive this object
+    socket_.disconnect(this);
+    socket_.abort();
+}
+
+void SocketMachine::setEndpoint(std::string host, int port) {
+    host_ = std::move(host);
+    port_ = port;
+}
+
+uint64_t SocketMachine::sendIPString(const std::string& message, bool log) {
+    // A line break inside a text would let it end the message and forge another.
+    std::string safe = blankControlChars(message);
+    lastReply_.clear();
+    replyReceived_ = false;
+    // An unfinished line from before belongs to no answer to this message.
+    pending_.clear();
+    pendingOverflow_ = false;
+    if (log) writeLog(langText(4, "Send:") + " " + safe, kLogReceiverList);
+    const uint64_t ticket = ++lastTicket_;
+    setDelivery(ticket, Delivery::Queued);
+    queue_.push_back({ticket, std::move(safe)});
+    return ticket;
+}
+
+Delivery SocketMachine::deliveryOf(uint64_t ticket) const {
+    const auto it = deliveries_.find(ticket);
+    return it == deliveries_.end() ? Delivery::Failed : it->second;
+}
+
+std::vector<std::string> SocketMachine::queuedMessages() const {
+    std::vector<std::string> out;
+    for (const Queued& q : queue_) out.push_back(q.text);
+    return out;
+}
+
+void SocketMachine::setDelivery(uint64_t ticket, Delivery d) {
+    if (ticket == 0) return;
+    deliveries_[ticket] = d;
+    while (deliveries_.size() > kDeliveriesKept) deliveries_.erase(deliveries_.begin());
+}
+
+void SocketMachine::failUndelivered() {
+    if (!current_.empty()) setDelivery(currentTicket_, Delivery::Failed);
+    if (awaitingTicket_ != 0) setDelivery(awaitingTicket_, Delivery::Failed);
+    awaitingTicket_ = 0;
+}
+
+void SocketMachine::withdraw(uint64_t ticket) {
+    if (deliveryOf(ticket) != Delivery::Queued) return;
+    std::erase_if(queue_, [ticket](const Queued& q) { return q.ticket == ticket; });
+    if (currentTicket_ == ticket) {
+        current_.clear();
+        currentTicket_ = 0;
+        socket_.abort();
+        socketError_ = true;  // the machine starts over at its next step; no fault
+    }
+    setDelivery(ticket, Delivery::Failed);
+}
+
+void SocketMachine::dropConnection() {
+    // What was written and is still unanswered stays Written: it reached ZamMeld.
+    awaitingTicket_ = 0;
+    pending_.clear();
+    pendingOverflow_ = false;
+    socket_.abort();
+}
+
+void SocketMachine::sendTestMessage(const std::string& location, const std::string& input, const std::string& state) {
+    const std::string message = testMessage(location, input, state);
+    sendIPString(message, true);
+    logWriter().writeRawLine("SendIP button " + blankControlChars(message));
+}
+
+void SocketMachine::popNextMessage() {
+    if (queue_.empty()) {
+        current_.clear();
+        currentTicket_ = 0;
+        return;
+    }
+    current_ = std::move(queue_.front().text);
+    currentTicket_ = queue_.front().ticket;
+    queue_.pop_front();
+}
+
+void SocketMachine::runContainedStep(tZamTimeMachine& machine) {
+    // An error must not reach the timer's tick, which would then stay disabled.
+    try {
+        runSocketStep(machine);
+        return;
+    } catch (const std::exception& e) {
+        writeLog("<tmmSockets, state:" + std::to_string(machine.state()) + "><" + e.what() + ">", kLogReceiverList);
+    } catch (...) {
+        writeLog("<tmmSockets, state:" + std::to_string(machine.state()) + "><unknown error>", kLogReceiverList);
+    }
+    failUndelivered();
+    socketError_ = true;  // start over with a fresh connection
+}
+
+void SocketMachine::runSocketStep(tZamTimeMachine& m) {
+    if (socketError_) {
+        socket_.abort();
+        m.setState(1);
+    }
+    switch (m.state()) {
+        case 1:
+            m.setStateText("1 Start Socketmachine");
+            socketError_ = false;
+            m.setState(2);
+            break;
+        case 2:
+            m.setStateText("2 Waitforstring");
+            popNextMessage();
+            if (!current_.empty()) m.setState(3);
+            break;
+        case 3:
+            m.setStateText("3 Check socket");
+            m.setState(socketOpen() ? 7 : 4);
+            break;
+        case 4:
+            m.setStateText("4.1 Start ZamPoort");
+            m.setState(5);
+            break;
+        case 5:
+            m.setStateText("4.2 Open socket");
+            socketConnected_ = false;
+            if (!openSocket()) {
+                writeLog("Fatal socket error!", kLogReceiverList);
+                if (port_ < 1 || port_ > 65535)
+                    writeLog("ZamMeld port " + std::to_string(port_) + " is outside 1..65535: check the settings",
+                             kLogReceiverList);
+                failUndelivered();
+                socketError_ = true;
+            }
+            m.setState(6);
+            break;
+        case 6:
+            m.setStateText("4.3 Wait for opensocket");
+            if (socketConnected_)
+                m.setState(7);
+            else if (connectStarted_.isValid() && connectStarted_.hasExpired(kConnectTimeLimitMs))
+                handleSocketError(ETIMEDOUT);
+            break;
+        case 7: {
+            m.setStateText("5 Send string");
+            const std::string line = encodeForWire(current_) + '\r';
+            if (!socketOpen() || socket_.write(line.data(), static_cast<qint64>(line.size())) != qint64(line.size())) {
+                handleSocketError(ENOTCONN);
+            } else {
+                socket_.flush();  // on the wire when the step ends, not at some later event
+                // An older message still unanswered is past helping: only the newest is awaited.
+                awaitingTicket_ = currentTicket_;
+                setDelivery(currentTicket_, Delivery::Written);
+                current_.clear();
+                currentTicket_ = 0;
+            }
+            m.setState(2);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+bool SocketMachine::openSocket() {
+    // A port outside the TCP range would be cut to another port without a word.
+    if (port_ < 1 || port_ > 65535) return false;
+    try {
+        socket_.abort();  // a connection the peer closed may still be winding down
+        pending_.clear();
+        endedWithCr_ = false;
+        pendingOverflow_ = false;
+        connectStarted_.start();
+        socket_.connectToHost(QString::fromStdString(host_), static_cast<quint16>(port_));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void SocketMachine::onConnected() {
+    socketConnected_ = true;
+}
+
+void SocketMachine::onErrorOccurred(QAbstractSocket::SocketError error) {
+    // ZamMeld closing the connection is no fault: the socket just no longer counts
+    // as open, and the next message opens a new one.
+    if (error == QAbstractSocket::RemoteHostClosedError) return;
+    handleSocketError(errnoOf(error));
+}
+
+void SocketMachine::onDisconnected() {
+    // Closed by ZamMeld before it answered: the message may never have been read.
+    if (awaitingTicket_ != 0) setDelivery(awaitingTicket_, Delivery::Failed);
+    awaitingTicket_ = 0;
+}
+
+void SocketMachine::handleSocketError(int code) {
+    failUndelivered();
+    window_.setStatusText(langText(5, "Error connecting to ZamMeld"));
+    gateway_.faultStatus = kFaultReceiver;
+    writeLog(langText(6, "Zam PO socket error:") + " " + std::to_string(code), kLogReceiverList);
+    socketError_ = true;
+    emit socketFailed();
+}
+
+void SocketMachine::onReadyRead() {
+    try {
+        const QByteArray data = socket_.readAll();
+        // An answer may come in pieces; only the unfinished tail waits for its carriage
+        // return, and only so much of it, whatever ZamMeld sends.
+        pending_.append(data.constData(), static_cast<std::size_t>(data.size()));
+        // A line feed after the carriage return that ended the previous read belongs to that answer.
+        if (endedWithCr_ && !pending_.empty() && pending_.front() == '\n') pending_.erase(0, 1);
+        if (pendingOverflow_) {  // still inside the overlong line: skip to its end
+            const std::size_t end = pending_.find('\r');
+            pending_.erase(0, end == std::string::npos ? std::string::npos : end + 1);
+            pendingOverflow_ = end == std::string::npos;
+        }
+        const std::size_t lastCr = pending_.rfind('\r');
+        std::vector<std::string> lines;
+        if (lastCr != std::string::npos) {
+            lines = splitReplyLines(std::string_view(pending_).substr(0, lastCr + 1));
+            pending_.erase(0, lastCr + 1);
+        }
+        if (pending_.size() > kMaxPendingReply) {
+            writeLog("ZamMeld answer line longer than " + std::to_string(kMaxPendingReply) +
+                         " bytes without carriage return: dropped",
+                     kLogReceiverList);
+            pendingOverflow_ = true;
+            pending_.clear();
+        }
+        for (const std::string& line : lines)
+            writeLog(langText(87, "Recv:") + " " + blankControlChars(decodeFromWire(line)), kLogReceiverList);
+        if (!lines.empty()) {
+            lastReply_ = decodeFromWire(lines.back());
+            replyReceived_ = true;
+            setDelivery(awaitingTicket_, Delivery::Answered);
+            awaitingTicket_ = 0;
+        }
+        // A line feed right after the last carriage return ends that answer; kept,
+        // it would open the next answer, read on its own.
+        if (!pending_.empty() && pending_.front() == '\n' && lastCr != std::string::npos) pending_.erase(0, 1);
+        endedWithCr_ = lastCr != std::string::npos && pending_.empty();
+        int expected = kFaultReceiver;
+        if (gateway_.faultStatus.compare_exchange_strong(expected, kFaultCleared)) window_.setStatusText("");
+    } catch (const std::exception& e) {
+        writeLog(langText(7, "Problem cleaning up in ZamMeldSocket") + " " + e.what(), kLogReceiverList);
+    }
+}
+
+}  // namespace zampo

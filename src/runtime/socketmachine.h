@@ -1,0 +1,124 @@
+#pragma once
+// The one TCP connection to ZamMeld. Senders queue messages with sendIPString;
+// the state machine on tmmSockets opens the connection when it has something to
+// send, keeps it open, and writes one message per step. Whatever ZamMeld answers
+// is cut into lines; the last one is kept for the main loop to evaluate.
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTcpSocket>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "logic/core/gatewaystate.h"
+#include "logic/core/windowport.h"
+#include "runtime/zamtimemachine.h"
+
+namespace zampo {
+
+// A connect that has not completed by then counts as a socket error (ETIMEDOUT),
+// so that the queued messages do not wait behind a host that drops packets.
+inline constexpr int kConnectTimeLimitMs = 10000;
+// The most of an unfinished answer line kept until its carriage return comes.
+inline constexpr std::size_t kMaxPendingReply = 4096;
+
+// What became of one queued message. Written means it went out on a connection
+// that is still open and no answer line has come since; Failed means it never
+// reached ZamMeld: dropped by a socket error before it was written, or written on
+// a connection that closed or failed before any answer came.
+enum class Delivery { Queued, Written, Answered, Failed };
+
+class SocketMachine : public QObject {
+    Q_OBJECT
+public:
+    // Installs its step on tmmSockets, which the owner sets to 10 ms, state 1 and
+    // starts, and which must outlive this object. host and port of ZamMeld apply
+    // to every open of the connection.
+    SocketMachine(tZamTimeMachine& tmmSockets, std::string host, int port, WindowPort& window, GatewayState& gateway,
+                  QObject* parent = nullptr);
+    ~SocketMachine() override;
+    SocketMachine(const SocketMachine&) = delete;
+    SocketMachine& operator=(const SocketMachine&) = delete;
+
+    // For settings read after construction; takes effect at the next open.
+    void setEndpoint(std::string host, int port);
+
+    // The only way to send. Clears the last reply, queues the message and, with
+    // log, shows "Send: <message>" in the receiver list. Returns the message's
+    // ticket for deliveryOf.
+    uint64_t sendIPString(const std::string& message, bool log);
+    // Of the most recent messages; an unknown ticket reads as Failed.
+    Delivery deliveryOf(uint64_t ticket) const;
+    // Closes the connection without a fault, so that an answer still on its way
+    // cannot be taken for the next message. The next message opens a new one.
+    void dropConnection();
+    // Takes back a message that has not been written yet: out of the queue, or its
+    // connect abandoned. It then reads as Failed.
+    void withdraw(uint64_t ticket);
+    // The operator's "Send test" button: queues the test message and writes its
+    // own "SendIP button" line to the log file.
+    void sendTestMessage(const std::string& location, const std::string& input, const std::string& state);
+
+    // Last complete line received since the last message was queued, and whether
+    // one arrived at all. Read by the main loop.
+    const std::string& lastReply() const { return lastReply_; }
+    bool replyReceived() const { return replyReceived_; }
+
+    std::size_t queuedCount() const { return queue_.size(); }
+    std::vector<std::string> queuedMessages() const;
+    // The unfinished answer line held so far; never above kMaxPendingReply.
+    std::size_t pendingReplySize() const { return pending_.size(); }
+    const std::string& currentMessage() const { return current_; }
+    bool socketOpen() const { return socket_.state() == QAbstractSocket::ConnectedState; }
+
+    void popNextMessage();
+    // One step; errors it does not expect itself escape to the caller.
+    void runSocketStep(tZamTimeMachine& machine);
+
+signals:
+    // After every socket error, once its bookkeeping is done.
+    void socketFailed();
+
+private:
+    void onConnected();
+    void onErrorOccurred(QAbstractSocket::SocketError error);
+    void onReadyRead();
+    void onDisconnected();
+    void handleSocketError(int code);
+    void setDelivery(uint64_t ticket, Delivery d);
+    // The message being sent and the one written last without an answer never got through.
+    void failUndelivered();
+    bool openSocket();
+    void runContainedStep(tZamTimeMachine& machine);
+
+    tZamTimeMachine& tmmSockets_;
+    std::string host_;
+    int port_;
+    WindowPort& window_;
+    GatewayState& gateway_;
+
+    struct Queued {
+        uint64_t ticket;
+        std::string text;
+    };
+    std::deque<Queued> queue_;
+    std::string current_;
+    uint64_t currentTicket_ = 0;
+    uint64_t awaitingTicket_ = 0;  // written on the open connection, no answer line yet
+    uint64_t lastTicket_ = 0;
+    std::map<uint64_t, Delivery> deliveries_;  // the most recent ones
+    std::string lastReply_;
+    std::string pending_;
+    bool pendingOverflow_ = false;
+    bool endedWithCr_ = false;  // the last read ended right after a carriage return
+    QElapsedTimer connectStarted_;
+    bool replyReceived_ = false;
+    bool socketConnected_ = false;
+    bool socketError_ = false;
+
+    QTcpSocket socket_;
+};
+
+}  // namespace zampo

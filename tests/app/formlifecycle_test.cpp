@@ -1,0 +1,170 @@
+#include "app/formlifecycle.h"
+
+#include <gtest/gtest.h>
+#include <QTest>
+#include <filesystem>
+#include <stdexcept>
+
+#include "logic/core/inifile.h"
+#include "logic/diag/logwriter.h"
+#include "support/tempdir.h"
+#include "logic/texts/langtext.h"
+#include "ui/mainform.h"
+
+using namespace zampo;
+using namespace std::chrono_literals;
+
+namespace {
+// A site: program directory with PO.ini and linkdefs.default, data under Zam/Data.
+struct Site {
+    Site() {
+        std::filesystem::create_directories(root.path() + "/Zam/Data");
+        test::writeFile(prog.file("PO.ini"), "[Application]\ndatapath=" + dataDir() + "\n");
+        test::writeFile(prog.file("linkdefs.default"), "<ZamPOLinkDefs><PO_Locations/></ZamPOLinkDefs>");
+    }
+    ~Site() {
+        logWriter().setFileName("");
+        resetLangTexts();
+    }
+    std::string dataDir() const { return root.path() + "/Zam/Data"; }
+    std::string poDir() const { return root.path() + "/Zam/PoData"; }
+    test::TempDir prog, root, home;
+};
+}  // namespace
+
+TEST(FormLifecycle, StartPreparesFilesLogsAndStartsBothMachines) {
+    Site site;
+    test::writeFile(site.dataDir() + "/ZamLocal.INI", "[PO]\nlanguage=NLD\nWDid=4\n[IP]\nOIPort=9100\n");
+    DataPaths paths(site.prog.path(), site.home.path());
+    ManualClock clock;
+    TMainForm form;
+    FormLifecycle life(form, paths, clock);
+    life.formCreate();
+
+    EXPECT_TRUE(std::filesystem::is_directory(site.poDir()));
+    EXPECT_EQ(iniReadInteger(site.dataDir() + "/ZamLocal.INI", "PO", "Trace", -1), 0);
+    EXPECT_EQ(test::readFile(site.poDir() + "/LinkDefs.xml"), "<ZamPOLinkDefs><PO_Locations/></ZamPOLinkDefs>");
+    const std::string log = test::readFile(site.dataDir() + "/ZAMPO.LOG");
+    EXPECT_NE(log.find("><Main form created, program started: version " + std::string(fileVersion()) + ">\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(form.windowTitle().toStdString(), "ZAM-Pro - Priva Office (" + std::string(fileVersion()) + ") ");
+    EXPECT_EQ(form.pages()->tabText(0), "Koppeling instellen");
+    EXPECT_EQ(life.runtime().state.watchdogId, 4);
+    EXPECT_EQ(life.runtime().settings.zamPort, 9100);
+    EXPECT_TRUE(life.runtime().tmmMain.enabled());
+    EXPECT_TRUE(life.runtime().tmmSockets.enabled());
+    EXPECT_EQ(life.runtime().tmmMain.state(), 1u);
+    ASSERT_TRUE(life.runtime().linkDefs && life.runtime().linkDefs->hasContent());
+    EXPECT_TRUE(life.runtime().linkDefs->root().child("PO_Locations"));
+    ASSERT_TRUE(life.runtime().alarmStatus && life.runtime().alarmStatus->hasContent());
+    EXPECT_STREQ(life.runtime().alarmStatus->root().name(), "POAlarmStatus");
+}
+
+TEST(FormLifecycle, ExistingLinkDefsAreNeverOverwrittenAndTraceMakesItsDirectory) {
+    Site site;
+    std::filesystem::create_directories(site.poDir());
+    test::writeFile(site.poDir() + "/LinkDefs.xml", "<ZamPOLinkDefs><Mine/></ZamPOLinkDefs>");
+    test::writeFile(site.dataDir() + "/ZamLocal.INI", "[PO]\nTrace=1\n");
+    // Left by saves that a kill cut off, beside a file of the operator's.
+    test::writeFile(site.poDir() + "/AlarmStatus.xml.zampo-tmp-k2Xq9Z", "<POAlarm");
+    test::writeFile(site.dataDir() + "/ZamLocal.INI.zampo-tmp-Ab12Cd", "[PO");
+    test::writeFile(site.poDir() + "/LinkDefs.xml.bak", "mine");
+    DataPaths paths(site.prog.path(), site.home.path());
+    ManualClock clock;
+    TMainForm form;
+    FormLifecycle life(form, paths, clock);
+    life.formCreate();
+    EXPECT_EQ(test::readFile(site.poDir() + "/LinkDefs.xml"), "<ZamPOLinkDefs><Mine/></ZamPOLinkDefs>");
+    EXPECT_TRUE(std::filesystem::is_directory(site.poDir() + "/trace"));
+    EXPECT_EQ(iniReadInteger(site.dataDir() + "/ZamLocal.INI", "PO", "Trace", -1), 1);
+    EXPECT_FALSE(test::fileExists(site.poDir() + "/AlarmStatus.xml.zampo-tmp-k2Xq9Z"));
+    EXPECT_FALSE(test::fileExists(site.dataDir() + "/ZamLocal.INI.zampo-tmp-Ab12Cd"));
+    EXPECT_EQ(test::readFile(site.poDir() + "/LinkDefs.xml.bak"), "mine");
+    EXPECT_NE(test::readFile(site.dataDir() + "/ZAMPO.LOG").find("AlarmStatus.xml.zampo-tmp-k2Xq9Z, left behind"),
+              std::string::npos);
+}
+
+TEST(FormLifecycle, AFailedStartUpStepIsLoggedAndBothMachinesStillStart) {
+    // Asked for the time while a damaged status file is moved aside, it fails.
+    struct FailingClock : Clock {
+        bool failing = true;
+        TimeMs nowUtc() const override {
+            if (failing) throw std::runtime_error("no time to be had");
+            return TimeMs{};
+        }
+    } clock;
+    Site site;
+    std::filesystem::create_directories(site.poDir());
+    test::writeFile(site.poDir() + "/AlarmStatus.xml", "<POAlarmStatus><damaged");
+    DataPaths paths(site.prog.path(), site.home.path());
+    TMainForm form;
+    FormLifecycle life(form, paths, clock);
+    EXPECT_NO_THROW(life.formCreate());
+    clock.failing = false;
+    EXPECT_NE(test::readFile(site.dataDir() + "/ZAMPO.LOG")
+                  .find("<Start-up not completed: no time to be had (std::runtime_error); starting anyway>"),
+              std::string::npos)
+        << test::readFile(site.dataDir() + "/ZAMPO.LOG");
+    EXPECT_TRUE(life.runtime().tmmMain.enabled());
+    EXPECT_TRUE(life.runtime().tmmSockets.enabled());
+}
+
+TEST(FormLifecycle, CloseAsksFirstThenSavesAndEndsWhenTheLoopHasStoppedOrAfterTenSeconds) {
+    Site site;
+    DataPaths paths(site.prog.path(), site.home.path());
+    ManualClock clock{TimeMs{1'700'000'000'000ms}};
+    TMainForm form;
+    FormLifecycle life(form, paths, clock);
+    int terminations = 0;
+    life.terminate = [&] { ++terminations; };
+    std::string asked;
+    bool answer = false;
+    life.confirm = [&](const std::string& title, const std::string& text) {
+        asked = title + "|" + text;
+        return answer;
+    };
+    life.formCreate();
+    const std::string ini = site.dataDir() + "/ZamLocal.INI";
+
+    form.close();  // No: nothing changes
+    EXPECT_EQ(asked, "Warning|Priva Office alarms will no longer be sent to ZAM-Pro!\nDo you really want to exit?");
+    EXPECT_FALSE(life.runtime().state.closingRequest);
+    EXPECT_FALSE(life.closeTimer().isActive());
+    EXPECT_EQ(iniReadString(ini, "IP", "address", "none"), "none");
+
+    answer = true;
+    form.close();
+    EXPECT_EQ(iniReadString(ini, "IP", "address", "none"), "127.0.0.1");  // saved before anything stops
+    EXPECT_TRUE(life.runtime().state.closingRequest);
+    EXPECT_TRUE(life.closeTimer().isActive());
+    life.closeTimerTimer();
+    EXPECT_EQ(terminations, 0);
+    clock.advance(9999ms);
+    life.closeTimerTimer();
+    EXPECT_EQ(terminations, 0);
+    clock.advance(1ms);
+    life.closeTimerTimer();
+    EXPECT_EQ(terminations, 1);
+    EXPECT_NE(test::readFile(site.dataDir() + "/ZAMPO.LOG").find("<Start closing application>"), std::string::npos);
+}
+
+TEST(FormLifecycle, ClosingWhileIdleEndsAfterStateSixteen) {
+    Site site;
+    DataPaths paths(site.prog.path(), site.home.path());
+    ManualClock clock{TimeMs{1'700'000'000'000ms}};
+    TMainForm form;
+    FormLifecycle life(form, paths, clock);
+    int terminations = 0;
+    life.terminate = [&] { ++terminations; };
+    life.confirm = [](const std::string&, const std::string&) { return true; };
+    life.formCreate();
+    auto& m = life.runtime().tmmMain;
+    for (int i = 0; i < 3; ++i) m.tick();  // start, init, wait
+    form.close();
+    m.tick();  // state 3 sees the request
+    m.tick();  // state 16
+    EXPECT_TRUE(life.runtime().state.mainLoopFinished);
+    life.closeTimerTimer();
+    EXPECT_EQ(terminations, 1);
+}
