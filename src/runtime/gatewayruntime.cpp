@@ -45,7 +45,7 @@ GatewayRuntime::GatewayRuntime(DataPaths& paths, const Clock& clock, WindowPort&
       window_(window) {
     tmmMain.setInterval(1);
     tmmMain.setLoopCount(0);
-    tmmMain.setDoState([this](tZamTimeMachine& m) { mainLoop.doState(m); });
+    tmmMain.setDoState([this](StepTimer& m) { mainLoop.doState(m); });
     tmmSockets.setInterval(10);
     tmmSockets.setLoopCount(0);
 }

@@ -11,7 +11,7 @@
 #include "runtime/mainloop.h"
 #include "logic/core/settings.h"
 #include "logic/core/windowport.h"
-#include "runtime/zamtimemachine.h"
+#include "runtime/steptimer.h"
 #include "logic/linkconfig/xmlstore.h"
 #include "runtime/poexchangemonitor.h"
 #include "runtime/socketmachine.h"
@@ -37,7 +37,7 @@ public:
     GatewayState state;
     Settings settings;
     DocumentSlot zamDefs, linkDefs, alarmStatus;
-    tZamTimeMachine tmmMain, tmmSockets;
+    StepTimer tmmMain, tmmSockets;
     SocketMachine receiver;
     PoExchangeMonitor poMonitor;
     // The Priva Office requests; makeFetchPort in the .cpp chooses the implementation.

@@ -4,9 +4,9 @@
 #include "logic/diag/logwriter.h"
 #include "logic/poclient/alarmstatus.h"
 #include "logic/receiver/messages.h"
+#include "logic/texts/langtext.h"
 #include "runtime/poexchangemonitor.h"
 #include "runtime/socketmachine.h"
-#include "logic/texts/langtext.h"
 
 namespace zampo {
 
@@ -38,12 +38,13 @@ std::string MainLoop::errorLine(uint32_t state, int progress, const std::string&
     return line + "<" + location + "><" + message + "><" + className + ">";
 }
 
-void MainLoop::doState(tZamTimeMachine& m) {
+void MainLoop::doState(StepTimer& m) {
     try {
         runMainStep(m);
     } catch (...) {
         m.setEnabled(false);
         const ErrorInfo err = describeError(std::current_exception());
+        // The log keeps the component name that sites know from the original gateway.
         const std::string location =
             exceptionLocationText("tZamTimeMachine", reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
         writeLog(errorLine(m.state(), progress_, location, err.message, err.className), kLogFileOnly);
@@ -52,7 +53,7 @@ void MainLoop::doState(tZamTimeMachine& m) {
     }
 }
 
-void MainLoop::runMainStep(tZamTimeMachine& m) {
+void MainLoop::runMainStep(StepTimer& m) {
     progress_ = 0;
     const TimeMs now = d_.clock.nowUtc();
     switch (m.state()) {
@@ -104,7 +105,7 @@ void MainLoop::runMainStep(tZamTimeMachine& m) {
     }
 }
 
-void MainLoop::start(tZamTimeMachine& m) {
+void MainLoop::start(StepTimer& m) {
     m.setStateText(" 1 start ");
     d_.fetch.initPoConnection();
     writeLog(langText(111, "PO connection initialized"), kLogReceiverList);
@@ -119,7 +120,7 @@ void MainLoop::start(tZamTimeMachine& m) {
     m.setState(kInit);
 }
 
-void MainLoop::wait(tZamTimeMachine& m, TimeMs now) {
+void MainLoop::wait(StepTimer& m, TimeMs now) {
     m.setStateText(" 3 wait ");
     if (startWatchdogIfDue(m, now, kWait)) {
     } else if (poll_.due(now)) {
@@ -138,7 +139,7 @@ void MainLoop::wait(tZamTimeMachine& m, TimeMs now) {
     showFaultStatus();
 }
 
-bool MainLoop::startWatchdogIfDue(tZamTimeMachine& m, TimeMs now, State returnState) {
+bool MainLoop::startWatchdogIfDue(StepTimer& m, TimeMs now, State returnState) {
     if (!watchdog_.due(now)) return false;
     watchdog_.last = now;
     retryCount_ = 0;
@@ -203,7 +204,7 @@ std::string MainLoop::poUrl(const char* path) const {
     return "http://" + trimmed(d_.settings.poHost) + ":8080" + path;
 }
 
-void MainLoop::getDefinitions(tZamTimeMachine& m, TimeMs now) {
+void MainLoop::getDefinitions(StepTimer& m, TimeMs now) {
     m.setStateText(" 4 get definitions ");
     if (!fetchSlotFree()) {
         // Asked again from state 3 as soon as the worker is gone.
@@ -219,7 +220,7 @@ void MainLoop::getDefinitions(tZamTimeMachine& m, TimeMs now) {
     m.setState(kWaitDefinitions);
 }
 
-void MainLoop::waitDefinitions(tZamTimeMachine& m, TimeMs now) {
+void MainLoop::waitDefinitions(StepTimer& m, TimeMs now) {
     m.setStateText(" 5 wait definitions ");
     if (startWatchdogIfDue(m, now, kWaitDefinitions)) return;
     const bool done = d_.fetch.fetchDone();
@@ -257,7 +258,7 @@ void MainLoop::waitDefinitions(tZamTimeMachine& m, TimeMs now) {
     }
 }
 
-void MainLoop::startGetAlarms(tZamTimeMachine& m, TimeMs now) {
+void MainLoop::startGetAlarms(StepTimer& m, TimeMs now) {
     m.setStateText(" 7 start get alarms ");
     if (!fetchSlotFree()) {
         // The worker has outlived its wait: a failed exchange, and the elements
@@ -275,7 +276,7 @@ void MainLoop::startGetAlarms(tZamTimeMachine& m, TimeMs now) {
     m.setState(kWaitAlarms);
 }
 
-void MainLoop::waitAlarms(tZamTimeMachine& m, TimeMs now) {
+void MainLoop::waitAlarms(StepTimer& m, TimeMs now) {
     m.setStateText(" 8 wait alarms ");
     if (startWatchdogIfDue(m, now, kWaitAlarms)) return;
     progress_ = 1;
@@ -321,7 +322,7 @@ void MainLoop::waitAlarms(tZamTimeMachine& m, TimeMs now) {
     if (!withinSeconds(now, kAlarmsWaitSeconds, 0, requestTime_)) timeoutCollectingAlarms(m);
 }
 
-void MainLoop::timeoutCollectingAlarms(tZamTimeMachine& m) {
+void MainLoop::timeoutCollectingAlarms(StepTimer& m) {
     writeLog(langText(32, "Timeout collecting alarms!"), kLogPoList);
     progress_ = 14;
     d_.poMonitor.report(false);
@@ -334,7 +335,7 @@ CycleDocuments MainLoop::documents() {
     return {held(d_.alarmStatus), held(d_.linkDefs), held(d_.zamDefs)};
 }
 
-void MainLoop::follow(tZamTimeMachine& m, const CycleOutcome& outcome) {
+void MainLoop::follow(StepTimer& m, const CycleOutcome& outcome) {
     for (const std::string& line : outcome.log) writeLog(line, kLogPoList);
     if (!outcome.message.empty()) messageTicket_ = d_.receiver.sendIPString(outcome.message, true);
     if (outcome.changed) statusFile_.markChanged();
@@ -354,20 +355,20 @@ void MainLoop::follow(tZamTimeMachine& m, const CycleOutcome& outcome) {
     }
 }
 
-void MainLoop::checkAlarms(tZamTimeMachine& m, TimeMs now) {
+void MainLoop::checkAlarms(StepTimer& m, TimeMs now) {
     m.setStateText(" 9 check alarms ");
     if (startWatchdogIfDue(m, now, kCheckAlarms)) return;
     follow(m, examineNext(cycle_, documents(), now));
 }
 
-void MainLoop::sendAlarm(tZamTimeMachine& m, TimeMs now) {
+void MainLoop::sendAlarm(StepTimer& m, TimeMs now) {
     m.setStateText("10 send alarm to zam ");
     const TextOptions options{d_.window.sendPcuNames(), d_.window.filterPunctuation()};
     follow(m, sendForCurrent(cycle_, documents(), options, now));
     requestTime_ = now;
 }
 
-void MainLoop::checkResponse(tZamTimeMachine& m, TimeMs now) {
+void MainLoop::checkResponse(StepTimer& m, TimeMs now) {
     m.setStateText("11 check response ");
     const Answer answer{d_.receiver.replyReceived(), d_.receiver.lastReply(),
                         !withinSeconds(now, kAnswerWaitSeconds, 0, requestTime_)};
@@ -387,7 +388,7 @@ void MainLoop::checkResponse(tZamTimeMachine& m, TimeMs now) {
     if (outcome.changed) persistStatus();
 }
 
-void MainLoop::sendWatchdog(tZamTimeMachine& m, TimeMs now) {
+void MainLoop::sendWatchdog(StepTimer& m, TimeMs now) {
     m.setStateText("12 send wd ");
     ++retryCount_;
     watchdogTicket_ = d_.receiver.sendIPString(watchdogMessage(d_.state.watchdogId), true);
@@ -395,7 +396,7 @@ void MainLoop::sendWatchdog(tZamTimeMachine& m, TimeMs now) {
     m.setState(kWaitWatchdog);
 }
 
-void MainLoop::waitWatchdog(tZamTimeMachine& m, TimeMs now) {
+void MainLoop::waitWatchdog(StepTimer& m, TimeMs now) {
     m.setStateText("13 wait result wd ");
     const Delivery delivery = d_.receiver.deliveryOf(watchdogTicket_);
     if (d_.receiver.replyReceived()) {
@@ -412,7 +413,7 @@ void MainLoop::waitWatchdog(tZamTimeMachine& m, TimeMs now) {
     }
 }
 
-void MainLoop::stop(tZamTimeMachine& m) {
+void MainLoop::stop(StepTimer& m) {
     m.setStateText("16 stop ");
     m.stop();
     writeLog("Close main statemachine", kLogFileOnly);

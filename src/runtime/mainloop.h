@@ -12,7 +12,7 @@
 #include "logic/core/gatewaystate.h"
 #include "logic/core/settings.h"
 #include "logic/core/windowport.h"
-#include "runtime/zamtimemachine.h"
+#include "runtime/steptimer.h"
 #include "logic/linkconfig/xmlstore.h"
 #include "logic/poclient/alarmstatusfile.h"
 
@@ -66,9 +66,9 @@ public:
 
     // The step handler of tmmMain: runs one step and turns an error into a log
     // line and a restart at state 1.
-    void doState(tZamTimeMachine& machine);
+    void doState(StepTimer& machine);
     // One step; errors escape to doState.
-    void runMainStep(tZamTimeMachine& machine);
+    void runMainStep(StepTimer& machine);
 
     const AlarmStatusFile& statusFile() const { return statusFile_; }
     const LoopTimer& watchdogTimer() const { return watchdog_; }
@@ -82,33 +82,33 @@ public:
                                  const std::string& className);
 
 private:
-    void start(tZamTimeMachine& m);
-    void wait(tZamTimeMachine& m, TimeMs now);
-    void getDefinitions(tZamTimeMachine& m, TimeMs now);
-    void waitDefinitions(tZamTimeMachine& m, TimeMs now);
-    void startGetAlarms(tZamTimeMachine& m, TimeMs now);
-    void waitAlarms(tZamTimeMachine& m, TimeMs now);
-    void checkAlarms(tZamTimeMachine& m, TimeMs now);
-    void sendAlarm(tZamTimeMachine& m, TimeMs now);
-    void checkResponse(tZamTimeMachine& m, TimeMs now);
-    void sendWatchdog(tZamTimeMachine& m, TimeMs now);
-    void waitWatchdog(tZamTimeMachine& m, TimeMs now);
-    void stop(tZamTimeMachine& m);
+    void start(StepTimer& m);
+    void wait(StepTimer& m, TimeMs now);
+    void getDefinitions(StepTimer& m, TimeMs now);
+    void waitDefinitions(StepTimer& m, TimeMs now);
+    void startGetAlarms(StepTimer& m, TimeMs now);
+    void waitAlarms(StepTimer& m, TimeMs now);
+    void checkAlarms(StepTimer& m, TimeMs now);
+    void sendAlarm(StepTimer& m, TimeMs now);
+    void checkResponse(StepTimer& m, TimeMs now);
+    void sendWatchdog(StepTimer& m, TimeMs now);
+    void waitWatchdog(StepTimer& m, TimeMs now);
+    void stop(StepTimer& m);
 
     void showFaultStatus();
     // From state 3 and from the states that wait on a fetch or walk the elements: a
     // due watchdog goes out, and the loop comes back to returnState.
-    bool startWatchdogIfDue(tZamTimeMachine& m, TimeMs now, State returnState);
+    bool startWatchdogIfDue(StepTimer& m, TimeMs now, State returnState);
     // The walk's copy of the alarm status to disk; the status bar says when it cannot be.
     void persistStatus();
     // Before an alarms fetch: the file as someone else left it, and a copy with content.
     void prepareStatusForFetch(TimeMs now);
-    void timeoutCollectingAlarms(tZamTimeMachine& m);
+    void timeoutCollectingAlarms(StepTimer& m);
     // False, after logging it once, while an earlier request is still running.
     bool fetchSlotFree();
     std::string poUrl(const char* path) const;
     CycleDocuments documents();
-    void follow(tZamTimeMachine& m, const CycleOutcome& outcome);
+    void follow(StepTimer& m, const CycleOutcome& outcome);
 
     MainLoopDeps d_;
     LoopTimer watchdog_, poll_, definitions_;

@@ -54,7 +54,7 @@ int errnoOf(QAbstractSocket::SocketError error) {
 
 }  // namespace
 
-SocketMachine::SocketMachine(tZamTimeMachine& tmmSockets, std::string host, int port, WindowPort& window,
+SocketMachine::SocketMachine(StepTimer& tmmSockets, std::string host, int port, WindowPort& window,
                              GatewayState& gateway, QObject* parent)
     : QObject(parent),
       tmmSockets_(tmmSockets),
@@ -67,7 +67,7 @@ SocketMachine::SocketMachine(tZamTimeMachine& tmmSockets, std::string host, int 
     connect(&socket_, &QTcpSocket::errorOccurred, this, &SocketMachine::onErrorOccurred);
     connect(&socket_, &QTcpSocket::readyRead, this, &SocketMachine::onReadyRead);
     connect(&socket_, &QTcpSocket::disconnected, this, &SocketMachine::onDisconnected);
-    tmmSockets_.setDoState([this](tZamTimeMachine& m) { runContainedStep(m); });
+    tmmSockets_.setDoState([this](StepTimer& m) { runContainedStep(m); });
 }
 
 SocketMachine::~SocketMachine() {
@@ -156,7 +156,7 @@ void SocketMachine::popNextMessage() {
     queue_.pop_front();
 }
 
-void SocketMachine::runContainedStep(tZamTimeMachine& machine) {
+void SocketMachine::runContainedStep(StepTimer& machine) {
     // An error must not reach the timer's tick, which would then stay disabled.
     try {
         runSocketStep(machine);
@@ -170,7 +170,7 @@ void SocketMachine::runContainedStep(tZamTimeMachine& machine) {
     socketError_ = true;  // start over with a fresh connection
 }
 
-void SocketMachine::runSocketStep(tZamTimeMachine& m) {
+void SocketMachine::runSocketStep(StepTimer& m) {
     if (socketError_) {
         socket_.abort();
         m.setState(1);

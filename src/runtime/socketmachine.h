@@ -14,7 +14,7 @@
 
 #include "logic/core/gatewaystate.h"
 #include "logic/core/windowport.h"
-#include "runtime/zamtimemachine.h"
+#include "runtime/steptimer.h"
 
 namespace zampo {
 
@@ -36,7 +36,7 @@ public:
     // Installs its step on tmmSockets, which the owner sets to 10 ms, state 1 and
     // starts, and which must outlive this object. host and port of ZamMeld apply
     // to every open of the connection.
-    SocketMachine(tZamTimeMachine& tmmSockets, std::string host, int port, WindowPort& window, GatewayState& gateway,
+    SocketMachine(StepTimer& tmmSockets, std::string host, int port, WindowPort& window, GatewayState& gateway,
                   QObject* parent = nullptr);
     ~SocketMachine() override;
     SocketMachine(const SocketMachine&) = delete;
@@ -75,7 +75,7 @@ public:
 
     void popNextMessage();
     // One step; errors it does not expect itself escape to the caller.
-    void runSocketStep(tZamTimeMachine& machine);
+    void runSocketStep(StepTimer& machine);
 
 signals:
     // After every socket error, once its bookkeeping is done.
@@ -91,9 +91,9 @@ private:
     // The message being sent and the one written last without an answer never got through.
     void failUndelivered();
     bool openSocket();
-    void runContainedStep(tZamTimeMachine& machine);
+    void runContainedStep(StepTimer& machine);
 
-    tZamTimeMachine& tmmSockets_;
+    StepTimer& tmmSockets_;
     std::string host_;
     int port_;
     WindowPort& window_;

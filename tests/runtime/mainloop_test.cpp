@@ -82,7 +82,7 @@ struct LoopFixture : ::testing::Test {
         openDataFile(alarmStatus, poDir, kAlarmStatusFile);
         loop = std::make_unique<MainLoop>(MainLoopDeps{gs, clock, window, *receiver, *monitor, fetch, paths, settings,
                                                        zamDefs, linkDefs, alarmStatus});
-        machine.setDoState([this](tZamTimeMachine& m) { loop->doState(m); });
+        machine.setDoState([this](StepTimer& m) { loop->doState(m); });
         machine.setState(1);
         fetch.onFetch = [this](int) { succeed(); };
         fetch.statusDir = &poDir;
@@ -168,7 +168,7 @@ struct LoopFixture : ::testing::Test {
     ManualClock clock{TimeMs{1'700'000'000'000ms}};  // 20231114T221320
     HeadlessWindow window;
     test::LoopbackReceiver zam;
-    tZamTimeMachine machine, tmmSockets;
+    StepTimer machine, tmmSockets;
     std::unique_ptr<SocketMachine> receiver;
     std::unique_ptr<PoExchangeMonitor> monitor;
     DocumentSlot zamDefs, linkDefs, alarmStatus;
@@ -382,7 +382,7 @@ TEST_F(LoopFixture, AnErrorInAStepIsLoggedWithItsStateAndTheLoopRestarts) {
     steps(2);
     EXPECT_EQ(machine.state(), 1u);
     std::string log = test::readFile(dir.file("ZAMPO.LOG"));
-    EXPECT_NE(log.find("<<tmmMain, state:7><Exception tZamTimeMachine in module "), std::string::npos) << log;
+    EXPECT_NE(log.find("<<tmmMain, state:7><Exception StepTimer in module "), std::string::npos) << log;
     EXPECT_NE(log.find("><no worker><std::runtime_error>>\r\n"), std::string::npos) << log;
 
     fetch.throwOnStart = false;
@@ -391,6 +391,6 @@ TEST_F(LoopFixture, AnErrorInAStepIsLoggedWithItsStateAndTheLoopRestarts) {
     clock.advance(10s);
     steps(3);
     log = test::readFile(dir.file("ZAMPO.LOG"));
-    EXPECT_NE(log.find("<<tmmMain, state:8><sub 5><Exception tZamTimeMachine"), std::string::npos) << log;
+    EXPECT_NE(log.find("<<tmmMain, state:8><sub 5><Exception StepTimer"), std::string::npos) << log;
     EXPECT_EQ(machine.state(), 1u);
 }

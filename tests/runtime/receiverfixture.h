@@ -9,7 +9,7 @@
 
 #include "logic/core/gatewaystate.h"
 #include "logic/core/windowport.h"
-#include "runtime/zamtimemachine.h"
+#include "runtime/steptimer.h"
 #include "support/loopback.h"
 #include "runtime/socketmachine.h"
 #include "support/tempdir.h"
@@ -33,7 +33,7 @@ protected:
     TempDir dir;
     HeadlessWindow window;
     GatewayState gateway;
-    tZamTimeMachine tmmSockets;
+    StepTimer tmmSockets;
     std::unique_ptr<SocketMachine> sockets;
 
 private:

@@ -10,12 +10,12 @@
 
 namespace zampo {
 
-class tZamTimeMachine : public QObject {
+class StepTimer : public QObject {
     Q_OBJECT
 public:
-    using StepHandler = std::function<void(tZamTimeMachine&)>;
+    using StepHandler = std::function<void(StepTimer&)>;
 
-    explicit tZamTimeMachine(QObject* owner = nullptr, std::function<void(QObject*)> onCreate = {});
+    explicit StepTimer(QObject* owner = nullptr, std::function<void(QObject*)> onCreate = {});
 
     void setState(uint32_t n) { state_ = n; }
     uint32_t state() const { return state_; }

@@ -1,31 +1,31 @@
 #include <gtest/gtest.h>
 #include <QTest>
 
-#include "runtime/zamtimemachine.h"
+#include "runtime/steptimer.h"
 
 using namespace zampo;
 
-TEST(TimeMachine, LoopCountZeroBecomesOneAndNoHandlerJustTicks) {
-    tZamTimeMachine m;
+TEST(StepTimer, LoopCountZeroBecomesOneAndNoHandlerJustTicks) {
+    StepTimer m;
     m.setLoopCount(0);
     m.setInterval(10);
     int steps = 0;
     m.tick();  // without a handler nothing changes but the timer runs on
     EXPECT_EQ(m.loopCount(), 0);
     EXPECT_TRUE(m.enabled());
-    m.setDoState([&](tZamTimeMachine&) { ++steps; });
+    m.setDoState([&](StepTimer&) { ++steps; });
     m.tick();
     EXPECT_EQ(m.loopCount(), 1);
     EXPECT_EQ(steps, 1);
 }
 
-TEST(TimeMachine, StopInsideAStepEndsSteppingForGoodButTheTimerRuns) {
-    tZamTimeMachine m;
+TEST(StepTimer, StopInsideAStepEndsSteppingForGoodButTheTimerRuns) {
+    StepTimer m;
     m.setLoopCount(3);
     m.setInterval(1);
     m.setEnabled(true);
     int steps = 0;
-    m.setDoState([&](tZamTimeMachine& self) {
+    m.setDoState([&](StepTimer& self) {
         if (++steps == 2) self.stop();
     });
     m.tick();
@@ -37,14 +37,14 @@ TEST(TimeMachine, StopInsideAStepEndsSteppingForGoodButTheTimerRuns) {
     EXPECT_EQ(steps, 2);
 }
 
-TEST(TimeMachine, TicksComeFromTheEventLoopAndOnCreateSeesTheOwner) {
+TEST(StepTimer, TicksComeFromTheEventLoopAndOnCreateSeesTheOwner) {
     QObject owner;
     QObject* seen = nullptr;
-    tZamTimeMachine m(&owner, [&](QObject* o) { seen = o; });
+    StepTimer m(&owner, [&](QObject* o) { seen = o; });
     EXPECT_EQ(seen, &owner);
     EXPECT_EQ(m.state(), 0u);
     int steps = 0;
-    m.setDoState([&](tZamTimeMachine&) { ++steps; });
+    m.setDoState([&](StepTimer&) { ++steps; });
     m.setInterval(1);
     m.setEnabled(true);
     EXPECT_TRUE(QTest::qWaitFor([&] { return steps >= 5; }, 5000));

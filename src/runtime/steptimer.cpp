@@ -1,26 +1,26 @@
-#include "runtime/zamtimemachine.h"
+#include "runtime/steptimer.h"
 
 namespace zampo {
 
-tZamTimeMachine::tZamTimeMachine(QObject* owner, std::function<void(QObject*)> onCreate) : QObject(owner) {
+StepTimer::StepTimer(QObject* owner, std::function<void(QObject*)> onCreate) : QObject(owner) {
     if (onCreate) onCreate(owner);
     timer_.setSingleShot(false);
-    connect(&timer_, &QTimer::timeout, this, &tZamTimeMachine::tick);
+    connect(&timer_, &QTimer::timeout, this, &StepTimer::tick);
 }
 
-void tZamTimeMachine::stop() {
+void StepTimer::stop() {
     timer_.stop();
     stopped_ = true;
 }
 
-void tZamTimeMachine::setEnabled(bool on) {
+void StepTimer::setEnabled(bool on) {
     if (on)
         timer_.start();
     else
         timer_.stop();
 }
 
-void tZamTimeMachine::tick() {
+void StepTimer::tick() {
     timer_.stop();
     if (doState_) {
         if (loopCount_ == 0) loopCount_ = 1;
