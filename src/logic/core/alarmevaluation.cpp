@@ -7,6 +7,7 @@
 #include "logic/linkconfig/zamdefs.h"
 #include "logic/poclient/alarmstatus.h"
 #include "logic/receiver/messages.h"
+#include "logic/text/encoding.h"
 #include "logic/texts/langtext.h"
 
 namespace zampo {
@@ -37,24 +38,6 @@ void copyAttr(pugi::xml_node e, const char* to, const char* from) {
         setAttr(e, to, source.value());
     else
         e.remove_attribute(to);
-}
-
-// Byte offset of character n of a UTF-8 text, or its size.
-std::size_t charOffset(std::string_view text, std::size_t n) {
-    return utf8Prefix(text, n).size();
-}
-
-// Characters from..from+count-1 of a UTF-8 text.
-std::string chars(std::string_view text, std::size_t from, std::size_t count) {
-    const std::size_t begin = charOffset(text, from);
-    return utf8Prefix(text.substr(begin), count);
-}
-
-std::size_t charCount(std::string_view text) {
-    std::size_t n = 0;
-    for (char c : text)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-    return n;
 }
 
 // A ZAM code as written in a reference: digits, blanks around them allowed.
@@ -147,7 +130,7 @@ Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::stri
     }
 
     if (isDefinedLinkValue(groupRef)) {
-        const std::string groupLocation = chars(groupRef, 0, 4), groupInput = chars(groupRef, 7, 2);
+        const std::string groupLocation = utf8Substr(groupRef, 0, 4), groupInput = utf8Substr(groupRef, 7, 2);
         if (codeValue(groupLocation) && codeValue(groupInput)) {
             link.groupLocation = groupLocation;
             link.groupInput = groupInput;
@@ -157,15 +140,15 @@ Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::stri
     }
     if (!isDefinedLinkValue(zamRef)) return link;
     link.found = true;
-    link.zamLocation = chars(zamRef, 0, 4);
-    link.zamInput = chars(zamRef, 7, 2);
+    link.zamLocation = utf8Substr(zamRef, 0, 4);
+    link.zamInput = utf8Substr(zamRef, 7, 2);
     link.repeat = getRepeat(zamDefs, zamRef);
     return link;
 }
 
 void updateGroup(XmlDocument& alarmStatus, const XmlDocument& zamDefs, std::string_view groupLocation,
                  std::string_view groupInput, std::string_view text, bool reset, TimeMs now) {
-    if (charCount(groupLocation) != 4) return;
+    if (utf8CharCount(groupLocation) != 4) return;
     const std::optional<int> location = codeValue(groupLocation), input = codeValue(groupInput);
     pugi::xml_node root = alarmStatus.root();
     if (!location || !input || !root) return;

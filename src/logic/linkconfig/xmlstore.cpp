@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "logic/core/atomicfile.h"
-#include "logic/linkconfig/latin1.h"
+#include "logic/text/encoding.h"
 
 namespace zampo {
 

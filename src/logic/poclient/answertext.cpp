@@ -1,64 +1,12 @@
 #include "logic/poclient/answertext.h"
 
 #include <cctype>
-#include <cstdint>
 
-#include "logic/linkconfig/latin1.h"
+#include "logic/text/encoding.h"
 
 namespace zampo {
 
 namespace {
-
-// 0x80 to 0x9F in Windows-1252; the five unassigned bytes keep their C1 code.
-constexpr uint16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-void appendCp1252(std::string& out, unsigned char c) {
-    appendUtf8(out, (c >= 0x80 && c <= 0x9F) ? kCp1252High[c - 0x80] : c);
-}
-
-// Length of the well-formed UTF-8 sequence at s[i] (no overlongs, no surrogates,
-// nothing above U+10FFFF), or 0.
-size_t utf8SequenceAt(std::string_view s, size_t i) {
-    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[i + k]); };
-    const unsigned char c = b(0);
-    if (c < 0x80) return 1;
-    size_t len;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (i + len > s.size()) return 0;
-    if (b(1) < lo || b(1) > hi) return 0;
-    for (size_t k = 2; k < len; ++k)
-        if (b(k) < 0x80 || b(k) > 0xBF) return 0;
-    return len;
-}
 
 std::string lowerAscii(std::string_view s) {
     std::string out(s);
@@ -138,12 +86,12 @@ std::string decodeAnswerBytes(std::string_view body) {
     const bool cp1252 = enc == "windows-1252" || enc == "cp1252";
     size_t i = 0;
     while (i < body.size()) {
-        const size_t len = cp1252 ? 0 : utf8SequenceAt(body, i);
+        const size_t len = cp1252 ? 0 : utf8SequenceLength(body, i);
         if (len > 0) {
             out.append(body.substr(i, len));
             i += len;
         } else {
-            appendCp1252(out, static_cast<unsigned char>(body[i]));
+            appendUtf8(out, windows1252ToUnicode(static_cast<unsigned char>(body[i])));
             ++i;
         }
     }

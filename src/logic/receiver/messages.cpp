@@ -1,14 +1,12 @@
 #include "logic/receiver/messages.h"
 
+#include "logic/text/encoding.h"
+
 namespace zampo {
 
 namespace {
 
 const std::string kAlarmHead = "[ZAM RCVALARM 02,";
-
-bool isContinuationByte(unsigned char c) {
-    return (c & 0xC0) == 0x80;
-}
 
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
     std::string out;
@@ -100,16 +98,6 @@ std::string blankControlChars(std::string_view utf8) {
         }
     }
     return out;
-}
-
-std::string utf8Prefix(std::string_view utf8, std::size_t maxChars) {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        if (isContinuationByte(static_cast<unsigned char>(utf8[i]))) continue;
-        if (chars == maxChars) return std::string(utf8.substr(0, i));
-        ++chars;
-    }
-    return std::string(utf8);
 }
 
 }  // namespace zampo

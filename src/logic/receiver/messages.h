@@ -44,7 +44,4 @@ std::vector<std::string> splitReplyLines(std::string_view data);
 // that no text can end a message early and forge a second one.
 std::string blankControlChars(std::string_view utf8);
 
-// The first maxChars characters of a UTF-8 text; never splits a character.
-std::string utf8Prefix(std::string_view utf8, std::size_t maxChars);
-
 }  // namespace zampo
