@@ -4,6 +4,7 @@
 
 #include "logic/linkconfig/linkdefs.h"
 #include "logic/linkconfig/zamdefs.h"
+#include "logic/text/encoding.h"
 #include "logic/texts/langtext.h"
 
 namespace zampo {
@@ -23,14 +24,10 @@ CodeSpan codeSpan(std::string_view caption) {
     return span;
 }
 
-// Where the last character before `end` starts, a UTF-8 sequence counted whole.
-std::size_t lastCharacterStart(std::string_view text, std::size_t end) {
-    std::size_t i = end;
-    while (i > 0) {
-        --i;
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) break;
-    }
-    return i;
+// The text without its last character, a UTF-8 sequence counted whole.
+std::string withoutLastCharacter(std::string_view text) {
+    const std::size_t chars = utf8CharCount(text);
+    return chars == 0 ? std::string() : utf8Prefix(text, chars - 1);
 }
 
 }  // namespace
@@ -57,7 +54,7 @@ int captionCode(std::string_view caption) {
 std::string captionName(std::string_view caption) {
     const CodeSpan span = codeSpan(caption);
     if (span.open == std::string_view::npos || span.open == 0) return {};
-    return std::string(caption.substr(0, lastCharacterStart(caption, span.open)));
+    return withoutLastCharacter(caption.substr(0, span.open));
 }
 
 int tvZamLocCompare(ZamNodeLevel level1, std::string_view caption1, std::string_view caption2) {

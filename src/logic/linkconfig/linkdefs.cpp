@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "logic/text/encoding.h"
+
 namespace zampo {
 
 namespace {
@@ -40,13 +42,6 @@ void writeException(pugi::xml_node except, std::string_view exceptionText, std::
     setAttr(except, "zam_group", zamGroup);
 }
 
-size_t utf8Length(std::string_view text) {
-    size_t n = 0;
-    for (char c : text)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-    return n;
-}
-
 }  // namespace
 
 std::string zamAlarmRef(int locationCode, int alarmCode) {
@@ -56,7 +51,7 @@ std::string zamAlarmRef(int locationCode, int alarmCode) {
 }
 
 bool isDefinedLinkValue(std::string_view zamAlarm) {
-    return utf8Length(zamAlarm) == 9;
+    return utf8CharCount(zamAlarm) == 9;
 }
 
 bool hasDefinedLink(pugi::xml_node element) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "logic/text/encoding.h"
+
 namespace zampo {
 
 namespace {
@@ -30,12 +32,8 @@ void writeAlarm(pugi::xml_node alarm, const ZamAlarmFields& fields) {
 
 std::string itemNameFromInput(std::string_view name) {
     // Characters, not bytes: a multi-byte character is kept whole or not at all.
-    std::size_t end = 0;
-    for (std::size_t count = 0; end < name.size() && count < kMaxItemNameLength; ++count) {
-        ++end;
-        while (end < name.size() && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) ++end;
-    }
-    std::string_view cut = name.substr(0, end);
+    const std::string kept = utf8Prefix(name, kMaxItemNameLength);
+    std::string_view cut = kept;
     while (!cut.empty() && isBlank(cut.front())) cut.remove_prefix(1);
     while (!cut.empty() && isBlank(cut.back())) cut.remove_suffix(1);
     return std::string(cut);
