@@ -26,25 +26,25 @@ constexpr int kButtonStripHeight = 30;
 
 }  // namespace
 
-TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
+ItemDialog::ItemDialog(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("OKBottomDlg"));
     if (owner) setFont(owner->font());
     setModal(true);
 
-    lblCode_ = named(new QLabel, "lblCode");
-    spnCode_ = named(new SpinField, "spnCode");
-    lblNaam_ = named(new QLabel, "lblNaam");
-    edtNaam_ = named(new QLineEdit, "edtNaam");
-    lblDelay_ = named(new QLabel, "lblDelay");
-    spnDelay_ = named(new SpinField, "spnDelay");
-    lblSeconds_ = named(new QLabel, "lblSeconds");
-    lblHerhaal_ = named(new QLabel, "lblHerhaal");
-    spnHerhaal_ = named(new SpinField, "spnHerhaal");
-    lblminutes_ = named(new QLabel, "lblminutes");
-    spnDelay_->setRange(0, kMaxGroupDelay);
-    spnDelay_->setSingleStep(30);
-    spnHerhaal_->setRange(0, kMaxRepeat);
-    for (SpinField* spin : {spnCode_, spnDelay_, spnHerhaal_}) {
+    codeLabel_ = named(new QLabel, "lblCode");
+    codeField_ = named(new SpinField, "spnCode");
+    nameLabel_ = named(new QLabel, "lblNaam");
+    nameEdit_ = named(new QLineEdit, "edtNaam");
+    delayLabel_ = named(new QLabel, "lblDelay");
+    delayField_ = named(new SpinField, "spnDelay");
+    secondsLabel_ = named(new QLabel, "lblSeconds");
+    repeatLabel_ = named(new QLabel, "lblHerhaal");
+    repeatField_ = named(new SpinField, "spnHerhaal");
+    minutesLabel_ = named(new QLabel, "lblminutes");
+    delayField_->setRange(0, kMaxGroupDelay);
+    delayField_->setSingleStep(30);
+    repeatField_->setRange(0, kMaxRepeat);
+    for (SpinField* spin : {codeField_, delayField_, repeatField_}) {
         spin->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
         spin->setFixedWidth(80);
     }
@@ -53,26 +53,26 @@ TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
     rows->setContentsMargins(8, 8, 8, 4);
     rows->setHorizontalSpacing(6);
     rows->setVerticalSpacing(4);
-    rows->addWidget(lblCode_, 0, 0);
-    rows->addWidget(spnCode_, 0, 1);
-    rows->addWidget(lblNaam_, 1, 0);
-    rows->addWidget(edtNaam_, 1, 1, 1, 2);
-    rows->addWidget(lblDelay_, 2, 0);
-    rows->addWidget(spnDelay_, 2, 1);
-    rows->addWidget(lblSeconds_, 2, 2);
-    rows->addWidget(lblHerhaal_, 3, 0);
-    rows->addWidget(spnHerhaal_, 3, 1);
-    rows->addWidget(lblminutes_, 3, 2);
+    rows->addWidget(codeLabel_, 0, 0);
+    rows->addWidget(codeField_, 0, 1);
+    rows->addWidget(nameLabel_, 1, 0);
+    rows->addWidget(nameEdit_, 1, 1, 1, 2);
+    rows->addWidget(delayLabel_, 2, 0);
+    rows->addWidget(delayField_, 2, 1);
+    rows->addWidget(secondsLabel_, 2, 2);
+    rows->addWidget(repeatLabel_, 3, 0);
+    rows->addWidget(repeatField_, 3, 1);
+    rows->addWidget(minutesLabel_, 3, 2);
     rows->setColumnStretch(2, 1);
     rows->setRowStretch(4, 1);
 
-    cancelBtn_ = named(new QPushButton, "CancelBtn");
-    okBtn_ = named(new QPushButton, "OKBtn");
-    okBtn_->setDefault(true);
-    cancelBtn_->setAutoDefault(false);
-    connect(okBtn_, &QPushButton::clicked, this, &TOKBottomDlg::OKBtnClick);
-    connect(cancelBtn_, &QPushButton::clicked, this, &TOKBottomDlg::CancelBtnClick);
-    QWidget* strip = buttonStrip(kButtonStripHeight, {cancelBtn_, okBtn_});
+    cancelButton_ = named(new QPushButton, "CancelBtn");
+    okButton_ = named(new QPushButton, "OKBtn");
+    okButton_->setDefault(true);
+    cancelButton_->setAutoDefault(false);
+    connect(okButton_, &QPushButton::clicked, this, &ItemDialog::acceptFields);
+    connect(cancelButton_, &QPushButton::clicked, this, &ItemDialog::cancel);
+    QWidget* strip = buttonStrip(kButtonStripHeight, {cancelButton_, okButton_});
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -81,36 +81,36 @@ TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
     column->addWidget(strip);
 }
 
-void TOKBottomDlg::showEvent(QShowEvent* event) {
-    formShow();
+void ItemDialog::showEvent(QShowEvent* event) {
+    showFields();
     QDialog::showEvent(event);
 }
 
-void TOKBottomDlg::formShow() {
+void ItemDialog::showFields() {
     accepted_ = false;
     const bool alarm = fields.kind == kAlarmKind;
     const QString action = fields.mode == kEditMode ? uiText(44, "Edit") : uiText(43, "Add");
     setWindowTitle(action + ' ' + (alarm ? uiText(38, "Alarm") : uiText(35, "Location")));
-    lblCode_->setText(alarm ? uiText(39, "Alarmcode:") : uiText(36, "Locationcode:"));
-    lblNaam_->setText(alarm ? uiText(40, "Alarmname:") : uiText(37, "Locationname:"));
-    lblDelay_->setText(uiText(100, "Group delay:"));
-    lblSeconds_->setText(uiText(101, "Seconds"));
-    lblHerhaal_->setText(uiText(107, "Repeat interval:"));
-    lblminutes_->setText(uiText(108, "minutes"));
-    cancelBtn_->setText(uiText(41, "Cancel"));
-    okBtn_->setText(uiText(42, "OK"));
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{lblDelay_, spnDelay_, lblSeconds_, lblHerhaal_, spnHerhaal_, lblminutes_})
+    codeLabel_->setText(alarm ? uiText(39, "Alarmcode:") : uiText(36, "Locationcode:"));
+    nameLabel_->setText(alarm ? uiText(40, "Alarmname:") : uiText(37, "Locationname:"));
+    delayLabel_->setText(uiText(100, "Group delay:"));
+    secondsLabel_->setText(uiText(101, "Seconds"));
+    repeatLabel_->setText(uiText(107, "Repeat interval:"));
+    minutesLabel_->setText(uiText(108, "minutes"));
+    cancelButton_->setText(uiText(41, "Cancel"));
+    okButton_->setText(uiText(42, "OK"));
+    for (QWidget* w : std::initializer_list<QWidget*>{delayLabel_, delayField_, secondsLabel_, repeatLabel_,
+                                                      repeatField_, minutesLabel_})
         w->setVisible(alarm);
-    spnCode_->setRange(1, alarm ? kMaxAlarmCode : kMaxLocationCode);
+    codeField_->setRange(1, alarm ? kMaxAlarmCode : kMaxLocationCode);
     setFixedSize(kWidth, alarm ? kAlarmHeight : kLocationHeight);
 
-    spnCode_->setValue(fields.code);
-    edtNaam_->setText(QString::fromStdString(fields.name));
-    spnDelay_->setValue(fields.groupDelay);
-    spnHerhaal_->setValue(fields.repeat);
-    spnCode_->setFocus();
-    spnCode_->selectAll();
+    codeField_->setValue(fields.code);
+    nameEdit_->setText(QString::fromStdString(fields.name));
+    delayField_->setValue(fields.groupDelay);
+    repeatField_->setValue(fields.repeat);
+    codeField_->setFocus();
+    codeField_->selectAll();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();
@@ -119,22 +119,22 @@ void TOKBottomDlg::formShow() {
     }
 }
 
-void TOKBottomDlg::OKBtnClick() {
+void ItemDialog::acceptFields() {
     accepted_ = true;
-    fields.code = spnCode_->enteredValue();
-    fields.groupDelay = spnDelay_->enteredValue();
-    fields.repeat = spnHerhaal_->enteredValue();
-    fields.name = itemNameFromInput(edtNaam_->text().toStdString());
+    fields.code = codeField_->enteredValue();
+    fields.groupDelay = delayField_->enteredValue();
+    fields.repeat = repeatField_->enteredValue();
+    fields.name = itemNameFromInput(nameEdit_->text().toStdString());
     done(QDialog::Accepted);
 }
 
-void TOKBottomDlg::CancelBtnClick() {
+void ItemDialog::cancel() {
     accepted_ = false;
     done(QDialog::Rejected);
 }
 
-void TOKBottomDlg::reject() {
-    CancelBtnClick();
+void ItemDialog::reject() {
+    cancel();
 }
 
 }  // namespace zampo

@@ -1,5 +1,5 @@
 #pragma once
-// TOKBottomDlg: the small dialog that adds or edits a ZAM location or alarm. The
+// The small dialog that adds or edits a ZAM location or alarm. The
 // caller sets the fields, shows it modally and reads them back when accepted.
 #include <QDialog>
 #include <string>
@@ -12,7 +12,7 @@ namespace zampo {
 
 class SpinField;
 
-class TOKBottomDlg : public QDialog {
+class ItemDialog : public QDialog {
     Q_OBJECT
 public:
     enum Kind { kLocationKind = 1, kAlarmKind = 2 };
@@ -27,37 +27,38 @@ public:
         int repeat = 0;      // minutes, alarms only
     };
 
-    explicit TOKBottomDlg(QWidget* owner = nullptr);
+    explicit ItemDialog(QWidget* owner = nullptr);
 
     Fields fields;
     // Closed with OK.
     bool accepted() const { return accepted_; }
 
-    void OKBtnClick();
-    void CancelBtnClick();
+    // OK: the controls read back into fields.
+    void acceptFields();
+    void cancel();
     // Escape and the close box cancel.
     void reject() override;
 
 protected:
-    // FormShow: the layout for the kind, then the fields into the controls.
+    // The layout for the kind, then the fields into the controls.
     void showEvent(QShowEvent* event) override;
 
 private:
-    void formShow();
+    void showFields();
 
     bool accepted_ = false;
-    QLabel* lblCode_;
-    SpinField* spnCode_;
-    QLabel* lblNaam_;
-    QLineEdit* edtNaam_;
-    QLabel* lblDelay_;
-    SpinField* spnDelay_;
-    QLabel* lblSeconds_;
-    QLabel* lblHerhaal_;
-    SpinField* spnHerhaal_;
-    QLabel* lblminutes_;
-    QPushButton* cancelBtn_;
-    QPushButton* okBtn_;
+    QLabel* codeLabel_;
+    SpinField* codeField_;
+    QLabel* nameLabel_;
+    QLineEdit* nameEdit_;
+    QLabel* delayLabel_;
+    SpinField* delayField_;
+    QLabel* secondsLabel_;
+    QLabel* repeatLabel_;
+    SpinField* repeatField_;
+    QLabel* minutesLabel_;
+    QPushButton* cancelButton_;
+    QPushButton* okButton_;
 };
 
 }  // namespace zampo

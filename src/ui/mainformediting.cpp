@@ -187,7 +187,7 @@ void TMainForm::tbAddExceptClick() {
             return true;
         });
     };
-    TOKBottomDlg1 dialog(linkDefs_->get(), commit, this);
+    ExceptionsDialog dialog(linkDefs_->get(), commit, this);
     dialog.exec();
     if (dialog.selectionAdded()) refillLinkGridAt(top);
 }
@@ -217,23 +217,23 @@ void TMainForm::editZamItem(ItemEditMode mode) {
     if (!canEditZamDefs() || !node) return;
     const ZamNodeLevel level = zamNodeLevel(node);
     QTreeWidgetItem* root = tvZamLoc_->topLevelItem(0);
-    TOKBottomDlg dialog(this);
-    TOKBottomDlg::Fields& f = dialog.fields;
-    f.mode = mode == kEditItem ? TOKBottomDlg::kEditMode : TOKBottomDlg::kAddMode;
+    ItemDialog dialog(this);
+    ItemDialog::Fields& f = dialog.fields;
+    f.mode = mode == kEditItem ? ItemDialog::kEditMode : ItemDialog::kAddMode;
     const int oldCode = captionCode(zamNodeCaption(node));
     if (mode == kAddItem) {
         if (level == ZamNodeLevel::Root) {
-            f.kind = TOKBottomDlg::kLocationKind;
+            f.kind = ItemDialog::kLocationKind;
             f.code = proposedItemCode(childCodes(node), kMaxLocationCode);
             f.name = langText(10, "Location");
         } else {
-            f.kind = TOKBottomDlg::kAlarmKind;
+            f.kind = ItemDialog::kAlarmKind;
             f.code =
                 proposedItemCode(childCodes(level == ZamNodeLevel::Location ? node : node->parent()), kMaxAlarmCode);
             f.name = langText(11, "Alarm");
         }
     } else if (level != ZamNodeLevel::Root) {
-        f.kind = level == ZamNodeLevel::Location ? TOKBottomDlg::kLocationKind : TOKBottomDlg::kAlarmKind;
+        f.kind = level == ZamNodeLevel::Location ? ItemDialog::kLocationKind : ItemDialog::kAlarmKind;
         f.code = oldCode;
         f.name = captionName(zamNodeCaption(node));
         if (level == ZamNodeLevel::Alarm) {
@@ -254,7 +254,7 @@ void TMainForm::editZamItem(ItemEditMode mode) {
             showMessage(uiText(12, "This code already exists!"));
             again = true;
         };
-        if (f.kind == TOKBottomDlg::kLocationKind) {
+        if (f.kind == ItemDialog::kLocationKind) {
             if (mode == kAddItem) {
                 if (findZamLocationElement(**zamDefs_, f.code)) {
                     refuse();

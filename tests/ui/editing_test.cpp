@@ -382,10 +382,10 @@ TEST_F(EditingTest, RemovingRowsAsksFirstAndTakesExceptionsWithTheirLocation) {
 TEST_F(EditingTest, ExceptionsForTheSelectedLocationsAndGeneralOnes) {
     selectRows(1, 3);  // Kas 1, its exception row, Kas 2
     {
-        ModalScript<TOKBottomDlg1> script({[](TOKBottomDlg1* dialog) {
+        ModalScript<ExceptionsDialog> script({[](ExceptionsDialog* dialog) {
             EXPECT_EQ(dialog->windowTitle(), "Add Exceptions");
             EXPECT_TRUE(child<QRadioButton>(dialog, "rgSelected0")->isChecked());
-            QTableWidget* types = dialog->sgExcept();
+            QTableWidget* types = dialog->findChild<QTableWidget*>("sgExcept");
             ASSERT_EQ(types->rowCount(), 3);
             typeInto(child<QLineEdit>(dialog, "edFilter2"), "pomp");
             EXPECT_TRUE(child<QCheckBox>(dialog, "cbFilter2")->isChecked());
@@ -413,14 +413,14 @@ TEST_F(EditingTest, ExceptionsForTheSelectedLocationsAndGeneralOnes) {
     EXPECT_TRUE(exceptions("Serre").isEmpty());
     EXPECT_EQ(grid()->linkRow(rowOf("PCU1", "Kas 2", "--") + 2).cell(3), "14: Pomp druk");
 
-    ModalScript<TOKBottomDlg1> general({[](TOKBottomDlg1* dialog) {
-                                            QTableWidget* types = dialog->sgExcept();
+    ModalScript<ExceptionsDialog> general({[](ExceptionsDialog* dialog) {
+                                            QTableWidget* types = dialog->findChild<QTableWidget*>("sgExcept");
                                             QTest::mouseClick(types->viewport(), Qt::LeftButton, {},
                                                               types->visualRect(types->model()->index(1, 1)).center());
                                             clickButton(dialog, "rgSelected1");
                                             clickButton(dialog, "OKBtn");
                                         },
-                                        [](TOKBottomDlg1* dialog) { clickButton(dialog, "CancelBtn"); }});
+                                        [](ExceptionsDialog* dialog) { clickButton(dialog, "CancelBtn"); }});
     click("tbAddExcept");
     const XmlDocument afterGeneral = onDisk(kLinkDefsFile);
     const pugi::xml_node added = afterGeneral.root().child("PO_Exceptions").find_child_by_attribute("nr", "13");
@@ -436,8 +436,8 @@ TEST_F(EditingTest, ExceptionsForTheSelectedLocationsAndGeneralOnes) {
 
 TEST_F(EditingTest, ATakenCodeIsRefusedAndTheDialogShownAgainWithTheEntries) {
     clickNode("Zam");
-    ModalScript<TOKBottomDlg> script({
-        [](TOKBottomDlg* dialog) {
+    ModalScript<ItemDialog> script({
+        [](ItemDialog* dialog) {
             EXPECT_EQ(dialog->windowTitle(), "Add Location");
             EXPECT_EQ(child<QSpinBox>(dialog, "spnCode")->value(), 101);
             EXPECT_EQ(child<QLineEdit>(dialog, "edtNaam")->text(), "Location");
@@ -446,7 +446,7 @@ TEST_F(EditingTest, ATakenCodeIsRefusedAndTheDialogShownAgainWithTheEntries) {
             typeInto(child<QLineEdit>(dialog, "edtNaam"), "  Nieuwe kas met een heel erg lange naam ervan  ");
             clickButton(dialog, "OKBtn");
         },
-        [](TOKBottomDlg* dialog) {
+        [](ItemDialog* dialog) {
             EXPECT_EQ(child<QSpinBox>(dialog, "spnCode")->value(), 12);
             EXPECT_EQ(child<QLineEdit>(dialog, "edtNaam")->text(), "Nieuwe kas met een heel erg lange naam");
             typeInto(child<QSpinBox>(dialog, "spnCode"), "13");
@@ -466,7 +466,7 @@ TEST_F(EditingTest, ATakenCodeIsRefusedAndTheDialogShownAgainWithTheEntries) {
 TEST_F(EditingTest, AlarmsAreAddedAndEditedWithDelayAndRepeat) {
     clickNode("Brand (1)");
     {
-        ModalScript<TOKBottomDlg> add({[](TOKBottomDlg* dialog) {
+        ModalScript<ItemDialog> add({[](ItemDialog* dialog) {
             EXPECT_EQ(dialog->windowTitle(), "Add Alarm");
             EXPECT_EQ(child<QSpinBox>(dialog, "spnCode")->value(), 3);  // after its siblings 1 and 2
             typeInto(child<QSpinBox>(dialog, "spnDelay"), "4000");      // above the range: the limit
@@ -483,15 +483,15 @@ TEST_F(EditingTest, AlarmsAreAddedAndEditedWithDelayAndRepeat) {
 
     clickNode("Storing (2)");
     {
-        ModalScript<TOKBottomDlg> edit({
-            [](TOKBottomDlg* dialog) {
+        ModalScript<ItemDialog> edit({
+            [](ItemDialog* dialog) {
                 EXPECT_EQ(dialog->windowTitle(), "Edit Alarm");
                 EXPECT_EQ(child<QSpinBox>(dialog, "spnDelay")->value(), 30);
                 EXPECT_EQ(child<QSpinBox>(dialog, "spnHerhaal")->value(), 5);
                 typeInto(child<QSpinBox>(dialog, "spnCode"), "1");  // a sibling's code
                 clickButton(dialog, "OKBtn");
             },
-            [](TOKBottomDlg* dialog) {
+            [](ItemDialog* dialog) {
                 typeInto(child<QSpinBox>(dialog, "spnCode"), "9");
                 typeInto(child<QSpinBox>(dialog, "spnHerhaal"), "60");
                 clickButton(dialog, "OKBtn");
@@ -508,11 +508,11 @@ TEST_F(EditingTest, AlarmsAreAddedAndEditedWithDelayAndRepeat) {
 
     // Keeping its own code is no clash; Escape changes nothing.
     clickNode("Kassen (12)");
-    ModalScript<TOKBottomDlg> keep({[](TOKBottomDlg* dialog) {
+    ModalScript<ItemDialog> keep({[](ItemDialog* dialog) {
                                         typeInto(child<QLineEdit>(dialog, "edtNaam"), "Kassen zuid");
                                         clickButton(dialog, "OKBtn");
                                     },
-                                    [](TOKBottomDlg* dialog) {
+                                    [](ItemDialog* dialog) {
                                         typeInto(child<QLineEdit>(dialog, "edtNaam"), "Weg");
                                         QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape);
                                     }});

@@ -184,22 +184,23 @@ int main(int argc, char** argv) {
     if (!save(&form, "link-filter")) return 1;
 
     // The boiler room's pump as the item dialog shows it for editing.
-    TOKBottomDlg item(&form);
-    item.fields = {TOKBottomDlg::kAlarmKind, TOKBottomDlg::kEditMode, 2, "Pomp", 90, 30};
+    ItemDialog item(&form);
+    item.fields = {ItemDialog::kAlarmKind, ItemDialog::kEditMode, 2, "Pomp", 90, 30};
     item.show();
     const bool itemSaved = save(&item, "item");
     item.hide();
     if (!itemSaved) return 1;
 
     // The failures, narrowed by the text filter, picked for the selected locations.
-    TOKBottomDlg1 exceptions(linkDefs.get(), {}, &form);
+    ExceptionsDialog exceptions(linkDefs.get(), {}, &form);
     exceptions.show();
     if (auto* filter = exceptions.findChild<QLineEdit*>(QStringLiteral("edFilter2")))
         filter->setText(QStringLiteral("storing"));
-    exceptions.sgExcept()->selectionModel()->select(
-        QItemSelection(exceptions.sgExcept()->model()->index(3, 0), exceptions.sgExcept()->model()->index(5, 1)),
-        QItemSelectionModel::ClearAndSelect);
-    exceptions.sgExcept()->setFocus();
+    auto* types = exceptions.findChild<QTableWidget*>(QStringLiteral("sgExcept"));
+    if (!types) return 1;
+    types->selectionModel()->select(QItemSelection(types->model()->index(3, 0), types->model()->index(5, 1)),
+                                    QItemSelectionModel::ClearAndSelect);
+    types->setFocus();
     const bool exceptionsSaved = save(&exceptions, "exceptions");
     exceptions.hide();
     return exceptionsSaved ? 0 : 1;
