@@ -1,20 +1,17 @@
 #include "app/formlifecycle.h"
 
-#include <unistd.h>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QMessageBox>
-#include <filesystem>
+#include <QSpinBox>
 
 #include "app/zamapplication.h"
-#include "logic/core/atomicfile.h"
-#include "logic/core/inifile.h"
 #include "logic/core/settings.h"
 #include "logic/diag/exceptionreport.h"
 #include "logic/diag/logwriter.h"
-#include "logic/diag/tracewriter.h"
 #include "logic/texts/langtext.h"
 #include "runtime/threadhandoff.h"
-#include "ui/mainform.h"
+#include "ui/mainwindow.h"
 
 namespace zampo {
 
@@ -22,18 +19,17 @@ const char* fileVersion() {
     return ZAMPO_VERSION_TEXT;
 }
 
-FormLifecycle::FormLifecycle(TMainForm& form, DataPaths& paths, const Clock& clock, ZamApplication* app)
-    : QObject(&form), form_(form), paths_(paths), clock_(clock), app_(app), runtime_(paths, clock, form, this) {
-    closeTimer_.setInterval(100);
-    connect(&closeTimer_, &QTimer::timeout, this, &FormLifecycle::closeTimerTimer);
-    form_.attachDocuments(runtime_.zamDefs, runtime_.linkDefs);
-    form_.attachDataPaths(paths_);
-    connect(&form_, &TMainForm::closeRequested, this, &FormLifecycle::formClose);
-    connect(&form_, &TMainForm::refreshRequested, this, [this] { runtime_.state.refreshRequest = true; });
-    connect(&form_, &TMainForm::sendTestRequested, this,
+FormLifecycle::FormLifecycle(MainWindow& form, GatewayRuntime& gateway, ZamApplication* app)
+    : QObject(&form), form_(form), gateway_(gateway), app_(app) {
+    form_.attachDocuments(gateway_.zamDefs, gateway_.linkDefs);
+    form_.attachDataPaths(gateway_.paths());
+    connect(&form_, &MainWindow::closeRequested, this, &FormLifecycle::askToClose);
+    connect(&form_, &MainWindow::refreshRequested, this, [this] { gateway_.requestDefinitions(); });
+    connect(&form_, &MainWindow::sendTestRequested, this,
             [this](const QString& location, const QString& input, const QString& st) {
-                runtime_.receiver.sendTestMessage(location.toStdString(), input.toStdString(), st.toStdString());
+                gateway_.receiver.sendTestMessage(location.toStdString(), input.toStdString(), st.toStdString());
             });
+    connect(&gateway_, &GatewayRuntime::stopped, this, [this] { terminate(); });
     confirm = [this](const std::string& title, const std::string& text) {
         return QMessageBox::question(&form_, QString::fromStdString(title), QString::fromStdString(text),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
@@ -41,7 +37,7 @@ FormLifecycle::FormLifecycle(TMainForm& form, DataPaths& paths, const Clock& clo
     // exit, not quit: quit asks the window to close, and the window refuses.
     terminate = [] { QCoreApplication::exit(0); };
     // Log lines of the two lists come from any thread; the lists live in this one.
-    TMainForm* f = &form_;
+    MainWindow* f = &form_;
     logWriter().setListSink([f](int channel, const std::string& line) {
         invokeInThreadOf(
             f, [f, channel, line] { f->addListLine(channel, line); }, Qt::AutoConnection);
@@ -52,79 +48,45 @@ FormLifecycle::~FormLifecycle() {
     logWriter().setListSink({});
 }
 
-void FormLifecycle::formCreate() {
+void FormLifecycle::start() {
+    gateway_.prepare();
     try {
-        prepareStart();
+        fillWindow();
     } catch (...) {
         // Whatever failed, the machines must run: the gateway is unattended.
         const ErrorInfo error = describeError(std::current_exception());
         writeLog("Start-up not completed: " + error.message + " (" + error.className + "); starting anyway",
                  kLogFileOnly);
     }
-    runtime_.startMachines();
+    followOperatorChanges();
+    gateway_.startMachines();
+    form_.hideToTray();
 }
 
-void FormLifecycle::prepareStart() {
-    const std::string version = fileVersion();
-    const std::string settingsFile = paths_.settingsFile();
-    logWriter().setFileName(paths_.logFile());
-
-    const std::string language = iniReadString(settingsFile, "PO", "language", "ENG");
-    trace_ = iniReadInteger(settingsFile, "PO", "Trace", 0) == 1;
-    loadLangTexts(language);
-
-    const std::string poDir = paths_.poDataDir();
-    std::error_code ec;
-    if (!std::filesystem::exists(poDir + "/LinkDefs.xml", ec))
-        std::filesystem::copy_file(paths_.programDir() + "/linkdefs.default", poDir + "/LinkDefs.xml",
-                                   std::filesystem::copy_options::skip_existing, ec);
-
-    caption_ = "ZAM-Pro - Priva Office (" + version + ") ";
+void FormLifecycle::fillWindow() {
+    caption_ = std::string("ZAM-Pro - Priva Office (") + fileVersion() + ") ";
     form_.setCaption(QString::fromStdString(caption_));
-    writeLog("Main form created, program started: version " + version, kLogFileOnly);
-    for (const std::string& dir : {paths_.zamDataDir(), poDir})
-        for (const std::string& name : removeStaleTemporaryFiles(dir))
-            writeLog("Removed " + dir + "/" + name + ", left behind by a save that was cut off", kLogFileOnly);
-
     form_.applyTexts();
-    runtime_.state.shownStatus = 0;
-    runtime_.state.mainLoopFinished = false;
-    runtime_.state.closingRequest = false;
     form_.pages()->setCurrentIndex(0);
-
-    if (::chdir(paths_.programDir().c_str()) != 0) {
-        // Only relative paths would suffer; the gateway uses none.
-    }
     if (app_) app_->floodGuard().reset();
-    runtime_.state.refreshRequest = false;
-    loadAtStartup();
-}
-
-void FormLifecycle::loadAtStartup() {
-    const std::string settingsFile = paths_.settingsFile();
-    traceWriter().setDirectory(paths_.traceDir());
-    traceWriter().setEnabled(trace_);
-    if (trace_) {
-        iniWriteInteger(settingsFile, "PO", "Trace", 1);
-        std::error_code ec;
-        std::filesystem::create_directory(paths_.traceDir(), ec);
-    } else {
-        iniWriteInteger(settingsFile, "PO", "Trace", 0);
-    }
-
     // Nothing is selected yet: both assign buttons off, no details.
-    form_.tvZamLocClick();
-    Settings s = loadSettings(settingsFile);
-    form_.showSettings(s);
-    // The runtime takes the stored values; only the watchdog ID comes from its field.
-    s.watchdogId = form_.editedSettings().watchdogId;
-    runtime_.applySettings(s);
-    runtime_.openDocuments();
+    form_.showSelectedZamItem();
+    form_.showSettings(gateway_.settings);
     form_.fillZamTree();
     form_.fillLinkGrid();
 }
 
-void FormLifecycle::formClose() {
+void FormLifecycle::followOperatorChanges() {
+    // The two check boxes and the watchdog ID take effect at once, through the gateway's settings.
+    if (auto* box = form_.findChild<QCheckBox*>("cbPCU"))
+        connect(box, &QCheckBox::toggled, this, [this](bool on) { gateway_.setSendPcuNames(on); });
+    if (auto* box = form_.findChild<QCheckBox*>("cbPunct"))
+        connect(box, &QCheckBox::toggled, this, [this](bool on) { gateway_.setFilterPunctuation(on); });
+    if (auto* id = form_.findChild<QSpinBox*>("SpinEdit1"))
+        connect(id, &QSpinBox::valueChanged, this, [this](int value) { gateway_.setWatchdogId(value); });
+}
+
+void FormLifecycle::askToClose() {
     const std::string text = langText(1, "Priva Office alarms will no longer be sent to Zam Pro!") + "\n" +
                              langText(2, "Do you really want to exit?");
     if (!confirm(langText(3, "Warning"), text)) return;
@@ -132,21 +94,9 @@ void FormLifecycle::formClose() {
 }
 
 void FormLifecycle::closeConfirmed() {
-    if (runtime_.state.closingRequest && closeTimer_.isActive()) return;
-    Settings edited = form_.editedSettings();
-    saveSettings(paths_.settingsFile(), edited);
-    runtime_.state.closingRequest = true;
-    runtime_.state.mainLoopFinished = false;
-    runtime_.state.closeRequestTime = clock_.nowUtc();
-    closeTimer_.start();
-    writeLog("Start closing application", kLogFileOnly);
-}
-
-void FormLifecycle::closeTimerTimer() {
-    if (runtime_.state.mainLoopFinished || !withinSeconds(clock_, 10, 0, runtime_.state.closeRequestTime)) {
-        closeTimer_.stop();
-        terminate();
-    }
+    if (gateway_.stopRequested()) return;
+    saveSettings(gateway_.paths().settingsFile(), form_.editedSettings());
+    gateway_.requestStop();
 }
 
 }  // namespace zampo

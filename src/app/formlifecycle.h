@@ -1,37 +1,33 @@
 #pragma once
-// The life of the gateway on its main window: the start-up sequence, the hiding
-// into the tray, the confirmed close and the bounded wait for the main loop.
+// The window beside the gateway: fills the window at start-up, hands the
+// operator's changes to the gateway, asks before a close and ends the program once
+// the gateway has stopped. The gateway does not depend on it.
 #include <QObject>
-#include <QTimer>
 #include <functional>
 #include <string>
 
-#include "logic/core/clock.h"
-#include "logic/core/datapaths.h"
 #include "runtime/gatewayruntime.h"
 
 namespace zampo {
 
-class TMainForm;
+class MainWindow;
 class ZamApplication;
 
 class FormLifecycle : public QObject {
     Q_OBJECT
 public:
-    FormLifecycle(TMainForm& form, DataPaths& paths, const Clock& clock, ZamApplication* app = nullptr);
+    FormLifecycle(MainWindow& form, GatewayRuntime& gateway, ZamApplication* app = nullptr);
     ~FormLifecycle() override;
 
-    // Reads settings and language, prepares the data files and starts both machines.
-    void formCreate();
-    void loadAtStartup();
-    // The operator closes the window: asks first; on Yes saves and starts closing.
-    void formClose();
-    // A stop asked for from outside (SIGTERM, Ctrl+C): as a confirmed close.
+    // The gateway's start-up, then the window filled from it, then both machines.
+    void start();
+    // The operator closes the window: asks first; on Yes as closeConfirmed.
+    void askToClose();
+    // A confirmed close, or a stop asked for from outside (SIGTERM, Ctrl+C): the
+    // settings saved and the gateway stopped in order.
     void closeConfirmed();
-    void closeTimerTimer();
 
-    GatewayRuntime& runtime() { return runtime_; }
-    QTimer& closeTimer() { return closeTimer_; }
+    GatewayRuntime& runtime() { return gateway_; }
     const std::string& caption() const { return caption_; }
 
     // Asks a Yes/No question; tests answer it themselves.
@@ -40,17 +36,13 @@ public:
     std::function<void()> terminate;
 
 private:
-    // The start-up steps of formCreate before the machines start.
-    void prepareStart();
+    void fillWindow();
+    void followOperatorChanges();
 
-    TMainForm& form_;
-    DataPaths& paths_;
-    const Clock& clock_;
+    MainWindow& form_;
+    GatewayRuntime& gateway_;
     ZamApplication* app_;
-    GatewayRuntime runtime_;
-    QTimer closeTimer_;
     std::string caption_;
-    bool trace_ = false;
 };
 
 // The four-number version shown in the caption and the start-up log line.

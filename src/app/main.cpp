@@ -1,38 +1,25 @@
-// ZamPO: forwards Priva Office alarms to ZAM-Pro. One instance per desktop session.
-#include <QStandardPaths>
+// zampo: the gateway with its window. One instance per desktop session.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 
+#include "app/formlifecycle.h"
+#include "app/zamapplication.h"
 #include "logic/core/clock.h"
 #include "logic/core/datapaths.h"
-#include "app/formlifecycle.h"
-#include "logic/core/singleinstance.h"
-#include "runtime/stopsignals.h"
+#include "logic/core/startguard.h"
 #include "logic/diag/exceptionreport.h"
 #include "logic/diag/logwriter.h"
-#include "app/zamapplication.h"
-#include "ui/mainform.h"
+#include "runtime/gatewayruntime.h"
+#include "runtime/stopsignals.h"
+#include "ui/mainwindow.h"
 
 namespace {
-std::string lockDirectory() {
-    const char* xdg = std::getenv("XDG_RUNTIME_DIR");
-    return (xdg && *xdg) ? xdg : "/tmp";
-}
 
 int run(int argc, char** argv) {
     static zampo::SingleInstanceLock instanceLock;
-    if (instanceLock.alreadyRunning(lockDirectory())) return 0;
-
     zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory());
-    // Without a usable data directory there is no log to report anything in.
-    if (const std::string problem = paths.zamDataDirProblem(); !problem.empty()) {
-        std::fprintf(stderr,
-                     "zampo: cannot start: the ZAM data directory %s\n"
-                     "Set datapath in the [Application] section of %s/PO.ini to a directory.\n",
-                     problem.c_str(), paths.programDir().c_str());
-        return 1;
-    }
+    if (const auto refused = zampo::refuseStart(instanceLock, paths, "zampo")) return *refused;
     zampo::logWriter().setFileName(paths.logFile());
 
     // A gateway on a server without a desktop still runs, with its window offscreen.
@@ -44,13 +31,16 @@ int run(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     zampo::SystemClock clock;
-    zampo::TMainForm form;
-    zampo::FormLifecycle lifecycle(form, paths, clock, &app);
+    zampo::MainWindow form;
+    zampo::GatewayRuntime gateway(paths, clock, form);
+    zampo::FormLifecycle lifecycle(form, gateway, &app);
     zampo::StopSignals stopSignals([&lifecycle] { lifecycle.closeConfirmed(); });
-    lifecycle.formCreate();
+    lifecycle.start();
     form.showMinimized();
+    form.hideToTray();  // the window lives behind its tray icon
     return app.exec();
 }
+
 }  // namespace
 
 int main(int argc, char** argv) {

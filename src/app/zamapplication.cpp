@@ -1,7 +1,6 @@
 #include "app/zamapplication.h"
 
-#include "logic/diag/exceptionreport.h"
-#include "logic/diag/logwriter.h"
+#include "runtime/gatewayapplication.h"
 
 namespace zampo {
 
@@ -20,14 +19,8 @@ bool ZamApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 void ZamApplication::handleException(const char* senderClass, std::exception_ptr error) {
-    try {
-        const std::string location =
-            exceptionLocationText(senderClass, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
-        writeLog(exceptionLogMessage(location, describeError(error)), kLogFileOnly);
-    } catch (...) {
-    }
     // exit, not quit: quit asks the window to close, and the window refuses.
-    if (flood_.count(localNow())) exit(1);
+    if (handleUncaughtError(senderClass, error, flood_, localNow())) exit(1);
 }
 
 }  // namespace zampo

@@ -1,7 +1,15 @@
 #include "runtime/gatewayruntime.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <system_error>
+
+#include "logic/core/atomicfile.h"
+#include "logic/core/inifile.h"
+#include "logic/diag/exceptionreport.h"
+#include "logic/diag/tracewriter.h"
+#include "logic/texts/langtext.h"
 
 #include "logic/diag/logwriter.h"
 #include "logic/poclient/alarmstatusfile.h"
@@ -48,6 +56,67 @@ GatewayRuntime::GatewayRuntime(DataPaths& paths, const Clock& clock, WindowPort&
     tmmMain.setDoState([this](StepTimer& m) { mainLoop.doState(m); });
     tmmSockets.setInterval(10);
     tmmSockets.setLoopCount(0);
+    stopTimer_.setInterval(100);
+    connect(&stopTimer_, &QTimer::timeout, this, &GatewayRuntime::checkStopped);
+}
+
+void GatewayRuntime::prepare() {
+    try {
+        prepareSteps();
+    } catch (...) {
+        const ErrorInfo error = describeError(std::current_exception());
+        writeLog("Start-up not completed: " + error.message + " (" + error.className + "); starting anyway",
+                 kLogFileOnly);
+    }
+}
+
+void GatewayRuntime::prepareSteps() {
+    const std::string settingsFile = paths_.settingsFile();
+    logWriter().setFileName(paths_.logFile());
+    const Settings stored = loadSettings(settingsFile);
+    loadLangTexts(stored.language);
+
+    const std::string poDir = paths_.poDataDir();
+    std::error_code ec;
+    if (!std::filesystem::exists(poDir + "/LinkDefs.xml", ec))
+        std::filesystem::copy_file(paths_.programDir() + "/linkdefs.default", poDir + "/LinkDefs.xml",
+                                   std::filesystem::copy_options::skip_existing, ec);
+    writeLog(std::string("Main form created, program started: version ") + ZAMPO_VERSION_TEXT, kLogFileOnly);
+    for (const std::string& dir : {paths_.zamDataDir(), poDir})
+        for (const std::string& name : removeStaleTemporaryFiles(dir))
+            writeLog("Removed " + dir + "/" + name + ", left behind by a save that was cut off", kLogFileOnly);
+
+    state.shownStatus = 0;
+    state.mainLoopFinished = false;
+    state.closingRequest = false;
+    state.refreshRequest = false;
+    if (::chdir(paths_.programDir().c_str()) != 0) {
+        // Only relative paths would suffer; the gateway uses none.
+    }
+
+    traceWriter().setDirectory(paths_.traceDir());
+    traceWriter().setEnabled(stored.trace);
+    iniWriteInteger(settingsFile, "PO", "Trace", stored.trace ? 1 : 0);
+    if (stored.trace) std::filesystem::create_directory(paths_.traceDir(), ec);
+
+    applySettings(stored);
+    openDocuments();
+}
+
+void GatewayRuntime::requestStop() {
+    if (state.closingRequest && stopTimer_.isActive()) return;
+    state.closingRequest = true;
+    state.mainLoopFinished = false;
+    state.closeRequestTime = clock_.nowUtc();
+    stopTimer_.start();
+    writeLog("Start closing application", kLogFileOnly);
+}
+
+void GatewayRuntime::checkStopped() {
+    if (state.mainLoopFinished || !withinSeconds(clock_, 10, 0, state.closeRequestTime)) {
+        stopTimer_.stop();
+        emit stopped();
+    }
 }
 
 void GatewayRuntime::applySettings(const Settings& s) {

@@ -111,7 +111,6 @@ void MainLoop::start(StepTimer& m) {
     writeLog(langText(111, "PO connection initialized"), kLogReceiverList);
     d_.state.closingRequest = false;
     d_.state.faultStatus = kFaultCleared;
-    d_.window.hideToTray();
     d_.poMonitor.reset();
     cycle_ = {};
     busyLogged_ = false;
@@ -363,7 +362,8 @@ void MainLoop::checkAlarms(StepTimer& m, TimeMs now) {
 
 void MainLoop::sendAlarm(StepTimer& m, TimeMs now) {
     m.setStateText("10 send alarm to zam ");
-    const TextOptions options{d_.window.sendPcuNames(), d_.window.filterPunctuation()};
+    // The operator's two check boxes, as the gateway's settings hold them now.
+    const TextOptions options{d_.settings.sendPcu, d_.settings.filterPunct};
     follow(m, sendForCurrent(cycle_, documents(), options, now));
     requestTime_ = now;
 }

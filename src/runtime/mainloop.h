@@ -12,9 +12,9 @@
 #include "logic/core/gatewaystate.h"
 #include "logic/core/settings.h"
 #include "logic/core/windowport.h"
-#include "runtime/steptimer.h"
 #include "logic/linkconfig/xmlstore.h"
 #include "logic/poclient/alarmstatusfile.h"
+#include "runtime/steptimer.h"
 
 namespace zampo {
 
@@ -38,7 +38,7 @@ struct MainLoopDeps {
     PoExchangeMonitor& poMonitor;
     FetchPort& fetch;
     DataPaths& paths;          // the PO data directory, for reloads and saves
-    const Settings& settings;  // the Priva Office host
+    const Settings& settings;  // the Priva Office host and the two message options
     DocumentSlot& zamDefs;
     DocumentSlot& linkDefs;
     DocumentSlot& alarmStatus;

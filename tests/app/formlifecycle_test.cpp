@@ -7,9 +7,9 @@
 
 #include "logic/core/inifile.h"
 #include "logic/diag/logwriter.h"
-#include "support/tempdir.h"
 #include "logic/texts/langtext.h"
-#include "ui/mainform.h"
+#include "support/tempdir.h"
+#include "ui/mainwindow.h"
 
 using namespace zampo;
 using namespace std::chrono_literals;
@@ -37,9 +37,10 @@ TEST(FormLifecycle, StartPreparesFilesLogsAndStartsBothMachines) {
     test::writeFile(site.dataDir() + "/ZamLocal.INI", "[PO]\nlanguage=NLD\nWDid=4\n[IP]\nOIPort=9100\n");
     DataPaths paths(site.prog.path(), site.home.path());
     ManualClock clock;
-    TMainForm form;
-    FormLifecycle life(form, paths, clock);
-    life.formCreate();
+    MainWindow form;
+    GatewayRuntime gateway(paths, clock, form);
+    FormLifecycle life(form, gateway);
+    life.start();
 
     EXPECT_TRUE(std::filesystem::is_directory(site.poDir()));
     EXPECT_EQ(iniReadInteger(site.dataDir() + "/ZamLocal.INI", "PO", "Trace", -1), 0);
@@ -72,9 +73,10 @@ TEST(FormLifecycle, ExistingLinkDefsAreNeverOverwrittenAndTraceMakesItsDirectory
     test::writeFile(site.poDir() + "/LinkDefs.xml.bak", "mine");
     DataPaths paths(site.prog.path(), site.home.path());
     ManualClock clock;
-    TMainForm form;
-    FormLifecycle life(form, paths, clock);
-    life.formCreate();
+    MainWindow form;
+    GatewayRuntime gateway(paths, clock, form);
+    FormLifecycle life(form, gateway);
+    life.start();
     EXPECT_EQ(test::readFile(site.poDir() + "/LinkDefs.xml"), "<ZamPOLinkDefs><Mine/></ZamPOLinkDefs>");
     EXPECT_TRUE(std::filesystem::is_directory(site.poDir() + "/trace"));
     EXPECT_EQ(iniReadInteger(site.dataDir() + "/ZamLocal.INI", "PO", "Trace", -1), 1);
@@ -98,9 +100,10 @@ TEST(FormLifecycle, AFailedStartUpStepIsLoggedAndBothMachinesStillStart) {
     std::filesystem::create_directories(site.poDir());
     test::writeFile(site.poDir() + "/AlarmStatus.xml", "<POAlarmStatus><damaged");
     DataPaths paths(site.prog.path(), site.home.path());
-    TMainForm form;
-    FormLifecycle life(form, paths, clock);
-    EXPECT_NO_THROW(life.formCreate());
+    MainWindow form;
+    GatewayRuntime gateway(paths, clock, form);
+    FormLifecycle life(form, gateway);
+    EXPECT_NO_THROW(life.start());
     clock.failing = false;
     EXPECT_NE(test::readFile(site.dataDir() + "/ZAMPO.LOG")
                   .find("<Start-up not completed: no time to be had (std::runtime_error); starting anyway>"),
@@ -114,8 +117,9 @@ TEST(FormLifecycle, CloseAsksFirstThenSavesAndEndsWhenTheLoopHasStoppedOrAfterTe
     Site site;
     DataPaths paths(site.prog.path(), site.home.path());
     ManualClock clock{TimeMs{1'700'000'000'000ms}};
-    TMainForm form;
-    FormLifecycle life(form, paths, clock);
+    MainWindow form;
+    GatewayRuntime gateway(paths, clock, form);
+    FormLifecycle life(form, gateway);
     int terminations = 0;
     life.terminate = [&] { ++terminations; };
     std::string asked;
@@ -124,27 +128,27 @@ TEST(FormLifecycle, CloseAsksFirstThenSavesAndEndsWhenTheLoopHasStoppedOrAfterTe
         asked = title + "|" + text;
         return answer;
     };
-    life.formCreate();
+    life.start();
     const std::string ini = site.dataDir() + "/ZamLocal.INI";
 
     form.close();  // No: nothing changes
     EXPECT_EQ(asked, "Warning|Priva Office alarms will no longer be sent to ZAM-Pro!\nDo you really want to exit?");
     EXPECT_FALSE(life.runtime().state.closingRequest);
-    EXPECT_FALSE(life.closeTimer().isActive());
+    EXPECT_FALSE(gateway.stopping());
     EXPECT_EQ(iniReadString(ini, "IP", "address", "none"), "none");
 
     answer = true;
     form.close();
     EXPECT_EQ(iniReadString(ini, "IP", "address", "none"), "127.0.0.1");  // saved before anything stops
     EXPECT_TRUE(life.runtime().state.closingRequest);
-    EXPECT_TRUE(life.closeTimer().isActive());
-    life.closeTimerTimer();
+    EXPECT_TRUE(gateway.stopping());
+    gateway.checkStopped();
     EXPECT_EQ(terminations, 0);
     clock.advance(9999ms);
-    life.closeTimerTimer();
+    gateway.checkStopped();
     EXPECT_EQ(terminations, 0);
     clock.advance(1ms);
-    life.closeTimerTimer();
+    gateway.checkStopped();
     EXPECT_EQ(terminations, 1);
     EXPECT_NE(test::readFile(site.dataDir() + "/ZAMPO.LOG").find("<Start closing application>"), std::string::npos);
 }
@@ -153,18 +157,19 @@ TEST(FormLifecycle, ClosingWhileIdleEndsAfterStateSixteen) {
     Site site;
     DataPaths paths(site.prog.path(), site.home.path());
     ManualClock clock{TimeMs{1'700'000'000'000ms}};
-    TMainForm form;
-    FormLifecycle life(form, paths, clock);
+    MainWindow form;
+    GatewayRuntime gateway(paths, clock, form);
+    FormLifecycle life(form, gateway);
     int terminations = 0;
     life.terminate = [&] { ++terminations; };
     life.confirm = [](const std::string&, const std::string&) { return true; };
-    life.formCreate();
+    life.start();
     auto& m = life.runtime().tmmMain;
     for (int i = 0; i < 3; ++i) m.tick();  // start, init, wait
     form.close();
     m.tick();  // state 3 sees the request
     m.tick();  // state 16
     EXPECT_TRUE(life.runtime().state.mainLoopFinished);
-    life.closeTimerTimer();
+    gateway.checkStopped();
     EXPECT_EQ(terminations, 1);
 }

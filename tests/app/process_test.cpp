@@ -1,4 +1,5 @@
-// Runs the real zampo program: first start, second start, files on disk.
+// Runs the real programs, zampo and the window-less zampo-gateway: first start,
+// second start, files on disk, the orderly stop.
 #include <gtest/gtest.h>
 #include <QProcess>
 #include <QTest>
@@ -10,29 +11,37 @@ using namespace zampo;
 
 namespace {
 struct Installed {
-    Installed() {
-        std::filesystem::copy_file(ZAMPO_BINARY, prog.file("zampo"));
+    explicit Installed(const std::string& binary = ZAMPO_BINARY) : program(install(binary)) {
         std::filesystem::create_directories(data.path() + "/zam/data");
         test::writeFile(prog.file("PO.ini"), "[Application]\ndatapath=" + data.path() + "/zam/data\n");
         test::writeFile(prog.file("linkdefs.default"), "<ZamPOLinkDefs/>");
     }
-    QProcess* start() {
+    // Copies a program into the program directory; its file name.
+    std::string install(const std::string& binary) {
+        const std::string name = std::filesystem::path(binary).filename().string();
+        std::filesystem::copy_file(binary, prog.file(name), std::filesystem::copy_options::skip_existing);
+        return name;
+    }
+    QProcess* start(const std::string& name = {}) {
         auto* p = new QProcess;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.path()));
         env.insert("HOME", QString::fromStdString(data.path()));
         p->setProcessEnvironment(env);
-        p->start(QString::fromStdString(prog.file("zampo")), {});
+        p->start(QString::fromStdString(prog.file(name.empty() ? program : name)), {});
         return p;
     }
     std::string log() const { return test::readFile(data.path() + "/zam/data/ZAMPO.LOG"); }
     test::TempDir prog, data, runtime;
+    std::string program;
 };
 }  // namespace
 
-TEST(Process, StartsOnceCreatesItsFilesAndASecondStartEndsSilently) {
-    Installed site;
+class Process : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(Process, StartsOnceCreatesItsFilesAndASecondStartEndsSilently) {
+    Installed site(GetParam());
     std::unique_ptr<QProcess> first(site.start());
     ASSERT_TRUE(first->waitForStarted(10000));
     ASSERT_TRUE(
@@ -45,11 +54,14 @@ TEST(Process, StartsOnceCreatesItsFilesAndASecondStartEndsSilently) {
     EXPECT_EQ(test::readFile(po + "/LinkDefs.xml"), "<ZamPOLinkDefs/>");
     EXPECT_NE(test::readFile(site.data.path() + "/zam/data/ZamLocal.INI").find("Trace=0"), std::string::npos);
 
-    std::unique_ptr<QProcess> second(site.start());
-    ASSERT_TRUE(second->waitForFinished(10000));
-    EXPECT_EQ(second->exitCode(), 0);
-    EXPECT_EQ(second->readAllStandardError().size(), 0);
-    EXPECT_EQ(site.log(), log) << "the second start wrote to the log";
+    // A second start, of either program, shares the lock and ends at once.
+    for (const char* other : {ZAMPO_BINARY, ZAMPO_GATEWAY_BINARY}) {
+        std::unique_ptr<QProcess> second(site.start(site.install(other)));
+        ASSERT_TRUE(second->waitForFinished(10000)) << other;
+        EXPECT_EQ(second->exitCode(), 0);
+        EXPECT_EQ(second->readAllStandardError().size(), 0);
+        EXPECT_EQ(site.log(), log) << "the second start wrote to the log";
+    }
 
     first->terminate();  // SIGTERM: an orderly stop, as a confirmed close
     ASSERT_TRUE(first->waitForFinished(15000));
@@ -69,7 +81,20 @@ TEST(Process, StartsOnceCreatesItsFilesAndASecondStartEndsSilently) {
     third->waitForFinished(10000);
 }
 
-TEST(Process, ADataPathThatIsNoUsableDirectoryStopsTheStartWithAMessage) {
+INSTANTIATE_TEST_SUITE_P(BothPrograms, Process, ::testing::Values(ZAMPO_BINARY, ZAMPO_GATEWAY_BINARY),
+                         [](const auto& info) { return std::string(info.index == 0 ? "Window" : "Gateway"); });
+
+TEST(ProcessGateway, LinksNoWidgetsOrGuiLibrary) {
+    QProcess ldd;
+    ldd.start("ldd", {ZAMPO_GATEWAY_BINARY});
+    ASSERT_TRUE(ldd.waitForFinished(10000));
+    const std::string libraries = ldd.readAllStandardOutput().toStdString();
+    EXPECT_NE(libraries.find("libQt6Core"), std::string::npos) << libraries;
+    EXPECT_EQ(libraries.find("libQt6Widgets"), std::string::npos) << libraries;
+    EXPECT_EQ(libraries.find("libQt6Gui"), std::string::npos) << libraries;
+}
+
+TEST(ProcessData, ADataPathThatIsNoUsableDirectoryStopsTheStartWithAMessage) {
     Installed site;
     const std::string notADirectory = site.data.path() + "/zam/data/ZamLocal.INI";
     test::writeFile(notADirectory, "[PO]\n");

@@ -2,9 +2,9 @@
 // the wire for raised, reset, unlinked, refused, unanswered and grouped alarms.
 #include <algorithm>
 
-#include "runtime/mainloop.h"
 #include "gatewayfixture.h"
 #include "logic/linkconfig/xmlstore.h"
+#include "runtime/mainloop.h"
 #include "support/loopback.h"
 
 using namespace zampo;
@@ -26,8 +26,8 @@ TEST_F(GatewayTest, LinkedAlarmsAreRaisedAndResetAsTheCheckBoxesSay) {
                     activeAlarm("PCU3", "Nergens", "5", "Onbekend", 5s));           // no link
     ASSERT_NO_FATAL_FAILURE(start("127.0.7.1"));
 
-    window.sendPcu = true;
-    window.filterPunct = false;
+    gateway->setSendPcuNames(true);
+    gateway->setFilterPunctuation(false);
     advance(10s);
     EXPECT_EQ(newWireLines(),
               (Lines{"[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp. > 25 - hoog]",
@@ -39,8 +39,8 @@ TEST_F(GatewayTest, LinkedAlarmsAreRaisedAndResetAsTheCheckBoxesSay) {
     // The exception without a group of its own takes Kas5's group away.
     EXPECT_EQ(readDataFile("AlarmStatus.xml").find("Group"), std::string::npos) << readDataFile("AlarmStatus.xml");
 
-    window.sendPcu = false;
-    window.filterPunct = true;
+    gateway->setSendPcuNames(false);
+    gateway->setFilterPunctuation(true);
     setActiveAlarms("");
     advance(10s);
     EXPECT_EQ(newWireLines(),

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -15,25 +16,26 @@
 
 #include "logic/core/clock.h"
 #include "logic/core/datapaths.h"
-#include "runtime/gatewayruntime.h"
 #include "logic/core/windowport.h"
+#include "runtime/gatewayruntime.h"
 #include "support/posimprocess.h"
 #include "support/tempdir.h"
 #include "support/zamsimprocess.h"
 
 namespace zampo::test {
 
-// The two check boxes, and a window that can fail once while the loop asks it.
-class TestWindow : public HeadlessWindow {
+// A clock that fails once, at the first reading for which failWhen holds.
+class FailingClock : public ManualClock {
 public:
-    bool sendPcuNames() const override {
-        if (failNextRead) {
-            failNextRead = false;
-            throw std::runtime_error("window gone");
+    using ManualClock::ManualClock;
+    TimeMs nowUtc() const override {
+        if (failWhen && failWhen()) {
+            failWhen = {};
+            throw std::runtime_error("clock gone");
         }
-        return HeadlessWindow::sendPcuNames();
+        return ManualClock::nowUtc();
     }
-    mutable bool failNextRead = false;
+    mutable std::function<bool()> failWhen;
 };
 
 using Lines = std::vector<std::string>;
@@ -96,8 +98,8 @@ protected:
     std::string logText() const;
 
     TempDir dir;
-    ManualClock clock{kT0};
-    TestWindow window;
+    FailingClock clock{kT0};
+    HeadlessWindow window;
     std::unique_ptr<DataPaths> paths;
     std::string poDir;
     std::string alarmsFile;

@@ -1,4 +1,4 @@
-// The real zampo program killed with SIGKILL at random moments of an alarm storm
+// The real window-less zampo-gateway killed with SIGKILL at random moments of an alarm storm
 // and started again: every alarm is reported, none recorded as reported before a
 // kill is raised again after it, every reset follows its raise, ZamMeld going away
 // during the storm loses nothing, and every data file still parses. An alarm that
@@ -17,8 +17,8 @@
 #include <random>
 
 #include "logic/linkconfig/xmlstore.h"
-#include "support/posimprocess.h"
 #include "support/loopback.h"
+#include "support/posimprocess.h"
 #include "support/tempdir.h"
 #include "support/zamsimprocess.h"
 
@@ -42,7 +42,7 @@ protected:
         killsPerStorm = kills && std::atoi(kills) > 0 ? std::atoi(kills) : 2;
         std::random_device seed;
         rng.seed(seed());
-        fs::copy_file(ZAMPO_BINARY, prog.file("zampo"));
+        fs::copy_file(ZAMPO_GATEWAY_BINARY, prog.file("zampo-gateway"));
         dataDir = data.path() + "/zam/data";
         poDir = data.path() + "/zam/PoData";
         fs::create_directories(dataDir);
@@ -84,7 +84,7 @@ protected:
         env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.path()));
         env.insert("HOME", QString::fromStdString(data.path()));
         gateway->setProcessEnvironment(env);
-        gateway->start(QString::fromStdString(prog.file("zampo")), {});
+        gateway->start(QString::fromStdString(prog.file("zampo-gateway")), {});
         ASSERT_TRUE(gateway->waitForStarted(10000));
         ++starts;
     }

@@ -1,6 +1,7 @@
 #pragma once
-// What the runtime may ask of the window. The widgets implement it; a headless
-// gateway and the tests use HeadlessWindow. Called in the window's thread only.
+// What the gateway publishes for whoever shows it: the window implements it, the
+// window-less gateway logs it, tests keep it (HeadlessWindow). The gateway never
+// asks anything of it. Called in the gateway's thread only.
 #include <string>
 #include <vector>
 
@@ -14,9 +15,11 @@ public:
     virtual void showFaultStatus(int shownStatus) = 0;
     // channel 1: receiver list, 2: Priva Office list
     virtual void addListLine(int channel, const std::string& line) = 0;
-    virtual bool sendPcuNames() const = 0;       // cbPCU
-    virtual bool filterPunctuation() const = 0;  // cbPunct
-    virtual void hideToTray() = 0;
+    // Not used by the gateway any more: its settings hold the two options, and
+    // hiding is the window's own business.
+    virtual bool sendPcuNames() const { return true; }
+    virtual bool filterPunctuation() const { return false; }
+    virtual void hideToTray() {}
     // The link definitions changed on disk: show them anew.
     virtual void refillLinkGrid() = 0;
 };

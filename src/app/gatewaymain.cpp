@@ -1,0 +1,49 @@
+// zampo-gateway: the gateway without a window, for servers and service managers.
+// The same PO.ini, ZamLocal.INI, data files and single-instance lock as zampo; its
+// lists go to the log file only. Stops in order on SIGTERM and Ctrl+C.
+#include <cstdio>
+#include <exception>
+
+#include "logic/core/clock.h"
+#include "logic/core/datapaths.h"
+#include "logic/core/startguard.h"
+#include "logic/diag/exceptionreport.h"
+#include "logic/diag/logwriter.h"
+#include "runtime/gatewayapplication.h"
+#include "runtime/gatewayruntime.h"
+#include "runtime/loggedstatus.h"
+#include "runtime/stopsignals.h"
+
+namespace {
+
+int run(int argc, char** argv) {
+    static zampo::SingleInstanceLock instanceLock;
+    zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory());
+    if (const auto refused = zampo::refuseStart(instanceLock, paths, "zampo-gateway")) return *refused;
+    zampo::logWriter().setFileName(paths.logFile());
+
+    zampo::GatewayApplication app(argc, argv);
+    QCoreApplication::setApplicationName("zampo-gateway");
+    zampo::SystemClock clock;
+    zampo::LoggedStatus status;
+    zampo::GatewayRuntime gateway(paths, clock, status);
+    QObject::connect(&gateway, &zampo::GatewayRuntime::stopped, &app, [] { QCoreApplication::exit(0); });
+    zampo::StopSignals stopSignals([&gateway] { gateway.requestStop(); });
+    gateway.prepare();
+    gateway.startMachines();
+    return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (...) {
+        const zampo::ErrorInfo error = zampo::describeError(std::current_exception());
+        const std::string text = "Program ended by an error: " + error.message + " (" + error.className + ")";
+        std::fprintf(stderr, "zampo-gateway: %s\n", text.c_str());
+        zampo::writeLog(text, zampo::kLogFileOnly);
+        return 1;
+    }
+}
