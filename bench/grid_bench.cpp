@@ -8,11 +8,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "logic/grid/linkgridrows.h"
 #include "logic/linkconfig/linkdefs.h"
 #include "logic/texts/langtext.h"
-#include "logic/grid/linkgridrows.h"
 #include "ui/linkgridview.h"
-#include "ui/mainform.h"
+#include "ui/mainwindow.h"
 
 using namespace zampo;
 
@@ -55,8 +55,12 @@ struct Window {
         form.fillLinkGrid();
         QApplication::processEvents();
     }
+    LinkGridView* grid() const { return form.findChild<LinkGridView*>(QStringLiteral("sgMain")); }
+    QLineEdit* filterEdit(int column) const {
+        return form.findChild<QLineEdit*>(QStringLiteral("edFilter%1").arg(column));
+    }
     DocumentSlot zamDefs, linkDefs;
-    TMainForm form;
+    MainWindow form;
 };
 
 // What the rebuild does without widgets: rows and cells from the document.
@@ -73,7 +77,7 @@ void BM_FillLinkGrid(benchmark::State& state) {
         w.form.fillLinkGrid();
         QApplication::processEvents();
     }
-    state.counters["rows"] = w.form.linkGrid()->dataRowCount();
+    state.counters["rows"] = w.grid()->dataRowCount();
 }
 BENCHMARK(BM_FillLinkGrid)->Unit(benchmark::kMillisecond);
 
@@ -81,7 +85,7 @@ BENCHMARK(BM_FillLinkGrid)->Unit(benchmark::kMillisecond);
 // repaint that follows. Each case names what the keystroke changes.
 void keystrokes(benchmark::State& state, int column, const char* before, const char* after) {
     Window w;
-    QLineEdit* edit = w.form.filterEdit(column);
+    QLineEdit* edit = w.filterEdit(column);
     edit->setText(QString::fromLatin1(before));
     QApplication::processEvents();
     bool flip = false;
@@ -94,7 +98,7 @@ void keystrokes(benchmark::State& state, int column, const char* before, const c
     for (const char* text : {before, after}) {
         edit->setText(QString::fromLatin1(text));
         int shown = 0;
-        for (int r = 1; r <= w.form.linkGrid()->dataRowCount(); ++r) shown += !w.form.linkGrid()->isDataRowHidden(r);
+        for (int r = 1; r <= w.grid()->dataRowCount(); ++r) shown += !w.grid()->isDataRowHidden(r);
         state.counters[text == before ? "shown_before" : "shown_after"] = shown;
     }
 }

@@ -24,12 +24,13 @@
 #include "logic/linkconfig/linkdefslock.h"
 #include "logic/linkconfig/zamdefs.h"
 #include "logic/linkconfig/zamitems.h"
-#include "support/tempdir.h"
 #include "logic/texts/langtext.h"
+#include "support/tempdir.h"
 #include "ui/exceptionsdialog.h"
 #include "ui/itemdialog.h"
 #include "ui/linkgridview.h"
-#include "ui/mainform.h"
+#include "ui/linkpage.h"
+#include "ui/mainwindow.h"
 
 using namespace zampo;
 
@@ -59,7 +60,7 @@ const char* const kZamDefs = R"(<ZamAlarmDefinitions>
 </ZamAlarmDefinitions>)";
 
 // The window with its questions, file dialogs and messages answered and recorded.
-class EditingForm : public TMainForm {
+class EditingForm : public MainWindow {
 public:
     std::vector<QString> messages;
     std::vector<QString> questions;
@@ -163,7 +164,7 @@ protected:
         form->applyTexts();
         form->resize(950, 577);
         form->show();
-        form->tvZamLocClick();
+        form->showSelectedZamItem();
         form->fillZamTree();
         form->fillLinkGrid();
         QApplication::processEvents();
@@ -192,8 +193,9 @@ protected:
         return links;
     }
 
-    LinkGridView* grid() const { return form->linkGrid(); }
-    QTreeWidget* tree() const { return form->zamTree(); }
+    LinkPage* linkPage() const { return child<LinkPage>(form.get(), "tbsLinkSettings"); }
+    LinkGridView* grid() const { return child<LinkGridView>(form.get(), "sgMain"); }
+    QTreeWidget* tree() const { return child<QTreeWidget>(form.get(), "tvZamLoc"); }
     QWidget* toolButton(const char* name) { return child<QToolButton>(form.get(), name); }
     void click(const char* button) { QTest::mouseClick(toolButton(button), Qt::LeftButton); }
 
@@ -207,7 +209,7 @@ protected:
         for (QTreeWidgetItem* p = n->parent(); p; p = p->parent()) p->setExpanded(true);
         tree()->scrollToItem(n);
         QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualItemRect(n).center());
-        ASSERT_EQ(form->selectedZamNode(), n);
+        ASSERT_EQ(linkPage()->selectedZamNode(), n);
     }
     QStringList captions(const QTreeWidgetItem* parent) {
         QStringList list;
@@ -241,7 +243,7 @@ protected:
 
 TEST_F(EditingTest, AssignAndRemoveAlarmsAndGroupsOnVisibleSelectedRows) {
     // Kas 1 (row 1), its exception (2), Kas 2 (3), Serre (4, filtered out), Kas 3 (5).
-    QTest::keyClicks(form->filterEdit(2), "kas");
+    QTest::keyClicks(child<QLineEdit>(form.get(), "edFilter2"), "kas");
     ASSERT_TRUE(grid()->isDataRowHidden(4));
     selectRows(3, 5);
     ASSERT_EQ(grid()->selectedRows(), (std::vector<int>{3, 5}));
@@ -251,7 +253,7 @@ TEST_F(EditingTest, AssignAndRemoveAlarmsAndGroupsOnVisibleSelectedRows) {
     clickNode("Brandmeldcentrale (1)");
     EXPECT_FALSE(toolButton("tbConnect")->isEnabled());
     const std::string before = linkDefsFile();
-    form->tbConnectClick();
+    linkPage()->assignSelectedAlarm();
     EXPECT_EQ(linkDefsFile(), before);
 
     clickNode("Storing (2)");
@@ -319,8 +321,8 @@ TEST_F(EditingTest, AnEditWaitingForAMergeKeepsBothTheMergeAndTheEdit) {
 }
 
 TEST_F(EditingTest, DeletingAZamAlarmClearsEveryLinkToItHiddenRowsIncluded) {
-    form->hideExceptionsCheck()->setChecked(true);
-    QTest::keyClicks(form->filterEdit(2), "kas");
+    child<QCheckBox>(form.get(), "cbFilterExcept")->setChecked(true);
+    QTest::keyClicks(child<QLineEdit>(form.get(), "edFilter2"), "kas");
     selectRows(3, 3);
 
     clickNode("Storing (2)");
@@ -414,13 +416,14 @@ TEST_F(EditingTest, ExceptionsForTheSelectedLocationsAndGeneralOnes) {
     EXPECT_EQ(grid()->linkRow(rowOf("PCU1", "Kas 2", "--") + 2).cell(3), "14: Pomp druk");
 
     ModalScript<ExceptionsDialog> general({[](ExceptionsDialog* dialog) {
-                                            QTableWidget* types = dialog->findChild<QTableWidget*>("sgExcept");
-                                            QTest::mouseClick(types->viewport(), Qt::LeftButton, {},
-                                                              types->visualRect(types->model()->index(1, 1)).center());
-                                            clickButton(dialog, "rgSelected1");
-                                            clickButton(dialog, "OKBtn");
-                                        },
-                                        [](ExceptionsDialog* dialog) { clickButton(dialog, "CancelBtn"); }});
+                                               QTableWidget* types = dialog->findChild<QTableWidget*>("sgExcept");
+                                               QTest::mouseClick(
+                                                   types->viewport(), Qt::LeftButton, {},
+                                                   types->visualRect(types->model()->index(1, 1)).center());
+                                               clickButton(dialog, "rgSelected1");
+                                               clickButton(dialog, "OKBtn");
+                                           },
+                                           [](ExceptionsDialog* dialog) { clickButton(dialog, "CancelBtn"); }});
     click("tbAddExcept");
     const XmlDocument afterGeneral = onDisk(kLinkDefsFile);
     const pugi::xml_node added = afterGeneral.root().child("PO_Exceptions").find_child_by_attribute("nr", "13");
@@ -459,7 +462,7 @@ TEST_F(EditingTest, ATakenCodeIsRefusedAndTheDialogShownAgainWithTheEntries) {
     const XmlDocument zam = onDisk(kZamDefsFile);
     const pugi::xml_node added = findZamLocationElement(zam, 13);
     EXPECT_EQ(attr(added, "Name"), "Nieuwe kas met een heel erg lange naam");
-    EXPECT_EQ(form->selectedZamNode()->text(0), "Nieuwe kas met een heel erg lange naam (13)");
+    EXPECT_EQ(linkPage()->selectedZamNode()->text(0), "Nieuwe kas met een heel erg lange naam (13)");
     EXPECT_STREQ(findZamLocationElement(onDisk(kZamDefsFile), 12).attribute("Name").value(), "Kassen");
 }
 
@@ -509,19 +512,19 @@ TEST_F(EditingTest, AlarmsAreAddedAndEditedWithDelayAndRepeat) {
     // Keeping its own code is no clash; Escape changes nothing.
     clickNode("Kassen (12)");
     ModalScript<ItemDialog> keep({[](ItemDialog* dialog) {
-                                        typeInto(child<QLineEdit>(dialog, "edtNaam"), "Kassen zuid");
-                                        clickButton(dialog, "OKBtn");
-                                    },
-                                    [](ItemDialog* dialog) {
-                                        typeInto(child<QLineEdit>(dialog, "edtNaam"), "Weg");
-                                        QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape);
-                                    }});
+                                      typeInto(child<QLineEdit>(dialog, "edtNaam"), "Kassen zuid");
+                                      clickButton(dialog, "OKBtn");
+                                  },
+                                  [](ItemDialog* dialog) {
+                                      typeInto(child<QLineEdit>(dialog, "edtNaam"), "Weg");
+                                      QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape);
+                                  }});
     click("tbEdit");
     const std::string before = zamDefsFile();
     click("tbEdit");
     EXPECT_EQ(zamDefsFile(), before);
     EXPECT_STREQ(findZamLocationElement(onDisk(kZamDefsFile), 12).attribute("Name").value(), "Kassen zuid");
-    EXPECT_EQ(form->selectedZamNode()->text(0), "Kassen zuid (12)");
+    EXPECT_EQ(linkPage()->selectedZamNode()->text(0), "Kassen zuid (12)");
 }
 
 TEST_F(EditingTest, ImportingTheFileJustExportedChangesNothing) {

@@ -14,16 +14,25 @@
 
 #include "app/formlifecycle.h"
 #include "logic/diag/logwriter.h"
-#include "support/tempdir.h"
 #include "logic/texts/langtext.h"
+#include "support/tempdir.h"
 #include "ui/linkgriddelegate.h"
 #include "ui/linkgridview.h"
-#include "ui/mainform.h"
+#include "ui/linkpage.h"
+#include "ui/mainwindow.h"
 #include "ui/zamtree.h"
 
 using namespace zampo;
 
 namespace {
+
+// A widget of the window by its object name.
+template <class W>
+W* widget(const QWidget& window, const char* name) {
+    W* w = window.findChild<W*>(QLatin1String(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
 
 const char* const kLinkDefs = R"(<ZamPOLinkDefs><PO_Locations>
   <PO_loc pcu="PCU1" text="Kas 3" zam_alarm="0012 - 05">
@@ -48,7 +57,7 @@ const char* const kZamDefs = R"(<ZamAlarmDefinitions>
   <Location Code="100" Name="Groepen"><Alarm Code="7" Name="Ketelhuis algemeen" GroupDelay="15"/></Location>
 </ZamAlarmDefinitions>)";
 
-class RecordingForm : public TMainForm {
+class RecordingForm : public MainWindow {
 public:
     std::vector<QString> messages;
 
@@ -77,14 +86,27 @@ protected:
         form->applyTexts();
         form->resize(950, 577);
         form->show();
-        form->tvZamLocClick();
+        form->showSelectedZamItem();
         form->fillZamTree();
         form->fillLinkGrid();
         QApplication::processEvents();
     }
 
-    LinkGridView* grid() const { return form->linkGrid(); }
-    QTreeWidget* tree() const { return form->zamTree(); }
+    LinkPage* linkPage() const { return widget<LinkPage>(*form, "tbsLinkSettings"); }
+    LinkGridView* grid() const { return widget<LinkGridView>(*form, "sgMain"); }
+    QTreeWidget* tree() const { return widget<QTreeWidget>(*form, "tvZamLoc"); }
+    QTableWidget* detailsList() const { return widget<QTableWidget>(*form, "vleTree"); }
+    QToolButton* assignButton() const { return widget<QToolButton>(*form, "tbConnect"); }
+    QToolButton* assignGroupButton() const { return widget<QToolButton>(*form, "tbGroup"); }
+    QCheckBox* filterCheck(int column) const {
+        return widget<QCheckBox>(*form, ("cbFilter" + std::to_string(column)).c_str());
+    }
+    QLineEdit* filterEdit(int column) const {
+        return widget<QLineEdit>(*form, ("edFilter" + std::to_string(column)).c_str());
+    }
+    QCheckBox* hideExceptionsCheck() const { return widget<QCheckBox>(*form, "cbFilterExcept"); }
+    QCheckBox* showUnassignedCheck() const { return widget<QCheckBox>(*form, "cbFilterEmpty"); }
+    QTreeWidgetItem* selectedZamNode() const { return linkPage()->selectedZamNode(); }
 
     std::vector<int> shownRows() const {
         std::vector<int> rows;
@@ -100,7 +122,7 @@ protected:
 
     QStringList details() const {
         QStringList lines;
-        QTableWidget* list = form->detailsList();
+        QTableWidget* list = detailsList();
         for (int r = 0; r < list->rowCount(); ++r) lines << list->item(r, 0)->text() + "=" + list->item(r, 1)->text();
         return lines;
     }
@@ -144,7 +166,7 @@ TEST_F(GridTest, TreeListsLocationsByCaptionAndAlarmsByCode) {
     EXPECT_FALSE(boiler->isExpanded());
     EXPECT_EQ(captions(boiler), QStringList({"Brander (1)", "Pomp (2)", "Rook (10)"}));
     addZamNode(tree(), boiler, "Deur (3)");
-    form->sortZamTree();
+    linkPage()->sortZamTree();
     EXPECT_EQ(captions(boiler), QStringList({"Brander (1)", "Pomp (2)", "Deur (3)", "Rook (10)"}));
 
     zamDefs = loaded("<ZamAlarmDefinitions/>");
@@ -155,23 +177,23 @@ TEST_F(GridTest, TreeListsLocationsByCaptionAndAlarmsByCode) {
 }
 
 TEST_F(GridTest, TreeClickSwitchesTheAssignButtonsAndFillsTheDetails) {
-    EXPECT_FALSE(form->assignButton()->isEnabled());
-    EXPECT_FALSE(form->assignGroupButton()->isEnabled());
-    EXPECT_EQ(form->detailsList()->rowCount(), 0);
+    EXPECT_FALSE(assignButton()->isEnabled());
+    EXPECT_FALSE(assignGroupButton()->isEnabled());
+    EXPECT_EQ(detailsList()->rowCount(), 0);
 
     QTreeWidgetItem* boiler = location("Ketelhuis (20)");
     clickNode(boiler);
-    EXPECT_EQ(form->selectedZamNode(), boiler);
-    EXPECT_FALSE(form->assignButton()->isEnabled());
+    EXPECT_EQ(selectedZamNode(), boiler);
+    EXPECT_FALSE(assignButton()->isEnabled());
     EXPECT_EQ(details(), QStringList({"Type=Location", "Number=20", "Description=Ketelhuis"}));
 
     boiler->setExpanded(true);
     clickNode(boiler->child(1));
-    EXPECT_TRUE(form->assignButton()->isEnabled());
-    EXPECT_TRUE(form->assignGroupButton()->isEnabled());
+    EXPECT_TRUE(assignButton()->isEnabled());
+    EXPECT_TRUE(assignGroupButton()->isEnabled());
     EXPECT_EQ(details(), QStringList({"Type=Alarm", "Number=2", "Description=Pomp", "Group delay=90 seconds",
                                       "Repeat interval=0 minutes"}));
-    EXPECT_EQ(form->detailsList()->currentRow(), 0);
+    EXPECT_EQ(detailsList()->currentRow(), 0);
 
     // The keyboard moves the selection too, and the details follow it.
     QTest::keyClick(tree(), Qt::Key_Down);
@@ -182,9 +204,9 @@ TEST_F(GridTest, TreeClickSwitchesTheAssignButtonsAndFillsTheDetails) {
     EXPECT_EQ(details().value(1), "Number=100");
 
     clickNode(tree()->topLevelItem(0));
-    EXPECT_FALSE(form->assignButton()->isEnabled());
-    EXPECT_FALSE(form->assignGroupButton()->isEnabled());
-    EXPECT_EQ(form->detailsList()->rowCount(), 0);
+    EXPECT_FALSE(assignButton()->isEnabled());
+    EXPECT_FALSE(assignGroupButton()->isEnabled());
+    EXPECT_EQ(detailsList()->rowCount(), 0);
 }
 
 TEST_F(GridTest, GridRowsAndTheFilterBoxUnderTheirColumns) {
@@ -200,19 +222,19 @@ TEST_F(GridTest, GridRowsAndTheFilterBoxUnderTheirColumns) {
                         metrics.horizontalAdvance("99: Brandmelding") + 15}));
 
     auto checkPlacement = [&] {
-        for (int k = 1, left = form->filterEdit(1)->x(); k <= 5; left += grid()->dataColumnWidth(k++)) {
-            EXPECT_EQ(form->filterEdit(k)->geometry().left(), left) << k;
-            EXPECT_EQ(form->filterCheck(k)->geometry().left(), left) << k;
-            EXPECT_EQ(form->filterEdit(k)->width(), grid()->dataColumnWidth(k)) << k;
-            EXPECT_EQ(form->filterCheck(k)->width(), grid()->dataColumnWidth(k)) << k;
+        for (int k = 1, left = filterEdit(1)->x(); k <= 5; left += grid()->dataColumnWidth(k++)) {
+            EXPECT_EQ(filterEdit(k)->geometry().left(), left) << k;
+            EXPECT_EQ(filterCheck(k)->geometry().left(), left) << k;
+            EXPECT_EQ(filterEdit(k)->width(), grid()->dataColumnWidth(k)) << k;
+            EXPECT_EQ(filterCheck(k)->width(), grid()->dataColumnWidth(k)) << k;
         }
     };
     checkPlacement();
-    EXPECT_EQ(form->filterCheck(2)->text(), "Location");
-    EXPECT_EQ(form->filterCheck(5)->text(), "Group");
+    EXPECT_EQ(filterCheck(2)->text(), "Location");
+    EXPECT_EQ(filterCheck(5)->text(), "Group");
     // Dragging a column border takes the filter box along.
     grid()->horizontalHeader()->resizeSection(1, 200);
-    EXPECT_EQ(form->filterEdit(2)->width(), 200);
+    EXPECT_EQ(filterEdit(2)->width(), 200);
     checkPlacement();
 
     // Nothing to show: the header and one empty row.
@@ -279,7 +301,7 @@ TEST_F(GridTest, RowsArePaintedByKindAndUnlinkedRowsAreBoxedInRed) {
 }
 
 TEST_F(GridTest, CtrlASelectsEveryRowTheEditsSeeOnlyTheShownOnes) {
-    QTest::keyClicks(form->filterEdit(2), "kas");
+    QTest::keyClicks(filterEdit(2), "kas");
     ASSERT_EQ(shownRows(), std::vector<int>({1, 2, 5}));
 
     QTest::keyClick(grid(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
@@ -298,9 +320,9 @@ TEST_F(GridTest, CtrlASelectsEveryRowTheEditsSeeOnlyTheShownOnes) {
 }
 
 TEST_F(GridTest, TypingFiltersAndTheCheckBoxesSwitchTermsOnAndOff) {
-    QLineEdit* location = form->filterEdit(2);
+    QLineEdit* location = filterEdit(2);
     QTest::keyClicks(location, "kas");
-    EXPECT_TRUE(form->filterCheck(2)->isChecked());
+    EXPECT_TRUE(filterCheck(2)->isChecked());
     EXPECT_EQ(shownRows(), std::vector<int>({1, 2, 5}));
 
     QTest::keyClicks(location, ".serre");
@@ -312,24 +334,24 @@ TEST_F(GridTest, TypingFiltersAndTheCheckBoxesSwitchTermsOnAndOff) {
     QTest::keyClicks(location, "x");
     EXPECT_EQ(location->text(), "kas.serrex");
 
-    form->filterCheck(2)->click();
+    filterCheck(2)->click();
     EXPECT_EQ(shownRows(), allRows());
-    form->filterCheck(2)->click();
+    filterCheck(2)->click();
     EXPECT_EQ(shownRows(), std::vector<int>({1, 2, 5}));
     location->clear();
     EXPECT_EQ(shownRows(), allRows());
 
     // A checked box with a blank edit adds nothing.
-    form->filterEdit(1)->setText("   ");
-    EXPECT_TRUE(form->filterCheck(1)->isChecked());
+    filterEdit(1)->setText("   ");
+    EXPECT_TRUE(filterCheck(1)->isChecked());
     EXPECT_EQ(shownRows(), allRows());
 
-    form->hideExceptionsCheck()->click();
+    hideExceptionsCheck()->click();
     EXPECT_EQ(shownRows(), std::vector<int>({1, 3, 4, 5, 6}));
-    form->showUnassignedCheck()->click();
+    showUnassignedCheck()->click();
     EXPECT_EQ(shownRows(), std::vector<int>({3}));
-    form->hideExceptionsCheck()->click();
-    form->showUnassignedCheck()->click();
+    hideExceptionsCheck()->click();
+    showUnassignedCheck()->click();
     EXPECT_EQ(shownRows(), allRows());
 
     // A lone "." hides every data row.
@@ -337,7 +359,7 @@ TEST_F(GridTest, TypingFiltersAndTheCheckBoxesSwitchTermsOnAndOff) {
     EXPECT_EQ(shownRows(), std::vector<int>{});
     location->clear();
 
-    for (int k = 1; k <= 5; ++k) form->filterEdit(k)->setText("a.b");
+    for (int k = 1; k <= 5; ++k) filterEdit(k)->setText("a.b");
     QApplication::processEvents();
     EXPECT_EQ(form->messages, std::vector<QString>({"Filter too complex"}));
     EXPECT_EQ(shownRows(), allRows());
@@ -345,19 +367,19 @@ TEST_F(GridTest, TypingFiltersAndTheCheckBoxesSwitchTermsOnAndOff) {
 
 TEST_F(GridTest, TheDutchFilterNamesTheDutchColumn) {
     start("NLD");
-    EXPECT_EQ(form->filterCheck(2)->text(), "Locatie");
-    QTest::keyClicks(form->filterEdit(2), "KAS");
+    EXPECT_EQ(filterCheck(2)->text(), "Locatie");
+    QTest::keyClicks(filterEdit(2), "KAS");
     EXPECT_EQ(shownRows(), std::vector<int>({1, 2, 5}));
 }
 
 TEST_F(GridTest, ARefillShowsTheNewDefinitionsThroughTheSameFilter) {
-    QTest::keyClicks(form->filterEdit(2), "kas");
+    QTest::keyClicks(filterEdit(2), "kas");
     pugi::xml_node added = linkDefs->root().child("PO_Locations").append_child("PO_loc");
     added.append_attribute("pcu") = "PCU5";
     added.append_attribute("text") = "Kas 9";
     added.append_attribute("zam_alarm") = "0";
 
-    QSignalSpy refilled(form.get(), &TMainForm::linkGridRefillRequested);
+    QSignalSpy refilled(form.get(), &MainWindow::linkGridRefillRequested);
     WindowPort& port = *form;
     port.refillLinkGrid();
     EXPECT_EQ(refilled.count(), 1);
@@ -368,17 +390,17 @@ TEST_F(GridTest, ARefillShowsTheNewDefinitionsThroughTheSameFilter) {
     // The plain rebuild shows every row; its caller filters when it wants to.
     form->fillLinkGrid();
     EXPECT_EQ(shownRows(), allRows());
-    form->refillLinkGridKeepingFilter();
+    linkPage()->refillLinkGridKeepingFilter();
     EXPECT_EQ(shownRows(), std::vector<int>({1, 2, 5, 7}));
 }
 
 TEST_F(GridTest, DoubleClickShowsTheLinkedAlarmInTheTree) {
     doubleClickRow(2);  // 0020 - 02
-    QTreeWidgetItem* pump = form->selectedZamNode();
+    QTreeWidgetItem* pump = selectedZamNode();
     ASSERT_NE(pump, nullptr);
     EXPECT_EQ(pump->text(0), "Pomp (2)");
     EXPECT_TRUE(pump->parent()->isExpanded());
-    EXPECT_TRUE(form->assignButton()->isEnabled());
+    EXPECT_TRUE(assignButton()->isEnabled());
     EXPECT_EQ(details().value(3), "Group delay=90 seconds");
     EXPECT_EQ(zamAlarmRefOf(pump), "0020 - 02");
     EXPECT_EQ(zamAlarmRefOf(pump->parent()), "");
@@ -386,16 +408,16 @@ TEST_F(GridTest, DoubleClickShowsTheLinkedAlarmInTheTree) {
     // No ZAM alarm, or a location the tree does not hold: nothing changes.
     for (int row : {3, 5}) {
         doubleClickRow(row);
-        EXPECT_EQ(form->selectedZamNode(), pump) << row;
+        EXPECT_EQ(selectedZamNode(), pump) << row;
     }
     // General exception 0001 - 01.
     doubleClickRow(7);
-    EXPECT_EQ(form->selectedZamNode()->text(0), "Brand (1)");
-    EXPECT_EQ(form->selectedZamNode()->parent()->text(0), "Brandmeldcentrale (1)");
+    EXPECT_EQ(selectedZamNode()->text(0), "Brand (1)");
+    EXPECT_EQ(selectedZamNode()->parent()->text(0), "Brandmeldcentrale (1)");
     // The location holds no alarm 9: the location itself is shown.
     doubleClickRow(6);
-    EXPECT_EQ(form->selectedZamNode()->text(0), "Ketelhuis (20)");
-    EXPECT_FALSE(form->assignButton()->isEnabled());
+    EXPECT_EQ(selectedZamNode()->text(0), "Ketelhuis (20)");
+    EXPECT_FALSE(assignButton()->isEnabled());
 }
 
 TEST(GridStartUp, TheStartFillsTreeAndGridWithNothingSelected) {
@@ -411,14 +433,15 @@ TEST(GridStartUp, TheStartFillsTreeAndGridWithNothingSelected) {
     {
         DataPaths paths(prog.path(), home.path());
         ManualClock clock;
-        TMainForm form;
-        FormLifecycle life(form, paths, clock);
-        life.formCreate();
-        EXPECT_EQ(form.zamTree()->topLevelItem(0)->childCount(), 4);
-        EXPECT_EQ(form.linkGrid()->dataRowCount(), 7);
-        EXPECT_FALSE(form.assignButton()->isEnabled());
-        EXPECT_EQ(form.detailsList()->rowCount(), 0);
-        EXPECT_EQ(form.filterCheck(4)->text(), "ZAM Alarm");
+        MainWindow form;
+        GatewayRuntime gateway(paths, clock, form);
+        FormLifecycle life(form, gateway);
+        life.start();
+        EXPECT_EQ(widget<QTreeWidget>(form, "tvZamLoc")->topLevelItem(0)->childCount(), 4);
+        EXPECT_EQ(widget<LinkGridView>(form, "sgMain")->dataRowCount(), 7);
+        EXPECT_FALSE(widget<QToolButton>(form, "tbConnect")->isEnabled());
+        EXPECT_EQ(widget<QTableWidget>(form, "vleTree")->rowCount(), 0);
+        EXPECT_EQ(widget<QCheckBox>(form, "cbFilter4")->text(), "ZAM Alarm");
         life.runtime().tmmMain.setEnabled(false);
         life.runtime().tmmSockets.setEnabled(false);
     }

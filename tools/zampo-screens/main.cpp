@@ -22,13 +22,21 @@
 #include "ui/exceptionsdialog.h"
 #include "ui/itemdialog.h"
 #include "ui/linkgridview.h"
-#include "ui/mainform.h"
+#include "ui/mainwindow.h"
 
 using namespace zampo;
 
 namespace {
 
-void fillLists(TMainForm& form) {
+// A widget of the window by its object name; the pictures need them all.
+template <class W>
+W* widget(const QWidget& window, const char* name) {
+    W* w = window.findChild<W*>(QLatin1String(name));
+    if (!w) std::fprintf(stderr, "no widget %s\n", name);
+    return w;
+}
+
+void fillLists(MainWindow& form) {
     const auto sent = langText(4, "Send:") + " ";
     const auto received = langText(87, "Recv:") + " ";
     form.addListLine(1, "09:14:02 " + langText(111, "PO connection initialized"));
@@ -104,17 +112,19 @@ DocumentSlot document(const char* text) {
 }
 
 // The boiler room's pump selected in the tree, the boiler room and its exception in the grid.
-void selectSomething(TMainForm& form) {
-    QTreeWidget* tree = form.zamTree();
+bool selectSomething(MainWindow& form) {
+    QTreeWidget* tree = widget<QTreeWidget>(form, "tvZamLoc");
+    LinkGridView* grid = widget<LinkGridView>(form, "sgMain");
+    if (!tree || !grid) return false;
     const QList<QTreeWidgetItem*> found =
         tree->findItems(QStringLiteral("Pomp (2)"), Qt::MatchExactly | Qt::MatchRecursive);
     if (!found.isEmpty()) {
         found.first()->parent()->setExpanded(true);
         tree->setCurrentItem(found.first());
     }
-    QAbstractItemModel* rows = form.linkGrid()->model();
-    form.linkGrid()->selectionModel()->select(QItemSelection(rows->index(7, 0), rows->index(8, 4)),
-                                              QItemSelectionModel::ClearAndSelect);
+    grid->selectionModel()->select(QItemSelection(grid->model()->index(7, 0), grid->model()->index(8, 4)),
+                                   QItemSelectionModel::ClearAndSelect);
+    return true;
 }
 
 void settle() {
@@ -142,11 +152,11 @@ int main(int argc, char** argv) {
 
     DocumentSlot zamDefs = document(kZamDefs);
     DocumentSlot linkDefs = document(kLinkDefs);
-    TMainForm form;
+    MainWindow form;
     form.setCaption(QStringLiteral("ZAM-Pro - Priva Office (%1) ").arg(QLatin1String(ZAMPO_VERSION_TEXT)));
     form.applyTexts();
     form.attachDocuments(zamDefs, linkDefs);
-    form.tvZamLocClick();
+    form.showSelectedZamItem();
     form.fillZamTree();
     form.fillLinkGrid();
     Settings settings;
@@ -168,7 +178,7 @@ int main(int argc, char** argv) {
         std::printf("%s\n", qPrintable(file));
         return true;
     };
-    selectSomething(form);
+    if (!selectSomething(form)) return 1;
     const char* pages[] = {"link", "receiver", "office"};
     for (int i = 0; i < 3; ++i) {
         form.pages()->setCurrentIndex(i);
@@ -178,9 +188,12 @@ int main(int argc, char** argv) {
     if (!save(form.findChild<QWidget*>(QStringLiteral("Panel10")), "tree")) return 1;
 
     // Kassen or the boiler room, locations only.
-    form.filterEdit(2)->setText(QStringLiteral("kas.ketel"));
-    form.hideExceptionsCheck()->setChecked(true);
-    selectSomething(form);
+    auto* locationFilter = widget<QLineEdit>(form, "edFilter2");
+    auto* hideExceptions = widget<QCheckBox>(form, "cbFilterExcept");
+    if (!locationFilter || !hideExceptions) return 1;
+    locationFilter->setText(QStringLiteral("kas.ketel"));
+    hideExceptions->setChecked(true);
+    if (!selectSomething(form)) return 1;
     if (!save(&form, "link-filter")) return 1;
 
     // The boiler room's pump as the item dialog shows it for editing.

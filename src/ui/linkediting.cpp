@@ -1,15 +1,14 @@
-// TMainForm's editing handlers: links on the grid's selection, the items of the
+// The link page's editing: links on the grid's selection, the items of the
 // ZAM tree, the exceptions dialog, and the exchange with ZAM-Pro.
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QTreeWidget>
 #include <algorithm>
 
 #include "logic/core/atomicfile.h"
 #include "logic/core/datapaths.h"
 #include "logic/diag/logwriter.h"
+#include "logic/grid/linkgridrows.h"
 #include "logic/linkconfig/linkediting.h"
 #include "logic/linkconfig/zamdefs.h"
 #include "logic/linkconfig/zamexchange.h"
@@ -18,9 +17,8 @@
 #include "ui/exceptionsdialog.h"
 #include "ui/itemdialog.h"
 #include "ui/linkgridmodel.h"
-#include "logic/grid/linkgridrows.h"
 #include "ui/linkgridview.h"
-#include "ui/mainform.h"
+#include "ui/linkpage.h"
 #include "ui/widgettext.h"
 #include "ui/zamtree.h"
 
@@ -51,84 +49,57 @@ std::string localPath(const QString& file) {
 
 }  // namespace
 
-void TMainForm::connectEditing() {
-    connect(this, &TMainForm::tbConnectClicked, this, &TMainForm::tbConnectClick);
-    connect(this, &TMainForm::tbGroupClicked, this, &TMainForm::tbGroupClick);
-    connect(this, &TMainForm::tbDeleteGroupClicked, this, &TMainForm::tbDeleteGroupClick);
-    connect(this, &TMainForm::tbDeleteExceptClicked, this, &TMainForm::tbDeleteExceptClick);
-    connect(this, &TMainForm::tbAddExceptClicked, this, &TMainForm::tbAddExceptClick);
-    connect(this, &TMainForm::tbAddClicked, this, &TMainForm::tbAddClick);
-    connect(this, &TMainForm::tbEditClicked, this, &TMainForm::tbEditClick);
-    connect(this, &TMainForm::tbDeleteClicked, this, &TMainForm::tbDeleteClick);
-    connect(this, &TMainForm::tbImportClicked, this, &TMainForm::tbImportClick);
-    connect(this, &TMainForm::tbExportClicked, this, &TMainForm::tbExportClick);
-}
-
-bool TMainForm::askYesNo(Question kind, const QString& question) {
-    QMessageBox box(kind == Question::Warning ? QMessageBox::Warning : QMessageBox::Question, windowTitle(), question,
-                    QMessageBox::Yes | QMessageBox::No, this);
-    return box.exec() == QMessageBox::Yes;
-}
-
-QString TMainForm::askOpenFileName(const QString& title, const QString& directory, const QString& filter) {
-    return QFileDialog::getOpenFileName(this, title, directory, filter);
-}
-
-QString TMainForm::askSaveFileName(const QString& title, const QString& proposedPath, const QString& filter) {
-    return QFileDialog::getSaveFileName(this, title, proposedPath, filter);
-}
-
-bool TMainForm::canEditLinks() const {
+bool LinkPage::canEditLinks() const {
     return linkDefs_ && paths_;
 }
 
-bool TMainForm::canEditZamDefs() const {
+bool LinkPage::canEditZamDefs() const {
     return zamDefs_ && zamDefs_->get() && paths_;
 }
 
-std::vector<LinkRowCells> TMainForm::linkCells(const std::vector<int>& rows) const {
+std::vector<LinkRowCells> LinkPage::linkCells(const std::vector<int>& rows) const {
     std::vector<LinkRowCells> cells;
     cells.reserve(rows.size());
     for (int r : rows) {
-        const LinkGridRow& row = sgMain_->linkRow(r);
+        const LinkGridRow& row = grid_->linkRow(r);
         cells.push_back({row.cell(1), row.cell(2), row.cell(3), row.cell(4), row.cell(5)});
     }
     return cells;
 }
 
-bool TMainForm::changeLinkDefs(const DocumentChange& change) {
+bool LinkPage::changeLinkDefs(const DocumentChange& change) {
     const EditOutcome outcome = editLinkDefs(*linkDefs_, paths_->poDataDir(), change);
     reportEditFailure(outcome);
     return outcome.saved();
 }
 
-bool TMainForm::changeZamDefs(const DocumentChange& change) {
+bool LinkPage::changeZamDefs(const DocumentChange& change) {
     const EditOutcome outcome = editZamDefs(*zamDefs_, paths_->poDataDir(), change);
     reportEditFailure(outcome);
     return outcome.saved();
 }
 
-void TMainForm::reportEditFailure(const EditOutcome& outcome) {
+void LinkPage::reportEditFailure(const EditOutcome& outcome) {
     if (outcome.status != EditStatus::Failed) return;
     writeLog("Change not saved: " + outcome.error, kLogFileOnly);
-    showMessage(QString::fromStdString(outcome.error));
+    prompts_.showMessage(QString::fromStdString(outcome.error));
 }
 
-void TMainForm::syncLinkGridWithDocument() {
+void LinkPage::syncLinkGridWithDocument() {
     XmlDocument* doc = linkDefs_->get();
     if (!doc) return;
     const std::vector<LinkGridRow> rows = buildLinkGridRows(doc, linkGridTexts().generalException);
-    if (!sameRows(rows, sgMain_->linkModel()->rows())) refillLinkGridKeepingFilter();
+    if (!sameRows(rows, grid_->linkModel()->rows())) refillLinkGridKeepingFilter();
 }
 
-void TMainForm::refillLinkGridAt(int row) {
+void LinkPage::refillLinkGridAt(int row) {
     fillLinkGrid();
-    sgMain_->setCurrentDataRow(row);
+    grid_->setCurrentDataRow(row);
     filterLinkGrid();
 }
 
-void TMainForm::assignToSelectedRows(int column, const std::string& value) {
-    const std::vector<int> rows = sgMain_->selectedRows();
+void LinkPage::assignToSelectedRows(int column, const std::string& value) {
+    const std::vector<int> rows = grid_->selectedRows();
     if (rows.empty()) return;
     std::vector<LinkRowCells> cells = linkCells(rows);
     for (LinkRowCells& c : cells) (column == 4 ? c.zamAlarm : c.zamGroup) = value;
@@ -137,37 +108,38 @@ void TMainForm::assignToSelectedRows(int column, const std::string& value) {
             return true;
         }))
         return;
-    for (int r : rows) sgMain_->setLinkCell(r, column, value);
-    if (!value.empty()) sgMain_->widenColumnToFit(column, value);
+    for (int r : rows) grid_->setLinkCell(r, column, value);
+    if (!value.empty()) grid_->widenColumnToFit(column, value);
     syncLinkGridWithDocument();
 }
 
-void TMainForm::tbConnectClick() {
+void LinkPage::assignSelectedAlarm() {
     if (!canEditLinks()) return;
     const QTreeWidgetItem* node = selectedZamNode();
     if (!node || zamNodeLevel(node) != ZamNodeLevel::Alarm) return;
     assignToSelectedRows(4, zamAlarmRefOf(node));
 }
 
-void TMainForm::tbGroupClick() {
+void LinkPage::assignSelectedGroup() {
     if (!canEditLinks()) return;
     const QTreeWidgetItem* node = selectedZamNode();
     if (!node || zamNodeLevel(node) != ZamNodeLevel::Alarm) return;
     assignToSelectedRows(5, zamAlarmRefOf(node));
 }
 
-void TMainForm::tbDeleteGroupClick() {
+void LinkPage::removeGroupFromSelection() {
     if (!canEditLinks()) return;
     assignToSelectedRows(5, {});
 }
 
-void TMainForm::tbDeleteExceptClick() {
+void LinkPage::deleteSelectedExceptions() {
     if (!canEditLinks()) return;
     // The rows the operator confirms, as they stand now: a definitions merge may
     // rebuild the grid while the question is open.
-    const std::vector<LinkRowCells> cells = linkCells(sgMain_->selectedRows());
-    const int top = sgMain_->selectionTopRow();
-    if (!askYesNo(Question::Confirmation, uiText(18, "Delete all selected exceptions?"))) return;
+    const std::vector<LinkRowCells> cells = linkCells(grid_->selectedRows());
+    const int top = grid_->selectionTopRow();
+    if (!prompts_.askYesNo(OperatorPrompts::Question::Confirmation, uiText(18, "Delete all selected exceptions?")))
+        return;
     if (!changeLinkDefs([&cells](XmlDocument& doc) {
             deleteLinkRows(doc, cells);
             return !cells.empty();
@@ -176,11 +148,11 @@ void TMainForm::tbDeleteExceptClick() {
     refillLinkGridAt(top > 1 ? top - 1 : 0);
 }
 
-void TMainForm::tbAddExceptClick() {
+void LinkPage::chooseAndAddExceptions() {
     if (!canEditLinks()) return;
     // Taken before the dialog opens, for the same reason as above.
-    const std::vector<LinkRowCells> rows = linkCells(sgMain_->selectedRows());
-    const int top = sgMain_->selectionTopRow();
+    const std::vector<LinkRowCells> rows = linkCells(grid_->selectedRows());
+    const int top = grid_->selectionTopRow();
     auto commit = [this, &rows](const std::vector<AlarmTypeEntry>& types, ExceptionScope scope) {
         return changeLinkDefs([&](XmlDocument& doc) {
             addExceptions(doc, types, scope, rows);
@@ -192,10 +164,10 @@ void TMainForm::tbAddExceptClick() {
     if (dialog.selectionAdded()) refillLinkGridAt(top);
 }
 
-void TMainForm::removeDeletedZamLinks() {
+void LinkPage::removeDeletedZamLinks() {
     if (!canEditLinks() || !canEditZamDefs()) return;
     const XmlDocument& zamDefs = **zamDefs_;
-    const int top = sgMain_->selectionTopRow();
+    const int top = grid_->selectionTopRow();
     if (!changeLinkDefs([&zamDefs](XmlDocument& doc) {
             zampo::removeDeletedZamLinks(doc, zamDefs);
             return true;
@@ -204,24 +176,24 @@ void TMainForm::removeDeletedZamLinks() {
     refillLinkGridAt(top);
 }
 
-void TMainForm::tbAddClick() {
-    editZamItem(kAddItem);
+void LinkPage::addZamItem() {
+    editZamItem(ItemEdit::Add);
 }
 
-void TMainForm::tbEditClick() {
-    editZamItem(kEditItem);
+void LinkPage::editSelectedZamItem() {
+    editZamItem(ItemEdit::Edit);
 }
 
-void TMainForm::editZamItem(ItemEditMode mode) {
+void LinkPage::editZamItem(ItemEdit mode) {
     QTreeWidgetItem* node = selectedZamNode();
     if (!canEditZamDefs() || !node) return;
     const ZamNodeLevel level = zamNodeLevel(node);
-    QTreeWidgetItem* root = tvZamLoc_->topLevelItem(0);
+    QTreeWidgetItem* root = zamTree_->topLevelItem(0);
     ItemDialog dialog(this);
     ItemDialog::Fields& f = dialog.fields;
-    f.mode = mode == kEditItem ? ItemDialog::kEditMode : ItemDialog::kAddMode;
+    f.mode = mode == ItemEdit::Edit ? ItemDialog::kEditMode : ItemDialog::kAddMode;
     const int oldCode = captionCode(zamNodeCaption(node));
-    if (mode == kAddItem) {
+    if (mode == ItemEdit::Add) {
         if (level == ZamNodeLevel::Root) {
             f.kind = ItemDialog::kLocationKind;
             f.code = proposedItemCode(childCodes(node), kMaxLocationCode);
@@ -243,7 +215,7 @@ void TMainForm::editZamItem(ItemEditMode mode) {
         }
     }
 
-    const bool nothingToEdit = mode == kEditItem && level == ZamNodeLevel::Root;
+    const bool nothingToEdit = mode == ItemEdit::Edit && level == ZamNodeLevel::Root;
     // Shown again after a refused code, with what the operator entered.
     for (bool again = !nothingToEdit; again;) {
         again = false;
@@ -251,17 +223,17 @@ void TMainForm::editZamItem(ItemEditMode mode) {
         if (!dialog.accepted()) break;
         const std::string caption = zamCaption(f.name, std::to_string(f.code));
         auto refuse = [&] {
-            showMessage(uiText(12, "This code already exists!"));
+            prompts_.showMessage(uiText(12, "This code already exists!"));
             again = true;
         };
         if (f.kind == ItemDialog::kLocationKind) {
-            if (mode == kAddItem) {
+            if (mode == ItemEdit::Add) {
                 if (findZamLocationElement(**zamDefs_, f.code)) {
                     refuse();
                     continue;
                 }
                 if (changeZamDefs([&](XmlDocument& doc) { return appendZamLocation(doc, f.code, f.name); }))
-                    tvZamLoc_->setCurrentItem(addZamNode(tvZamLoc_, root, caption));
+                    zamTree_->setCurrentItem(addZamNode(zamTree_, root, caption));
             } else {
                 if (contains(childCodes(root, node), f.code)) {
                     refuse();
@@ -276,13 +248,13 @@ void TMainForm::editZamItem(ItemEditMode mode) {
         const int locationCode = captionCode(zamNodeCaption(locationNode));
         if (!findZamLocationElement(**zamDefs_, locationCode)) break;
         const ZamAlarmFields alarm{f.code, f.name, f.groupDelay, f.repeat};
-        if (mode == kAddItem) {
+        if (mode == ItemEdit::Add) {
             if (findZamAlarmElement(**zamDefs_, locationCode, f.code)) {
                 refuse();
                 continue;
             }
             if (changeZamDefs([&](XmlDocument& doc) { return appendZamAlarm(doc, locationCode, alarm); }))
-                tvZamLoc_->setCurrentItem(addZamNode(tvZamLoc_, locationNode, caption));
+                zamTree_->setCurrentItem(addZamNode(zamTree_, locationNode, caption));
         } else {
             if (contains(childCodes(locationNode, node), f.code)) {
                 refuse();
@@ -293,10 +265,10 @@ void TMainForm::editZamItem(ItemEditMode mode) {
         }
     }
     sortZamTree();
-    tvZamLocClick();
+    showSelectedZamItem();
 }
 
-void TMainForm::tbDeleteClick() {
+void LinkPage::deleteSelectedZamItem() {
     QTreeWidgetItem* node = selectedZamNode();
     if (!canEditZamDefs() || !node) return;
     const ZamNodeLevel level = zamNodeLevel(node);
@@ -306,50 +278,52 @@ void TMainForm::tbDeleteClick() {
             location ? uiText(8, "Delete this location completely?") : uiText(9, "Delete this alarm?");
         const int code = captionCode(zamNodeCaption(node));
         const int locationCode = location ? code : captionCode(zamNodeCaption(node->parent()));
-        if (askYesNo(Question::Confirmation, question) && changeZamDefs([&](XmlDocument& doc) {
+        if (prompts_.askYesNo(OperatorPrompts::Question::Confirmation, question) &&
+            changeZamDefs([&](XmlDocument& doc) {
                 return location ? removeZamLocation(doc, code) : removeZamAlarm(doc, locationCode, code);
             })) {
             delete node;
             removeDeletedZamLinks();
         }
     }
-    tvZamLocClick();
+    showSelectedZamItem();
 }
 
-void TMainForm::tbExportClick() {
+void LinkPage::exportToZamPro() {
     if (!canEditZamDefs()) return;
     openDataFile(*zamDefs_, paths_->poDataDir(), kZamDefsFile);
-    exportZamDefinitions();
+    writeExchangeFile();
 }
 
-void TMainForm::exportZamDefinitions() {
+void LinkPage::writeExchangeFile() {
     const QString proposed = QString::fromStdString(paths_->xmlDir()) + '/' + QString::fromLatin1(kExchangeFileName);
-    const QString file =
-        askSaveFileName(uiText(20, "Save XML file"), proposed, uiText(19, "XML file") + QStringLiteral("(*.xml)"));
+    const QString file = prompts_.askSaveFileName(uiText(20, "Save XML file"), proposed,
+                                                  uiText(19, "XML file") + QStringLiteral("(*.xml)"));
     if (file.isEmpty()) return;
     std::string data;
     if (!zamDefs_->get() || !buildZamExchange(**zamDefs_, data)) return;
     std::string error;
     if (!writeFileAtomically(localPath(file), data, &error)) {
         writeLog("Export not written: " + error, kLogFileOnly);
-        showMessage(QString::fromStdString(error));
+        prompts_.showMessage(QString::fromStdString(error));
     }
 }
 
-void TMainForm::tbImportClick() {
+void LinkPage::importFromZamPro() {
     if (!canEditZamDefs()) return;
-    if (!askYesNo(Question::Warning, uiText(84, "") + '\n' + uiText(85, ""))) return;
-    importZamDefinitions();
+    if (!prompts_.askYesNo(OperatorPrompts::Question::Warning, uiText(84, "") + '\n' + uiText(85, ""))) return;
+    readExchangeFile();
 }
 
-void TMainForm::importZamDefinitions() {
+void LinkPage::readExchangeFile() {
     const QString filter =
         uiText(19, "XML file") + QStringLiteral("(*.xml);;") + uiText(21, "All files") + QStringLiteral("(*.*)");
-    const QString file = askOpenFileName(uiText(22, "Open XML file"), QString::fromStdString(paths_->xmlDir()), filter);
+    const QString file =
+        prompts_.askOpenFileName(uiText(22, "Open XML file"), QString::fromStdString(paths_->xmlDir()), filter);
     if (file.isEmpty()) return;
     std::string data;
     if (!QFileInfo(file).isFile() || !readWholeFile(localPath(file), data)) {
-        showMessage(uiText(23, "File not found:") + ' ' + file);
+        prompts_.showMessage(uiText(23, "File not found:") + ' ' + file);
         return;
     }
     const SystemAlarmNames names{langText(24, "Priva Office Koppeling Watchdog Fout"),
@@ -367,12 +341,12 @@ void TMainForm::importZamDefinitions() {
             message += '\n' + file + '\n' + QString::fromStdString(result.detail);
             writeLog("Import refused: " + localPath(file) + ": " + result.detail, kLogFileOnly);
         }
-        showMessage(message);
+        prompts_.showMessage(message);
         return;
     }
     if (!saved) return;
     fillZamTree();
-    tvZamLocClick();
+    showSelectedZamItem();
 }
 
 }  // namespace zampo

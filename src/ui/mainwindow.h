@@ -1,0 +1,100 @@
+#pragma once
+// The operator's window: the link configuration page, the receiver page and the
+// Priva Office page in tabs, the status bar and the tray icon. It normally lives
+// hidden behind the tray icon; the runtime reaches it only through WindowPort.
+#include <QMainWindow>
+#include <QString>
+#include <string>
+
+#include "logic/core/settings.h"
+#include "logic/core/windowport.h"
+#include "logic/linkconfig/xmlstore.h"
+#include "ui/operatorprompts.h"
+
+class QLabel;
+class QSystemTrayIcon;
+class QTabWidget;
+
+namespace zampo {
+
+class DataPaths;
+class LinkPage;
+class OfficePage;
+class ReceiverPage;
+class StatusImagePanel;
+
+class MainWindow : public QMainWindow, public WindowPort, protected OperatorPrompts {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Looks up every caption and hint in the loaded text table. Called once at
+    // start-up; a change of language shows at the next start.
+    void applyTexts();
+    // The tray icon's tooltip follows the caption.
+    void setCaption(const QString& caption);
+
+    void showSettings(const Settings& settings);
+    // The settings as the operator left them; fields the window does not show
+    // keep the values last passed to showSettings.
+    Settings editedSettings() const;
+
+    // The documents and paths of the link page (see LinkPage).
+    void attachDocuments(DocumentSlot& zamDefs, DocumentSlot& linkDefs);
+    void attachDataPaths(DataPaths& paths);
+    void fillZamTree();
+    void fillLinkGrid();
+    // The assign buttons and details for the tree's selection (none at start-up).
+    void showSelectedZamItem();
+
+    QTabWidget* pages() const { return pages_; }
+
+    // WindowPort
+    void setStatusText(const std::string& text) override;
+    void showFaultStatus(int shownStatus) override;
+    void addListLine(int channel, const std::string& line) override;
+    bool sendPcuNames() const override;
+    bool filterPunctuation() const override;
+    void hideToTray() override;
+    void refillLinkGrid() override;
+
+public slots:
+    // Brings the window back from the tray (or from the task bar) to the front.
+    void restoreFromTray();
+
+signals:
+    void refreshRequested();
+    void sendTestRequested(const QString& location, const QString& input, const QString& state);
+    // The operator asked to close; the window stays open until the program ends.
+    void closeRequested();
+    // The grid has been rebuilt because the link definitions changed on disk.
+    void linkGridRefillRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    // Whether hiding the window leaves a tray icon to bring it back by.
+    virtual bool trayAvailable() const;
+
+    // OperatorPrompts: message boxes and the platform's file dialogs.
+    void showMessage(const QString& text) override;
+    bool askYesNo(Question kind, const QString& text) override;
+    QString askOpenFileName(const QString& title, const QString& directory, const QString& filter) override;
+    QString askSaveFileName(const QString& title, const QString& proposedPath, const QString& filter) override;
+
+private:
+    void buildStatusBar();
+    void buildTray();
+
+    Settings shown_;
+    QTabWidget* pages_ = nullptr;
+    LinkPage* linkPage_ = nullptr;
+    ReceiverPage* receiverPage_ = nullptr;
+    OfficePage* officePage_ = nullptr;
+    StatusImagePanel* statusImage_ = nullptr;
+    QLabel* statusText_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+};
+
+}  // namespace zampo

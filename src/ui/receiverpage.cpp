@@ -1,0 +1,143 @@
+#include "ui/receiverpage.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "ui/pageparts.h"
+#include "ui/widgettext.h"
+
+namespace zampo {
+namespace {
+
+constexpr int kColumnWidth = 137;
+constexpr int kSettingsHeight = 312;
+constexpr int kClearPanelHeight = 49;
+
+}  // namespace
+
+ReceiverPage::ReceiverPage(QWidget* parent) : QWidget(parent) {
+    const SettingsPage p = settingsPage(this, "Panel5", kColumnWidth, "Panel8", kSettingsHeight, "Label10");
+    QVBoxLayout* column = p.columnLayout;
+    QVBoxLayout* settings = p.settings;
+    settingsHeading_ = p.heading;
+    hostLabel_ = wrappedLabel("Label11");
+    hostEdit_ = named(new QLineEdit(QStringLiteral("127.0.0.1")), "edtAddress");
+    portLabel_ = wrappedLabel("Label12");
+    portEdit_ = named(new QLineEdit(QStringLiteral("8132")), "MaskEdit1");
+    // Five digits: a four-digit field would cut a port above 9999 and store the
+    // wrong one at the next close.
+    portEdit_->setMaxLength(5);
+    portEdit_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), portEdit_));
+    portEdit_->setFixedWidth(50);
+    watchdogLabel_ = wrappedLabel("lblID");
+    watchdogId_ = named(new QSpinBox, "SpinEdit1");
+    watchdogId_->setRange(0, 9);
+    watchdogId_->setValue(1);
+    watchdogId_->setFixedWidth(44);
+    keepDefaultColours(watchdogId_);
+    restartNote_ = wrappedLabel("Label13");
+    for (QWidget* w : std::initializer_list<QWidget*>{settingsHeading_, hostLabel_, hostEdit_, portLabel_, portEdit_,
+                                                      watchdogLabel_, watchdogId_})
+        settings->addWidget(w);
+    settings->addStretch(1);
+    settings->addWidget(restartNote_);
+    column->addWidget(p.settingsPanel);
+
+    QFrame* testPanel = schemePanel("Panel6");
+    auto* test = new QGridLayout(testPanel);
+    test->setContentsMargins(6, 6, 6, 6);
+    test->setVerticalSpacing(4);
+    testHeading_ = named(new QLabel, "Label9");
+    testHeading_->setFont(settingsHeading_->font());
+    testLocationLabel_ = named(new QLabel, "lblInvoer");
+    testAlarmLabel_ = named(new QLabel, "Label3");
+    testStateLabel_ = named(new QLabel, "Label4");
+    testLocation_ = named(new QLineEdit, "medtLocatie");
+    testLocation_->setInputMask(QStringLiteral("999999;_"));
+    testLocation_->setText(QStringLiteral("000001"));
+    testLocation_->setFixedWidth(60);
+    testAlarm_ = named(new QLineEdit(QStringLiteral("01")), "medtInput");
+    testAlarm_->setFixedWidth(34);
+    testState_ = named(new QLineEdit(QStringLiteral("A")), "medtStat");
+    testState_->setFixedWidth(34);
+    sendTestButton_ = named(new QPushButton, "SendButton");
+    test->addWidget(testHeading_, 0, 0, 1, 2);
+    test->addWidget(testLocationLabel_, 1, 0);
+    test->addWidget(testLocation_, 1, 1);
+    test->addWidget(testAlarmLabel_, 2, 0);
+    test->addWidget(testAlarm_, 2, 1);
+    test->addWidget(testStateLabel_, 3, 0);
+    test->addWidget(testState_, 3, 1);
+    test->addWidget(sendTestButton_, 4, 0, 1, 2);
+    test->setRowStretch(5, 1);
+    test->setColumnStretch(1, 1);
+    column->addWidget(testPanel, 1);
+    connect(sendTestButton_, &QPushButton::clicked, this,
+            [this] { emit sendTestRequested(testLocation_->text(), testAlarm_->text(), testState_->text()); });
+
+    QFrame* clearPanel = schemePanel("Panel7");
+    clearPanel->setFixedHeight(kClearPanelHeight);
+    clearButton_ = clearButton("btnClear");
+    auto* clearRow = new QHBoxLayout(clearPanel);
+    clearRow->setContentsMargins(6, 0, 6, 0);
+    clearRow->addWidget(clearButton_);
+    column->addWidget(clearPanel);
+
+    lines_ = diagnosticList("lbxDebug");
+    connect(clearButton_, &QPushButton::clicked, lines_, &QListWidget::clear);
+
+    p.row->addWidget(p.column);
+    p.row->addWidget(lines_, 1);
+}
+
+ReceiverPage::~ReceiverPage() {
+    // The child widgets outlive this part of the page; none may call back into it.
+    for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
+}
+
+void ReceiverPage::applyTexts() {
+    settingsHeading_->setText(uiText(72, "Settings:") + ' ');
+    hostLabel_->setText(uiText(73, "ZAM-Pro server hostname or address:"));
+    portLabel_->setText(uiText(74, "IP port"));
+    watchdogLabel_->setText(
+        uiText(88, "Zam watchdog ID (each tcp/IP client that connects to ZAM must have a different id):"));
+    restartNote_->setText(uiText(82, "After changing settings, ZamPO MUST be restarted."));
+    testHeading_->setText(uiText(75, "Test") + ' ');
+    testLocationLabel_->setText(uiText(76, "Location"));
+    testAlarmLabel_->setText(uiText(77, "Alarm"));
+    testStateLabel_->setText(uiText(78, "State"));
+    sendTestButton_->setText(uiText(79, "Send test"));
+    clearButton_->setText(uiText(80, "Clear window"));
+}
+
+void ReceiverPage::showSettings(const Settings& settings) {
+    hostEdit_->setText(QString::fromStdString(settings.zamHost));
+    portEdit_->setText(QString::number(settings.zamPort));
+    watchdogId_->setValue(settings.watchdogId >= 0 && settings.watchdogId <= 9 ? settings.watchdogId : 1);
+}
+
+void ReceiverPage::takeEdits(Settings& settings) const {
+    settings.zamHost = hostEdit_->text().toStdString();
+    bool ok = false;
+    const int port = portEdit_->text().toInt(&ok);
+    // An emptied port field, or one that is no TCP port, keeps the port the gateway runs with.
+    if (ok && port >= 1 && port <= 65535) settings.zamPort = port;
+    settings.watchdogId = watchdogId_->value();
+}
+
+void ReceiverPage::addLine(const QString& line) {
+    lines_->addItem(line);
+    // Selecting the new line scrolls the list to it.
+    lines_->setCurrentRow(lines_->count() - 1);
+}
+
+}  // namespace zampo
