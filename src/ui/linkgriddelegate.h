@@ -22,7 +22,7 @@ public:
     static CellColours cellColours(LinkRowKind kind, bool selected, int column, const QPalette& palette);
     static const QColor kFrameColour;
 
-    // sgMainDrawCell
+    // Colours by row kind and column, the frame of a selected cell.
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 

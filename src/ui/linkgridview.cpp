@@ -130,7 +130,7 @@ const std::array<std::string, kLinkGridColumns>& LinkGridView::headers() const {
     return model_->headers();
 }
 
-// sgMainKeyDown
+// Ctrl+A selects every row.
 void LinkGridView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_A && event->modifiers() == Qt::ControlModifier) {
         selectAllRows();

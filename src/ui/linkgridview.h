@@ -1,5 +1,5 @@
 #pragma once
-// The link grid sgMain. Rows are numbered as the operator's grid numbers them:
+// The link grid of the link page. Rows are numbered as the operator's grid numbers them:
 // row 0 is the header row, data rows count from 1. Columns 1 to 5 are the data
 // columns; the narrow fixed column 0 at the left holds nothing.
 #include <QTableView>

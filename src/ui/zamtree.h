@@ -1,17 +1,17 @@
 #pragma once
-// The ZAM tree tvZamLoc: a root "Zam", a node "name (code)" per ZAM location and
+// The ZAM tree of the link page: a root "Zam", a node "name (code)" per ZAM location and
 // below it one per alarm. A node's level follows from its place in the tree.
 #include <QTreeWidgetItem>
 #include <string>
 
-#include "logic/linkconfig/xmlstore.h"
 #include "logic/grid/zamcaptions.h"
+#include "logic/linkconfig/xmlstore.h"
 
 class QTreeWidget;
 
 namespace zampo {
 
-// Sorts as tvZamLocCompare orders: locations by caption, alarms by code.
+// Locations sort by caption, alarms by code.
 class ZamTreeItem : public QTreeWidgetItem {
 public:
     using QTreeWidgetItem::QTreeWidgetItem;
@@ -27,9 +27,9 @@ std::string zamAlarmRefOf(const QTreeWidgetItem* node);
 // Appends a node that sorts with the others; parent null adds a top-level node.
 QTreeWidgetItem* addZamNode(QTreeWidget* tree, QTreeWidgetItem* parent, const std::string& caption);
 
-// FillZamTree: rebuilds the tree from the ZAM definitions, root expanded, sorted.
+// Rebuilds the tree from the ZAM definitions, root expanded, sorted.
 void fillZamTree(QTreeWidget* tree, const XmlDocument* zamDefs);
-// All levels in tvZamLocCompare order.
+// All levels in ZamTreeItem order.
 void sortZamTree(QTreeWidget* tree);
 // The location node with that code, or null.
 QTreeWidgetItem* findZamLocation(QTreeWidget* tree, int code);
