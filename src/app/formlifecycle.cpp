@@ -60,7 +60,6 @@ void FormLifecycle::start() {
     }
     followOperatorChanges();
     gateway_.startMachines();
-    form_.hideToTray();
 }
 
 void FormLifecycle::fillWindow() {

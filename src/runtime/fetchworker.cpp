@@ -1,8 +1,5 @@
 #include "runtime/fetchworker.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "logic/diag/logwriter.h"
 #include "logic/diag/tracewriter.h"
 #include "logic/linkconfig/linkdefslock.h"
@@ -26,12 +23,6 @@ bool saveWithReason(const DocumentSlot& slot, const std::string& poDataDir, cons
     if (saveDocument(slot, dataFilePath(poDataDir, file), &error)) return true;
     writeLog(std::string(file.fileName) + " not saved: " + error, kLogFileOnly);
     return false;
-}
-
-void rotateLogIfOversized() {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(logWriter().fileName(), ec);
-    if (!ec && size > static_cast<std::uintmax_t>(kLogRotateSize)) logWriter().rotate();
 }
 
 }  // namespace
@@ -184,7 +175,7 @@ void FetchWorker::mergeDefinitionsAnswer(const Job& job, const std::string& answ
     }
     // The log may have grown past its limit without a line from the window's thread
     // to notice; check once per definitions answer.
-    rotateLogIfOversized();
+    logWriter().rotateIfOversized();
 }
 
 void FetchWorker::mergeAlarmsAnswer(const Job& job, const std::string& answer) {

@@ -10,6 +10,7 @@
 #include "logic/diag/exceptionreport.h"
 #include "logic/diag/tracewriter.h"
 #include "logic/texts/langtext.h"
+#include "runtime/threadhandoff.h"
 
 #include "logic/diag/logwriter.h"
 #include "logic/poclient/alarmstatusfile.h"
@@ -23,8 +24,7 @@ namespace {
 std::unique_ptr<FetchPort> makeFetchPort(QObject* context, GatewayState& state, DataPaths& paths, const Clock& clock,
                                          WindowPort& window) {
     auto statusText = [context, &window](const std::string& text) {
-        QMetaObject::invokeMethod(
-            context, [&window, text] { window.setStatusText(text); }, Qt::QueuedConnection);
+        invokeInThreadOf(context, [&window, text] { window.setStatusText(text); });
     };
     return std::make_unique<FetchWorker>(paths, state, clock, statusText);
 }

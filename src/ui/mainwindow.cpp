@@ -195,14 +195,6 @@ void MainWindow::addListLine(int channel, const std::string& line) {
     if (channel == 2) officePage_->addLine(QString::fromStdString(line));
 }
 
-bool MainWindow::sendPcuNames() const {
-    return officePage_->sendPcuNames();
-}
-
-bool MainWindow::filterPunctuation() const {
-    return officePage_->filterPunctuation();
-}
-
 void MainWindow::hideToTray() {
     // Without a tray a hidden window could never be brought back: minimise it
     // to the task bar instead.

@@ -50,13 +50,13 @@ public:
 
     QTabWidget* pages() const { return pages_; }
 
+    // Behind the tray icon; minimised where the desktop has no tray.
+    void hideToTray();
+
     // WindowPort
     void setStatusText(const std::string& text) override;
     void showFaultStatus(int shownStatus) override;
     void addListLine(int channel, const std::string& line) override;
-    bool sendPcuNames() const override;
-    bool filterPunctuation() const override;
-    void hideToTray() override;
     void refillLinkGrid() override;
 
 public slots:

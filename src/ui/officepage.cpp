@@ -136,12 +136,4 @@ void OfficePage::addLine(const QString& line) {
     lines_->setCurrentRow(lines_->count() - 1);
 }
 
-bool OfficePage::sendPcuNames() const {
-    return sendPcuCheck_->isChecked();
-}
-
-bool OfficePage::filterPunctuation() const {
-    return filterPunctCheck_->isChecked();
-}
-
 }  // namespace zampo

@@ -30,9 +30,6 @@ public:
     // A line for the list, scrolled into view.
     void addLine(const QString& line);
 
-    bool sendPcuNames() const;
-    bool filterPunctuation() const;
-
 protected:
     // A click on an option's text flips the option.
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,6 +1,8 @@
 #include "app/formlifecycle.h"
 
 #include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QSpinBox>
 #include <QTest>
 #include <filesystem>
 #include <stdexcept>
@@ -60,6 +62,14 @@ TEST(FormLifecycle, StartPreparesFilesLogsAndStartsBothMachines) {
     EXPECT_TRUE(life.runtime().linkDefs->root().child("PO_Locations"));
     ASSERT_TRUE(life.runtime().alarmStatus && life.runtime().alarmStatus->hasContent());
     EXPECT_STREQ(life.runtime().alarmStatus->root().name(), "POAlarmStatus");
+
+    // The operator's check boxes and watchdog ID reach the gateway's settings at once.
+    form.findChild<QCheckBox*>("cbPCU")->setChecked(!gateway.settings.sendPcu);
+    form.findChild<QCheckBox*>("cbPunct")->setChecked(!gateway.settings.filterPunct);
+    form.findChild<QSpinBox*>("SpinEdit1")->setValue(7);
+    EXPECT_EQ(gateway.settings.sendPcu, form.findChild<QCheckBox*>("cbPCU")->isChecked());
+    EXPECT_EQ(gateway.settings.filterPunct, form.findChild<QCheckBox*>("cbPunct")->isChecked());
+    EXPECT_EQ(gateway.state.watchdogId, 7);
 }
 
 TEST(FormLifecycle, ExistingLinkDefsAreNeverOverwrittenAndTraceMakesItsDirectory) {

@@ -15,16 +15,11 @@ public:
     virtual void showFaultStatus(int shownStatus) = 0;
     // channel 1: receiver list, 2: Priva Office list
     virtual void addListLine(int channel, const std::string& line) = 0;
-    // Not used by the gateway any more: its settings hold the two options, and
-    // hiding is the window's own business.
-    virtual bool sendPcuNames() const { return true; }
-    virtual bool filterPunctuation() const { return false; }
-    virtual void hideToTray() {}
     // The link definitions changed on disk: show them anew.
     virtual void refillLinkGrid() = 0;
 };
 
-// Keeps what it is told, for running without a window and for tests.
+// Keeps what it is told, for tests.
 class HeadlessWindow : public WindowPort {
 public:
     void setStatusText(const std::string& text) override { statusText = text; }
@@ -35,18 +30,12 @@ public:
     void addListLine(int channel, const std::string& line) override {
         (channel == 1 ? receiverList : poList).push_back(line);
     }
-    bool sendPcuNames() const override { return sendPcu; }
-    bool filterPunctuation() const override { return filterPunct; }
-    void hideToTray() override { ++hides; }
     void refillLinkGrid() override { ++gridRefills; }
 
     std::string statusText;
     int shownImage = 0;
     int repaints = 0;
-    int hides = 0;
     int gridRefills = 0;
-    bool sendPcu = true;
-    bool filterPunct = false;
     std::vector<std::string> receiverList;
     std::vector<std::string> poList;
 };
