@@ -1,13 +1,11 @@
 // zampo-gateway: the gateway without a window, for servers and service managers.
 // The same PO.ini, ZamLocal.INI, data files and single-instance lock as zampo; its
 // lists go to the log file only. Stops in order on SIGTERM and Ctrl+C.
-#include <cstdio>
 #include <exception>
 
 #include "logic/core/clock.h"
 #include "logic/core/datapaths.h"
 #include "logic/core/startguard.h"
-#include "logic/diag/exceptionreport.h"
 #include "logic/diag/logwriter.h"
 #include "runtime/gatewayapplication.h"
 #include "runtime/gatewayruntime.h"
@@ -37,13 +35,5 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return run(argc, argv);
-    } catch (...) {
-        const zampo::ErrorInfo error = zampo::describeError(std::current_exception());
-        const std::string text = "Program ended by an error: " + error.message + " (" + error.className + ")";
-        std::fprintf(stderr, "zampo-gateway: %s\n", text.c_str());
-        zampo::writeLog(text, zampo::kLogFileOnly);
-        return 1;
-    }
+    return zampo::runReportingErrors("zampo-gateway", [&] { return run(argc, argv); });
 }

@@ -1,5 +1,4 @@
 // zampo: the gateway with its window. One instance per desktop session.
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 
@@ -8,7 +7,6 @@
 #include "logic/core/clock.h"
 #include "logic/core/datapaths.h"
 #include "logic/core/startguard.h"
-#include "logic/diag/exceptionreport.h"
 #include "logic/diag/logwriter.h"
 #include "runtime/gatewayruntime.h"
 #include "runtime/stopsignals.h"
@@ -44,14 +42,5 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return run(argc, argv);
-    } catch (...) {
-        // Only what comes before the start-up steps or after the event loop ends up here.
-        const zampo::ErrorInfo error = zampo::describeError(std::current_exception());
-        const std::string text = "Program ended by an error: " + error.message + " (" + error.className + ")";
-        std::fprintf(stderr, "zampo: %s\n", text.c_str());
-        zampo::writeLog(text, zampo::kLogFileOnly);
-        return 1;
-    }
+    return zampo::runReportingErrors("zampo", [&] { return run(argc, argv); });
 }

@@ -148,8 +148,8 @@ void GatewayRuntime::openDocuments() {
     // The alarm status is rebuilt by the next poll: keep the damaged file for a look, start afresh.
     if (!alarmStatus->hasContent()) {
         bool moved = false;
-        const std::string line =
-            moveDamagedStatusAside(dir, clock_.nowUtc(), parseError(dataFilePath(dir, kAlarmStatusFile)), &moved);
+        const std::string line = moveDamagedStatusAside(
+            dir, clock_.nowUtc(), parseError(dataFilePath(dir, kAlarmStatusFile)), "started afresh", &moved);
         if (moved) alarmStatus->startAfresh(kAlarmStatusFile.rootName);
         writeLog(line, kLogPoList);
     }

@@ -223,8 +223,13 @@ void MainLoop::waitDefinitions(StepTimer& m, TimeMs now) {
     m.setStateText(" 5 wait definitions ");
     if (startWatchdogIfDue(m, now, kWaitDefinitions)) return;
     const bool done = d_.fetch.fetchDone();
-    if (done && d_.fetch.fetchTimedOut()) {
-        requestTime_ = TimeMs{};  // its time limit ran out: as the loop's own wait
+    // A request that ran into its own time limit ends as the loop's wait running out.
+    if ((done && d_.fetch.fetchTimedOut()) ||
+        (!done && !withinSeconds(now, kDefinitionsWaitSeconds, 0, requestTime_))) {
+        writeLog(langText(31, "Timeout collecting definitions!"), kLogPoList);
+        d_.poMonitor.report(false);
+        d_.state.faultStatus = kFaultPriva;
+        m.setState(kWait);
     } else if (done) {
         if (d_.state.faultStatus > kFaultNone) {
             d_.poMonitor.report(false);
@@ -246,13 +251,6 @@ void MainLoop::waitDefinitions(StepTimer& m, TimeMs now) {
             d_.receiver.sendIPString(systemAlarmMessage(kConfigErrorInput, true), true);
         }
         d_.window.refillLinkGrid();
-        m.setState(kWait);
-        return;
-    }
-    if (!withinSeconds(now, kDefinitionsWaitSeconds, 0, requestTime_)) {
-        writeLog(langText(31, "Timeout collecting definitions!"), kLogPoList);
-        d_.poMonitor.report(false);
-        d_.state.faultStatus = kFaultPriva;
         m.setState(kWait);
     }
 }

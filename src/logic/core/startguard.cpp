@@ -2,7 +2,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
+
+#include "logic/diag/exceptionreport.h"
+#include "logic/diag/logwriter.h"
 
 namespace zampo {
 
@@ -18,6 +22,18 @@ std::optional<int> refuseStart(SingleInstanceLock& lock, DataPaths& paths, const
         return 1;
     }
     return std::nullopt;
+}
+
+int runReportingErrors(const char* program, const std::function<int()>& run) {
+    try {
+        return run();
+    } catch (...) {
+        const ErrorInfo error = describeError(std::current_exception());
+        const std::string text = "Program ended by an error: " + error.message + " (" + error.className + ")";
+        std::fprintf(stderr, "%s: %s\n", program, text.c_str());
+        writeLog(text, kLogFileOnly);
+        return 1;
+    }
 }
 
 }  // namespace zampo

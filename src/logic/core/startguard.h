@@ -2,6 +2,7 @@
 // What both programs check before anything else: one gateway per runtime directory
 // (a second start ends at once, quietly), and a ZAM data directory that can hold
 // the log and the settings.
+#include <functional>
 #include <optional>
 
 #include "logic/core/datapaths.h"
@@ -12,5 +13,9 @@ namespace zampo {
 // The exit code to end with, or nothing when the program may go on. program
 // names it in the message on standard error.
 std::optional<int> refuseStart(SingleInstanceLock& lock, DataPaths& paths, const char* program);
+
+// Runs the program; an error that escapes it (only what comes before the start-up
+// steps or after the event loop can) goes to standard error and the log, exit 1.
+int runReportingErrors(const char* program, const std::function<int()>& run);
 
 }  // namespace zampo

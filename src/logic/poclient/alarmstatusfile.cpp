@@ -12,7 +12,8 @@
 
 namespace zampo {
 
-std::string moveDamagedStatusAside(const std::string& poDataDir, TimeMs now, const std::string& reason, bool* moved) {
+std::string moveDamagedStatusAside(const std::string& poDataDir, TimeMs now, const std::string& reason,
+                                   const std::string& afterwards, bool* moved) {
     const std::string path = dataFilePath(poDataDir, kAlarmStatusFile);
     const std::string aside = path + ".damaged-" + formatStatusTime(now);
     std::error_code ec;
@@ -22,7 +23,7 @@ std::string moveDamagedStatusAside(const std::string& poDataDir, TimeMs now, con
         return std::string(kAlarmStatusFile.fileName) + " is damaged (" + reason +
                ") and could not be moved aside: " + ec.message();
     return std::string(kAlarmStatusFile.fileName) + " was damaged (" + reason + "); moved to " +
-           std::filesystem::path(aside).filename().string() + ", started afresh";
+           std::filesystem::path(aside).filename().string() + ", " + afterwards;
 }
 
 AlarmStatusFile::Stamp AlarmStatusFile::stampOf(const std::string& path) {
@@ -92,10 +93,7 @@ AlarmStatusFile::Outside AlarmStatusFile::checkOutsideChange(DocumentSlot& slot,
         return Outside::TakenOver;
     }
     // The copy still holds everything: nothing is raised again, and it is written anew.
-    bool moved = false;
-    std::string line = moveDamagedStatusAside(poDataDir, now, error, &moved);
-    if (moved) line = line.substr(0, line.rfind(", started afresh")) + ", written anew from the gateway's own copy";
-    writeLog(line, kLogPoList);
+    writeLog(moveDamagedStatusAside(poDataDir, now, error, "written anew from the gateway's own copy"), kLogPoList);
     last_ = stampOf(path);
     unsaved_ = true;
     return Outside::MovedAside;

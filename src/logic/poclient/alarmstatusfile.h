@@ -12,9 +12,10 @@
 namespace zampo {
 
 // Moves a damaged AlarmStatus.xml to AlarmStatus.xml.damaged-<stamp> and returns the
-// log line that says so (or why it could not be moved). True in moved when it was.
+// log line that says so, ending in afterwards, or why it could not be moved. True in
+// moved when it was.
 std::string moveDamagedStatusAside(const std::string& poDataDir, TimeMs now, const std::string& reason,
-                                   bool* moved = nullptr);
+                                   const std::string& afterwards, bool* moved = nullptr);
 
 class AlarmStatusFile {
 public:
