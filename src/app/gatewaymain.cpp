@@ -1,6 +1,7 @@
 // zampo-gateway: the gateway without a window, for servers and service managers.
 // The same PO.ini, ZamLocal.INI, data files and single-instance lock as zampo; its
 // lists go to the log file only. Stops in order on SIGTERM and Ctrl+C.
+#include <cstdio>
 #include <exception>
 
 #include "logic/core/clock.h"
@@ -29,7 +30,11 @@ int run(int argc, char** argv) {
     zampo::StopSignals stopSignals([&gateway] { gateway.requestStop(); });
     gateway.prepare();
     gateway.startMachines();
-    return app.exec();
+    const int rc = app.exec();
+    char busy[96];
+    std::snprintf(busy, sizeof busy, "Event loop: longest busy stretch %.1f ms", app.busyMeter().longestMs());
+    zampo::writeLog(busy, zampo::kLogFileOnly);
+    return rc;
 }
 
 }  // namespace

@@ -63,6 +63,7 @@ void FetchWorker::startFetch(const std::string& url, int kind, DocumentSlot alar
     {
         std::lock_guard lock(mergedMutex_);
         merged_.reset();
+        mergedText_.clear();
     }
     timedOut_.store(false);
 
@@ -99,6 +100,11 @@ bool FetchWorker::allLinksDefined() const {
 DocumentSlot FetchWorker::takeAlarmStatus() {
     std::lock_guard lock(mergedMutex_);
     return std::move(merged_);
+}
+
+std::string FetchWorker::takeAlarmStatusText() {
+    std::lock_guard lock(mergedMutex_);
+    return std::move(mergedText_);
 }
 
 bool FetchWorker::fetchTimedOut() const {
@@ -148,6 +154,7 @@ void FetchWorker::run(const Job& job) {
     // Last, so that everything above is visible to whoever sees it set.
     done_.store(true, std::memory_order_release);
     running_.store(false, std::memory_order_release);
+    if (finished_ && !cancel_.load()) finished_();
 }
 
 void FetchWorker::process(const Job& job, const std::string& answer) {
@@ -199,10 +206,12 @@ void FetchWorker::mergeAlarmsAnswer(const Job& job, const std::string& answer) {
         return;
     }
     for (const std::string& line : result.log) writeLog(line, kLogPoList);
-    if (tracing) trace(status->toText(), "02");
+    std::string text = status->toText();
+    if (tracing) trace(text, "02");
     if (ownCopy) {
         std::lock_guard lock(mergedMutex_);
         merged_ = std::move(status);
+        mergedText_ = std::move(text);
     } else if (!saveWithReason(status, job.poDataDir, kAlarmStatusFile)) {
         writeLog(langText(91, "Error writing status"), kLogPoList);
     }

@@ -42,10 +42,14 @@ public:
     FetchWorker(const FetchWorker&) = delete;
     FetchWorker& operator=(const FetchWorker&) = delete;
 
+    // Called in the worker's thread once a request has ended and fetchDone reads true.
+    void setOnFinished(std::function<void()> finished) { finished_ = std::move(finished); }
+
     void initPoConnection() override;
     // Refused, with a log line, while a worker is still running.
     void startFetch(const std::string& url, int kind, DocumentSlot alarmStatus = {}) override;
     DocumentSlot takeAlarmStatus() override;
+    std::string takeAlarmStatusText() override;
     bool fetchTimedOut() const override;
     void clearFetchDone() override;
     bool fetchDone() const override;
@@ -76,6 +80,7 @@ private:
     GatewayState& state_;
     const Clock& clock_;
     StatusTextSink statusText_;
+    std::function<void()> finished_;
     FetchLimits limits_;
     std::shared_ptr<const HttpClient> client_;
 
@@ -88,6 +93,7 @@ private:
     std::atomic<bool> timedOut_{false};
     std::mutex mergedMutex_;
     DocumentSlot merged_;
+    std::string mergedText_;
     mutable std::mutex messageMutex_;
     std::string message_;
 };

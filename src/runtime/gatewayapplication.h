@@ -7,6 +7,7 @@
 
 #include "logic/core/clock.h"
 #include "logic/diag/floodguard.h"
+#include "runtime/busymeter.h"
 
 namespace zampo {
 
@@ -18,9 +19,11 @@ class GatewayApplication : public QCoreApplication {
 public:
     GatewayApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
+    const BusyMeter& busyMeter() const { return busy_; }
 
 private:
     FloodGuard flood_;
+    BusyMeter busy_;
 };
 
 }  // namespace zampo

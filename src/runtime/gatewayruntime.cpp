@@ -20,13 +20,18 @@ namespace zampo {
 
 namespace {
 
-// The worker runs in its own thread; the window may only be touched in this one.
+// A step of a machine may take this long before the event loop has its turn again.
+constexpr int kTurnBudgetMs = 4;
+
+// The worker runs in its own thread; the window and the machines may only be touched in this one.
 std::unique_ptr<FetchPort> makeFetchPort(QObject* context, GatewayState& state, DataPaths& paths, const Clock& clock,
-                                         WindowPort& window) {
+                                         WindowPort& window, StepTimer& loop) {
     auto statusText = [context, &window](const std::string& text) {
         invokeInThreadOf(context, [&window, text] { window.setStatusText(text); });
     };
-    return std::make_unique<FetchWorker>(paths, state, clock, statusText);
+    auto worker = std::make_unique<FetchWorker>(paths, state, clock, statusText);
+    worker->setOnFinished([context, &loop] { invokeInThreadOf(context, [&loop] { loop.wake(); }); });
+    return worker;
 }
 
 // Why the file at path does not parse; openDocument keeps no reason.
@@ -45,17 +50,18 @@ GatewayRuntime::GatewayRuntime(DataPaths& paths, const Clock& clock, WindowPort&
       tmmSockets(this),
       receiver(tmmSockets, settings.zamHost, settings.zamPort, window, state, this),
       poMonitor(clock, receiver, this),
-      fetchPort(makeFetchPort(this, state, paths, clock, window)),
+      fetchPort(makeFetchPort(this, state, paths, clock, window, tmmMain)),
       mainLoop(MainLoopDeps{state, clock, window, receiver, poMonitor, *fetchPort, paths, settings, zamDefs, linkDefs,
                             alarmStatus}),
       paths_(paths),
       clock_(clock),
       window_(window) {
-    tmmMain.setInterval(1);
-    tmmMain.setLoopCount(0);
+    // Both machines step when something they wait for happens, and rest otherwise.
+    tmmMain.setTurnBudget(kTurnBudgetMs);
     tmmMain.setDoState([this](StepTimer& m) { mainLoop.doState(m); });
-    tmmSockets.setInterval(10);
-    tmmSockets.setLoopCount(0);
+    tmmSockets.setTurnBudget(kTurnBudgetMs);
+    connect(&receiver, &SocketMachine::deliveryChanged, &tmmMain, &StepTimer::wake);
+    connect(&receiver, &SocketMachine::socketFailed, &tmmMain, &StepTimer::wake);
     stopTimer_.setInterval(100);
     connect(&stopTimer_, &QTimer::timeout, this, &GatewayRuntime::checkStopped);
 }
@@ -109,6 +115,7 @@ void GatewayRuntime::requestStop() {
     state.mainLoopFinished = false;
     state.closeRequestTime = clock_.nowUtc();
     stopTimer_.start();
+    tmmMain.wake();
     writeLog("Start closing application", kLogFileOnly);
 }
 

@@ -42,7 +42,10 @@ public:
     void setSendPcuNames(bool on) { settings.sendPcu = on; }
     void setFilterPunctuation(bool on) { settings.filterPunct = on; }
     void setWatchdogId(int id) { settings.watchdogId = state.watchdogId = id; }
-    void requestDefinitions() { state.refreshRequest = true; }
+    void requestDefinitions() {
+        state.refreshRequest = true;
+        tmmMain.wake();
+    }
 
     // The orderly stop: the loop stops at its next wait; stopped() follows once it
     // has, or 10 seconds after the request at the latest. Queued messages are not sent.

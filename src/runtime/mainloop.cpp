@@ -1,5 +1,7 @@
 #include "runtime/mainloop.h"
 
+#include <algorithm>
+
 #include "logic/diag/exceptionreport.h"
 #include "logic/diag/logwriter.h"
 #include "logic/poclient/alarmstatus.h"
@@ -7,6 +9,7 @@
 #include "logic/texts/langtext.h"
 #include "runtime/poexchangemonitor.h"
 #include "runtime/socketmachine.h"
+#include "runtime/threadhandoff.h"
 
 namespace zampo {
 
@@ -21,15 +24,36 @@ constexpr int64_t kAlarmsWaitSeconds = 60;
 constexpr int64_t kAnswerWaitSeconds = 10;
 constexpr int32_t kMaxWatchdogSends = 3;
 constexpr int kConfigErrorInput = 9;
+// After a kill only the alarms accepted since the last save are raised again: at
+// most this long plus two saves ago.
+constexpr int kSaveSpacingMs = 50;
 
 XmlDocument& held(DocumentSlot& slot) {
     if (!slot) slot = std::make_unique<XmlDocument>();
     return *slot;
 }
 
+// Milliseconds until a wait of seconds since since runs out; 0 when it has.
+int64_t msUntil(TimeMs now, TimeMs since, int64_t seconds) {
+    const int64_t elapsed = (now - since).count();
+    if (!withinSeconds(now, seconds, 0, since)) return 0;
+    return seconds * 1000 - elapsed;
+}
+
 }  // namespace
 
-MainLoop::MainLoop(const MainLoopDeps& deps) : d_(deps) {}
+MainLoop::~MainLoop() {
+    if (saveThread_.joinable()) saveThread_.join();
+}
+
+MainLoop::MainLoop(const MainLoopDeps& deps) : d_(deps) {
+    saveTimer_.setSingleShot(true);
+    QObject::connect(&saveTimer_, &QTimer::timeout, [this] { persistStatus(); });
+}
+
+int64_t MainLoop::untilWatchdog(TimeMs now) const {
+    return msUntil(now, watchdog_.last, watchdog_.interval);
+}
 
 std::string MainLoop::errorLine(uint32_t state, int progress, const std::string& location, const std::string& message,
                                 const std::string& className) {
@@ -126,16 +150,34 @@ void MainLoop::wait(StepTimer& m, TimeMs now) {
         poll_.last = now;
         poll_.interval = kPollSeconds;
         cycle_.elementIndex = 0;
+        cycle_.next = {};
         m.setState(kStartGetAlarms);
     } else if (d_.state.closingRequest) {
         m.setState(kStop);
-    } else if (definitions_.due(now) || d_.state.refreshRequest || definitionsPending_) {
+    } else if ((definitions_.due(now) || d_.state.refreshRequest || definitionsPending_) &&
+               !(definitionsPending_ && d_.fetch.workerRunning())) {
         definitions_.last = now;
         definitions_.interval = kDefinitionsSeconds;
         m.setState(kGetDefinitions);
         d_.state.refreshRequest = false;
+    } else {
+        // Stop and refresh requests wake the machine; so does the end of a worker
+        // that a pending definitions fetch waits for.
+        int64_t rest = std::min(untilWatchdog(now), msUntil(now, poll_.last, poll_.interval));
+        if (!definitionsPending_) rest = std::min(rest, msUntil(now, definitions_.last, definitions_.interval));
+        m.restFor(rest);
     }
     showFaultStatus();
+}
+
+bool MainLoop::startPollIfDue(StepTimer& m, TimeMs now) {
+    if (!poll_.due(now) || d_.state.faultStatus > kFaultNone || d_.state.closingRequest) return false;
+    poll_.last = now;
+    poll_.interval = kPollSeconds;
+    cycle_.elementIndex = 0;
+    cycle_.next = {};
+    m.setState(kStartGetAlarms);
+    return true;
 }
 
 bool MainLoop::startWatchdogIfDue(StepTimer& m, TimeMs now, State returnState) {
@@ -147,8 +189,49 @@ bool MainLoop::startWatchdogIfDue(StepTimer& m, TimeMs now, State returnState) {
     return true;
 }
 
-void MainLoop::persistStatus() {
-    switch (statusFile_.save(held(d_.alarmStatus), d_.paths.poDataDir())) {
+void MainLoop::persistStatus(std::string madeText) {
+    saveTimer_.stop();
+    if (saveRunning_) {
+        saveAgain_ = true;  // the copy changed while the last text was being written
+        return;
+    }
+    std::optional<AlarmStatusFile::Snapshot> snapshot =
+        statusFile_.takeSnapshot(held(d_.alarmStatus), d_.paths.poDataDir(), std::move(madeText));
+    if (!snapshot) return;
+    if (saveThread_.joinable()) saveThread_.join();
+    saveRunning_ = true;
+    saveTook_.start();
+    // The write and its fsync go on beside the loop; the walk does not wait for the disk.
+    saveThread_ = std::thread([this, snapshot = std::move(*snapshot)] {
+        written_ = AlarmStatusFile::write(snapshot);
+        invokeInThreadOf(&saveTimer_, [this] { collectSave(); });
+    });
+}
+
+void MainLoop::collectSave() {
+    if (!saveRunning_) return;  // already collected by flushStatus
+    if (saveThread_.joinable()) saveThread_.join();
+    saveRunning_ = false;
+    // The next save waits at least as long as this one took: a large file leaves
+    // the walk half of the time or more.
+    lastSaveMs_ = saveTook_.elapsed();
+    sinceSave_.start();
+    showSaveResult(statusFile_.finishSave(written_));
+    if (saveAgain_) {
+        saveAgain_ = false;
+        saveSoon();
+    }
+}
+
+void MainLoop::flushStatus() {
+    collectSave();
+    saveAgain_ = false;
+    saveTimer_.stop();
+    showSaveResult(statusFile_.save(held(d_.alarmStatus), d_.paths.poDataDir()));
+}
+
+void MainLoop::showSaveResult(AlarmStatusFile::SaveResult result) {
+    switch (result) {
         case AlarmStatusFile::SaveResult::StartedFailing:
             d_.window.setStatusText(langText(91, "Error writing status"));
             break;
@@ -161,15 +244,32 @@ void MainLoop::persistStatus() {
     }
 }
 
+void MainLoop::saveSoon() {
+    if (!statusFile_.unsaved() || saveTimer_.isActive()) return;
+    if (saveRunning_) {
+        saveAgain_ = true;
+        return;
+    }
+    const qint64 spacing = std::max<qint64>(kSaveSpacingMs, lastSaveMs_);
+    const qint64 since = sinceSave_.isValid() ? sinceSave_.elapsed() : spacing;
+    if (since >= spacing)
+        persistStatus();
+    else
+        saveTimer_.start(static_cast<int>(spacing - since));
+}
+
 void MainLoop::prepareStatusForFetch(TimeMs now) {
     const std::string dir = d_.paths.poDataDir();
-    if (statusFile_.checkOutsideChange(d_.alarmStatus, dir, now) == AlarmStatusFile::Outside::TakenOver)
-        cycle_.current = {};
+    // A save of our own still on its way would look like someone else's; the next poll looks.
+    if (!saveRunning_ &&
+        statusFile_.checkOutsideChange(d_.alarmStatus, dir, now) == AlarmStatusFile::Outside::TakenOver)
+        cycle_.current = cycle_.next = {};
     XmlDocument& status = held(d_.alarmStatus);
     if (!status.hasContent()) {
         // Nothing to go by (its file was damaged and could not be moved aside): the
         // next answer rebuilds it.
         status.startAfresh(kAlarmStatusFile.rootName);
+        cycle_.current = cycle_.next = {};
         writeLog(std::string(kAlarmStatusFile.fileName) + " started afresh", kLogPoList);
         statusFile_.markChanged();
     }
@@ -242,7 +342,7 @@ void MainLoop::waitDefinitions(StepTimer& m, TimeMs now) {
         reloadDataFile(d_.linkDefs, d_.paths.poDataDir(), kLinkDefsFile);
         // Reset elements whose reset went out are done with; unreported ones stay.
         if (cleanUpResetElements(held(d_.alarmStatus)) > 0) {
-            cycle_.current = {};
+            cycle_.current = cycle_.next = {};
             statusFile_.markChanged();
             persistStatus();
         }
@@ -252,6 +352,8 @@ void MainLoop::waitDefinitions(StepTimer& m, TimeMs now) {
         }
         d_.window.refillLinkGrid();
         m.setState(kWait);
+    } else {
+        m.restFor(std::min(untilWatchdog(now), msUntil(now, requestTime_, kDefinitionsWaitSeconds)));
     }
 }
 
@@ -289,11 +391,16 @@ void MainLoop::waitAlarms(StepTimer& m, TimeMs now) {
         DocumentSlot merged = d_.fetch.takeAlarmStatus();
         progress_ = 9;
         if (merged) {
-            cycle_.current = {};  // its document is about to go
+            cycle_.current = cycle_.next = {};  // its document is about to go
             d_.alarmStatus = std::move(merged);
             statusFile_.markChanged();
             progress_ = 11;
-            persistStatus();
+            // The worker wrote out its text already: saved at once, at no cost to the loop.
+            std::string text = d_.fetch.takeAlarmStatusText();
+            if (text.empty())
+                saveSoon();
+            else
+                persistStatus(std::move(text));
         }
         progress_ = 12;
         if (d_.state.faultStatus > kFaultNone) {
@@ -316,7 +423,10 @@ void MainLoop::waitAlarms(StepTimer& m, TimeMs now) {
         return;
     }
     progress_ = 13;
-    if (!withinSeconds(now, kAlarmsWaitSeconds, 0, requestTime_)) timeoutCollectingAlarms(m);
+    if (!withinSeconds(now, kAlarmsWaitSeconds, 0, requestTime_))
+        timeoutCollectingAlarms(m);
+    else
+        m.restFor(std::min(untilWatchdog(now), msUntil(now, requestTime_, kAlarmsWaitSeconds)));
 }
 
 void MainLoop::timeoutCollectingAlarms(StepTimer& m) {
@@ -339,6 +449,7 @@ void MainLoop::follow(StepTimer& m, const CycleOutcome& outcome) {
     switch (outcome.next) {
         case CycleStep::Finished:
             m.setState(kWait);
+            saveSoon();  // a walk leaves the file as it ended
             break;
         case CycleStep::Examine:
             m.setState(kCheckAlarms);
@@ -354,7 +465,7 @@ void MainLoop::follow(StepTimer& m, const CycleOutcome& outcome) {
 
 void MainLoop::checkAlarms(StepTimer& m, TimeMs now) {
     m.setStateText(" 9 check alarms ");
-    if (startWatchdogIfDue(m, now, kCheckAlarms)) return;
+    if (startWatchdogIfDue(m, now, kCheckAlarms) || startPollIfDue(m, now)) return;
     follow(m, examineNext(cycle_, documents(), now));
 }
 
@@ -383,7 +494,8 @@ void MainLoop::checkResponse(StepTimer& m, TimeMs now) {
     }
     follow(m, outcome);
     // Waiting steps that changed nothing leave the file alone.
-    if (outcome.changed) persistStatus();
+    if (outcome.changed) saveSoon();
+    if (m.state() == kCheckResponse) m.restFor(msUntil(now, requestTime_, kAnswerWaitSeconds));
 }
 
 void MainLoop::sendWatchdog(StepTimer& m, TimeMs now) {
@@ -408,11 +520,14 @@ void MainLoop::waitWatchdog(StepTimer& m, TimeMs now) {
         else
             d_.receiver.dropConnection();  // a late answer must not count for the next message
         m.setState(watchdogReturn_);
+    } else {
+        m.restFor(msUntil(now, watchdogSentAt_, kAnswerWaitSeconds));
     }
 }
 
 void MainLoop::stop(StepTimer& m) {
     m.setStateText("16 stop ");
+    flushStatus();
     m.stop();
     writeLog("Close main statemachine", kLogFileOnly);
     d_.state.mainLoopFinished = true;

@@ -1,9 +1,13 @@
 #pragma once
 // The gateway's heartbeat: waits in state 3 and from there runs the watchdog, the
 // alarm poll and the definitions fetch on their own timers, and after each poll
-// walks the alarm status document, one element or one message per step.
+// walks the alarm status document, one element or one message per step. A step
+// that waits rests its machine until the event it waits for or its deadline.
+#include <QElapsedTimer>
+#include <QTimer>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 #include "logic/core/alarmevaluation.h"
 #include "logic/core/clock.h"
@@ -63,6 +67,10 @@ public:
     };
 
     explicit MainLoop(const MainLoopDeps& deps);
+    // Waits for a save still being written.
+    ~MainLoop();
+    MainLoop(const MainLoop&) = delete;
+    MainLoop& operator=(const MainLoop&) = delete;
 
     // The step handler of tmmMain: runs one step and turns an error into a log
     // line and a restart at state 1.
@@ -75,6 +83,8 @@ public:
     const LoopTimer& pollTimer() const { return poll_; }
     const LoopTimer& definitionsTimer() const { return definitions_; }
     const ElementCycle& cycle() const { return cycle_; }
+    // A save is being written or waits for its moment.
+    bool savePending() const { return saveRunning_ || saveTimer_.isActive(); }
     int32_t retryCount() const { return retryCount_; }
 
     // The error line for a failed step.
@@ -99,8 +109,21 @@ private:
     // From state 3 and from the states that wait on a fetch or walk the elements: a
     // due watchdog goes out, and the loop comes back to returnState.
     bool startWatchdogIfDue(StepTimer& m, TimeMs now, State returnState);
-    // The walk's copy of the alarm status to disk; the status bar says when it cannot be.
-    void persistStatus();
+    // The walk's copy of the alarm status to disk, written beside the loop; the
+    // status bar says when it cannot be.
+    void persistStatus(std::string madeText = {});
+    // Takes in a finished save; flushStatus waits for it and saves what is left at once.
+    void collectSave();
+    void flushStatus();
+    void showSaveResult(AlarmStatusFile::SaveResult result);
+    // The same, but no sooner than kSaveSpacingMs after the last save: a storm
+    // rewrites the file a few times a second instead of once per alarm.
+    void saveSoon();
+    // From the walk: a due poll goes out between two elements while the exchanges
+    // go well, and the walk starts over on the merged document.
+    bool startPollIfDue(StepTimer& m, TimeMs now);
+    // Milliseconds until the watchdog is due.
+    int64_t untilWatchdog(TimeMs now) const;
     // Before an alarms fetch: the file as someone else left it, and a copy with content.
     void prepareStatusForFetch(TimeMs now);
     void timeoutCollectingAlarms(StepTimer& m);
@@ -123,6 +146,14 @@ private:
     State watchdogReturn_ = kWait;
     bool definitionsPending_ = false;  // a definitions fetch waits for a running worker
     bool busyLogged_ = false;
+    QTimer saveTimer_;
+    QElapsedTimer sinceSave_;  // since the last save ended
+    qint64 lastSaveMs_ = 0;
+    std::thread saveThread_;
+    AlarmStatusFile::Written written_;  // by saveThread_, read once it has posted
+    QElapsedTimer saveTook_;
+    bool saveRunning_ = false;
+    bool saveAgain_ = false;
 };
 
 }  // namespace zampo

@@ -93,6 +93,7 @@ uint64_t SocketMachine::sendIPString(const std::string& message, bool log) {
     const uint64_t ticket = ++lastTicket_;
     setDelivery(ticket, Delivery::Queued);
     queue_.push_back({ticket, std::move(safe)});
+    tmmSockets_.wake();
     return ticket;
 }
 
@@ -111,6 +112,7 @@ void SocketMachine::setDelivery(uint64_t ticket, Delivery d) {
     if (ticket == 0) return;
     deliveries_[ticket] = d;
     while (deliveries_.size() > kDeliveriesKept) deliveries_.erase(deliveries_.begin());
+    if (d != Delivery::Queued) emit deliveryChanged();
 }
 
 void SocketMachine::failUndelivered() {
@@ -127,6 +129,7 @@ void SocketMachine::withdraw(uint64_t ticket) {
         currentTicket_ = 0;
         socket_.abort();
         socketError_ = true;  // the machine starts over at its next step; no fault
+        tmmSockets_.wake();
     }
     setDelivery(ticket, Delivery::Failed);
 }
@@ -184,7 +187,10 @@ void SocketMachine::runSocketStep(StepTimer& m) {
         case 2:
             m.setStateText("2 Waitforstring");
             popNextMessage();
-            if (!current_.empty()) m.setState(3);
+            if (!current_.empty())
+                m.setState(3);
+            else
+                m.restFor(-1);  // until a message is queued
             break;
         case 3:
             m.setStateText("3 Check socket");
@@ -213,6 +219,8 @@ void SocketMachine::runSocketStep(StepTimer& m) {
                 m.setState(7);
             else if (connectStarted_.isValid() && connectStarted_.hasExpired(kConnectTimeLimitMs))
                 handleSocketError(ETIMEDOUT);
+            else
+                m.restFor(connectStarted_.isValid() ? kConnectTimeLimitMs - connectStarted_.elapsed() : -1);
             break;
         case 7: {
             m.setStateText("5 Send string");
@@ -253,6 +261,7 @@ bool SocketMachine::openSocket() {
 
 void SocketMachine::onConnected() {
     socketConnected_ = true;
+    tmmSockets_.wake();
 }
 
 void SocketMachine::onErrorOccurred(QAbstractSocket::SocketError error) {
@@ -274,6 +283,7 @@ void SocketMachine::handleSocketError(int code) {
     gateway_.faultStatus = kFaultReceiver;
     writeLog(langText(6, "Zam PO socket error:") + " " + std::to_string(code), kLogReceiverList);
     socketError_ = true;
+    tmmSockets_.wake();
     emit socketFailed();
 }
 
@@ -310,13 +320,17 @@ void SocketMachine::onReadyRead() {
             replyReceived_ = true;
             setDelivery(awaitingTicket_, Delivery::Answered);
             awaitingTicket_ = 0;
+            emit deliveryChanged();
         }
         // A line feed right after the last carriage return ends that answer; kept,
         // it would open the next answer, read on its own.
         if (!pending_.empty() && pending_.front() == '\n' && lastCr != std::string::npos) pending_.erase(0, 1);
         endedWithCr_ = lastCr != std::string::npos && pending_.empty();
         int expected = kFaultReceiver;
-        if (gateway_.faultStatus.compare_exchange_strong(expected, kFaultCleared)) window_.setStatusText("");
+        if (gateway_.faultStatus.compare_exchange_strong(expected, kFaultCleared)) {
+            window_.setStatusText("");
+            emit deliveryChanged();  // the loop shows the cleared fault
+        }
     } catch (const std::exception& e) {
         writeLog(langText(7, "Problem cleaning up in ZamMeldSocket") + " " + e.what(), kLogReceiverList);
     }

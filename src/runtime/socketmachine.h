@@ -80,6 +80,8 @@ public:
 signals:
     // After every socket error, once its bookkeeping is done.
     void socketFailed();
+    // A message was written, answered or failed: whoever waits on one looks again.
+    void deliveryChanged();
 
 private:
     void onConnected();

@@ -1,7 +1,11 @@
 #pragma once
-// Drives a state machine one short step at a time on a timer in the owning
-// thread. A tick disables the timer, runs LoopCount steps (checking Stopped before
-// each) and enables the timer again, so ticks never overlap.
+// Drives a state machine in short steps in the owning thread. Two ways:
+// - by interval (the default): each expiry of the timer runs LoopCount steps;
+// - by events (setTurnBudget): steps run until one rests (restFor: nothing to do
+//   until an event wakes the machine or the given time has passed) or the turn's
+//   budget is spent, in which case the machine goes on at the next turn of the
+//   event loop, after whatever else has come in. An idle machine costs nothing.
+// Either way a turn disables the timer and steps never overlap.
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
@@ -31,18 +35,36 @@ public:
     void setInterval(int ms) { timer_.setInterval(ms); }
     int interval() const { return timer_.interval(); }
     void setEnabled(bool on);
-    bool enabled() const { return timer_.isActive(); }
+    bool enabled() const { return eventDriven() ? enabled_ : timer_.isActive(); }
+
+    // Event-driven from now on: a turn runs steps for up to budgetMs.
+    void setTurnBudget(int budgetMs) { budgetMs_ = budgetMs; }
+    bool eventDriven() const { return budgetMs_ > 0; }
+    // Called by a step that waits: the turn ends, and the machine rests until wake()
+    // or until ms have passed (ms < 0: until wake() only).
+    void restFor(int64_t ms);
+    // Something the machine waits for has happened: a turn runs soon. Any thread
+    // but the owner's must hand this over to it.
+    void wake();
 
     // One expiry of the timer; public so tests can drive it without waiting.
     void tick();
 
 private:
+    void runTurn();
+
     QTimer timer_;
     uint32_t state_ = 0;
     std::string stateText_;
     bool stopped_ = false;
     int32_t loopCount_ = 1;
     StepHandler doState_;
+    int budgetMs_ = 0;
+    bool enabled_ = false;
+    bool inTurn_ = false;
+    bool resting_ = false;
+    bool woken_ = false;
+    int64_t restMs_ = -1;
 };
 
 }  // namespace zampo

@@ -97,6 +97,12 @@ void GatewayTest::startGateway(int watchdogId) {
     s.poHost = " " + poAddress.toStdString() + " ";  // as an operator may type it
     s.watchdogId = watchdogId;
     gateway = std::make_unique<GatewayRuntime>(*paths, clock, window);
+    // The machines rest until a moment of this clock: moving it is their event.
+    clock.moved = [this] {
+        if (!gateway) return;
+        gateway->tmmMain.wake();
+        gateway->tmmSockets.wake();
+    };
     gateway->applySettings(s);
     gateway->openDocuments();
     gateway->startMachines();
@@ -129,7 +135,7 @@ bool GatewayTest::settled() const {
     return gateway->tmmMain.state() == MainLoop::kWait && !loop.watchdogTimer().due(now) &&
            !loop.pollTimer().due(now) && !loop.definitionsTimer().due(now) && !gateway->state.refreshRequest &&
            !gateway->fetchPort->workerRunning() && gateway->receiver.queuedCount() == 0 &&
-           gateway->receiver.currentMessage().empty();
+           gateway->receiver.currentMessage().empty() && !loop.savePending();
 }
 
 std::vector<std::string> GatewayTest::newWireLines() {

@@ -261,6 +261,7 @@ TEST_F(LoopFixture, PollForwardsEveryElementAndSavesWhatZamMeldAnswered) {
     EXPECT_EQ(lines(), (std::vector<std::string>{own, own, kSys9, kSys9}));
     EXPECT_TRUE(poListHas("No definition found for alarm: Nowhere, 3"));
 
+    ASSERT_TRUE(test::waitUntil([&] { return !loop->savePending(); }));  // written beside the loop
     XmlDocument saved;
     ASSERT_TRUE(saved.loadFile(poDir + "/AlarmStatus.xml"));
     std::string marks;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <QTest>
+#include <QTimer>
 
 #include "runtime/steptimer.h"
 
@@ -48,4 +49,38 @@ TEST(StepTimer, TicksComeFromTheEventLoopAndOnCreateSeesTheOwner) {
     m.setInterval(1);
     m.setEnabled(true);
     EXPECT_TRUE(QTest::qWaitFor([&] { return steps >= 5; }, 5000));
+}
+
+TEST(StepTimer, EventDrivenMachineRestsUntilWokenOrItsDeadlineAndSharesTheLoop) {
+    StepTimer m;
+    m.setTurnBudget(2);
+    int steps = 0;
+    bool restForever = true;
+    m.setDoState([&](StepTimer& self) {
+        ++steps;
+        if (restForever) self.restFor(-1);
+    });
+    m.setEnabled(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return steps == 1; }, 5000));
+    QTest::qWait(30);
+    EXPECT_EQ(steps, 1);  // resting, nothing to wake it
+    m.wake();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return steps == 2; }, 5000));
+
+    // A deadline ends the rest by itself.
+    m.setDoState([&](StepTimer& self) {
+        if (++steps == 3) self.restFor(5);
+        else self.restFor(-1);
+    });
+    m.wake();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return steps == 4; }, 5000));
+
+    // A machine that never rests still lets other events through between turns.
+    restForever = false;
+    m.setDoState([&](StepTimer&) { ++steps; });
+    bool otherEventRan = false;
+    QTimer::singleShot(0, [&] { otherEventRan = true; });
+    m.wake();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return otherEventRan; }, 5000));
+    m.stop();
 }

@@ -65,6 +65,12 @@ int repeatMinutes(std::string_view text) {
     return v;
 }
 
+pugi::xml_node nextElement(pugi::xml_node e) {
+    pugi::xml_node n = e.next_sibling();
+    while (n && n.type() != pugi::node_element) n = n.next_sibling();
+    return n;
+}
+
 pugi::xml_node childElementAt(pugi::xml_node root, int32_t index) {
     if (index < 0) return {};
     for (pugi::xml_node c : root.children()) {
@@ -225,8 +231,10 @@ CycleOutcome examineNext(ElementCycle& cycle, const CycleDocuments& docs, TimeMs
     cycle.retryCount = 0;
     cycle.undelivered = 0;
     const pugi::xml_node root = docs.alarmStatus.root();
-    const pugi::xml_node e =
-        root && isNamed(root, kAlarmStatusFile.rootName) ? childElementAt(root, cycle.elementIndex) : pugi::xml_node{};
+    pugi::xml_node e;
+    if (root && isNamed(root, kAlarmStatusFile.rootName))
+        e = cycle.next && cycle.elementIndex > 0 ? cycle.next : childElementAt(root, cycle.elementIndex);
+    cycle.next = e;
     if (!e) {
         out.next = CycleStep::Finished;
         return out;
@@ -266,7 +274,10 @@ CycleOutcome examineNext(ElementCycle& cycle, const CycleDocuments& docs, TimeMs
             report();
         }
     }
-    if (out.next != CycleStep::Send) ++cycle.elementIndex;
+    if (out.next != CycleStep::Send) {
+        ++cycle.elementIndex;
+        cycle.next = nextElement(e);
+    }
     return out;
 }
 
@@ -376,6 +387,7 @@ CycleOutcome evaluateAnswer(ElementCycle& cycle, const CycleDocuments& docs, con
             return;
         }
         ++cycle.elementIndex;
+        cycle.next = nextElement(e);
         if (isAlarm || error)
             copyAttr(e, "Sent", "start");
         else

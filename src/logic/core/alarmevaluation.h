@@ -51,7 +51,11 @@ std::string removeFirstBlank(std::string_view text);
 // The loop's fields for the walk through the alarm status document.
 struct ElementCycle {
     int32_t elementIndex = 0;  // among the element children of the root
-    pugi::xml_node current;    // the element being reported, or none
+    // The element at elementIndex when the walk got there from its neighbour, so it
+    // need not count from the start; none when unknown. Whoever changes the
+    // document's list of elements clears it; an index of 0 starts over anyway.
+    pugi::xml_node next;
+    pugi::xml_node current;  // the element being reported, or none
     int32_t retryCount = 0;    // sends made for the current element
     int32_t undelivered = 0;   // sends for it that never reached ZamMeld
     bool notAccepted = false;  // ZamMeld refused it: send the configuration error instead

@@ -3,6 +3,7 @@
 // cannot hold every second exactly, so the loops and the status file work on this.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 namespace zampo {
 
@@ -25,8 +26,13 @@ class ManualClock : public Clock {
 public:
     explicit ManualClock(TimeMs start = TimeMs{}) : now_(start) {}
     TimeMs nowUtc() const override { return now_; }
-    void set(TimeMs t) { now_ = t; }
-    void advance(Millis d) { now_ += d; }
+    void set(TimeMs t) {
+        now_ = t;
+        if (moved) moved();
+    }
+    void advance(Millis d) { set(now_ + d); }
+    // Called after each move: whatever rests until a moment of this clock looks again.
+    std::function<void()> moved;
 
 private:
     TimeMs now_;

@@ -22,6 +22,9 @@ public:
     // After fetchDone: the merged alarm status of the last alarms fetch, or an
     // empty slot when nothing was merged.
     virtual DocumentSlot takeAlarmStatus() = 0;
+    // With it: the merged status as the text of its file, made in the worker so that
+    // the loop need not; empty when none was made.
+    virtual std::string takeAlarmStatusText() { return {}; }
     // After fetchDone: the request ran into its time limit.
     virtual bool fetchTimedOut() const = 0;
     virtual void clearFetchDone() = 0;

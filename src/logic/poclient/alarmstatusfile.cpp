@@ -44,26 +44,45 @@ void AlarmStatusFile::noteFileAsIs(const std::string& poDataDir) {
 }
 
 AlarmStatusFile::SaveResult AlarmStatusFile::save(const XmlDocument& doc, const std::string& poDataDir) {
-    if (!unsaved_) return SaveResult::Saved;
-    const std::string path = dataFilePath(poDataDir, kAlarmStatusFile);
-    std::string error;
-    bool ok = false;
-    if (doc.hasContent()) {
-        ok = writeFileAtomically(path, doc.toText(), &error);
-    } else {
-        error = "the alarm status holds no content";
-    }
-    if (!ok) {
+    std::optional<Snapshot> snapshot = takeSnapshot(doc, poDataDir);
+    if (!snapshot) return SaveResult::Saved;
+    return finishSave(write(*snapshot));
+}
+
+std::optional<AlarmStatusFile::Snapshot> AlarmStatusFile::takeSnapshot(const XmlDocument& doc,
+                                                                       const std::string& poDataDir, std::string made) {
+    if (!unsaved_) return std::nullopt;
+    unsaved_ = false;  // changes from here on need a save of their own
+    Snapshot s;
+    s.path = dataFilePath(poDataDir, kAlarmStatusFile);
+    s.hasContent = doc.hasContent();
+    if (s.hasContent) s.text = made.empty() ? doc.toText() : std::move(made);
+    return s;
+}
+
+AlarmStatusFile::Written AlarmStatusFile::write(const Snapshot& snapshot) {
+    Written w;
+    if (!snapshot.hasContent)
+        w.error = "the alarm status holds no content";
+    else
+        w.ok = writeFileAtomically(snapshot.path, snapshot.text, &w.error);
+    if (w.ok) w.stamp = stampOf(snapshot.path);
+    return w;
+}
+
+AlarmStatusFile::SaveResult AlarmStatusFile::finishSave(const Written& written) {
+    if (!written.ok) {
+        unsaved_ = true;
         if (failing_) return SaveResult::StillFailing;
         failing_ = true;
         writeLog(langText(91, "Error writing status"), kLogPoList);
-        writeLog(std::string(kAlarmStatusFile.fileName) + " not saved: " + error +
+        writeLog(std::string(kAlarmStatusFile.fileName) + " not saved: " + written.error +
                      "; forwarding goes on from memory and the file is written again as soon as it can be",
                  kLogFileOnly);
         return SaveResult::StartedFailing;
     }
-    unsaved_ = false;
-    noteFileAsIs(poDataDir);
+    last_ = written.stamp;
+    known_ = true;
     if (!failing_) return SaveResult::Saved;
     failing_ = false;
     writeLog(std::string(kAlarmStatusFile.fileName) + " written again", kLogPoList);

@@ -4,6 +4,7 @@
 // at the next chance, said once per failing stretch; a file that changed behind
 // the gateway's back is taken over, or moved aside when it is damaged.
 #include <sys/types.h>
+#include <optional>
 #include <string>
 
 #include "logic/core/clock.h"
@@ -29,14 +30,15 @@ public:
 
     // Writes the copy when it has changes not on disk yet.
     SaveResult save(const XmlDocument& doc, const std::string& poDataDir);
-    // Remembers the file as it is now, e.g. after the copy was read from it.
-    void noteFileAsIs(const std::string& poDataDir);
-    // Looks whether someone else wrote the file since the gateway last saved or read
-    // it. A readable file replaces the copy in slot; a damaged one is moved aside and
-    // the copy is written anew.
-    Outside checkOutsideChange(DocumentSlot& slot, const std::string& poDataDir, TimeMs now);
 
-private:
+    // The same in three parts, so that the writing can happen in another thread:
+    // the text to write (none when nothing is unsaved), the write itself, which
+    // touches nothing of this object, and what it means for the copy's bookkeeping.
+    struct Snapshot {
+        std::string path;
+        std::string text;
+        bool hasContent = false;
+    };
     struct Stamp {
         bool exists = false;
         dev_t dev = 0;
@@ -45,6 +47,24 @@ private:
         long long mtimeNs = 0;
         bool operator==(const Stamp&) const = default;
     };
+    struct Written {
+        bool ok = false;
+        std::string error;
+        Stamp stamp;  // of the file just written
+    };
+    // made: the document's text when the caller has it already.
+    std::optional<Snapshot> takeSnapshot(const XmlDocument& doc, const std::string& poDataDir, std::string made = {});
+    static Written write(const Snapshot& snapshot);
+    SaveResult finishSave(const Written& written);
+
+    // Remembers the file as it is now, e.g. after the copy was read from it.
+    void noteFileAsIs(const std::string& poDataDir);
+    // Looks whether someone else wrote the file since the gateway last saved or read
+    // it. A readable file replaces the copy in slot; a damaged one is moved aside and
+    // the copy is written anew.
+    Outside checkOutsideChange(DocumentSlot& slot, const std::string& poDataDir, TimeMs now);
+
+private:
     static Stamp stampOf(const std::string& path);
 
     Stamp last_;
