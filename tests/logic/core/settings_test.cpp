@@ -107,20 +107,15 @@ TEST(DataPaths, PoIniDecidesAndTheDataRuleKeepsCase) {
 
 TEST(DataPaths, FilesBesideTheProgramComeBeforeTheInstalledOnes) {
     TempDir prog, home, etc, share;
-    const SystemDirs system{etc.path(), share.path()};
-    EXPECT_EQ(DataPaths(prog.path(), home.path(), system).poIniFile(), prog.file("PO.ini"));
-    EXPECT_EQ(DataPaths(prog.path(), home.path(), system).linkDefsDefaultFile(), prog.file("linkdefs.default"));
-
     test::writeFile(etc.file("PO.ini"), "[Application]\ndatapath=/var/lib/zampo/data\n");
     test::writeFile(share.file("linkdefs.default"), "<ZamPOLinkDefs/>");
-    DataPaths installed(prog.path(), home.path(), system);
+    DataPaths installed(prog.path(), home.path(), {etc.path(), share.path()});
     EXPECT_EQ(installed.zamDataDir(), "/var/lib/zampo/data");
     EXPECT_EQ(installed.linkDefsDefaultFile(), share.file("linkdefs.default"));
-    EXPECT_EQ(DataPaths(prog.path(), home.path()).zamDataDir(), home.path() + "/zam/data") << "no system directories";
 
     test::writeFile(prog.file("PO.ini"), "[Application]\ndatapath=/srv/zam/data\n");
     test::writeFile(prog.file("linkdefs.default"), "<ZamPOLinkDefs/>");
-    DataPaths beside(prog.path(), home.path(), system);
+    DataPaths beside(prog.path(), home.path(), {etc.path(), share.path()});
     EXPECT_EQ(beside.zamDataDir(), "/srv/zam/data");
     EXPECT_EQ(beside.linkDefsDefaultFile(), prog.file("linkdefs.default"));
 }
