@@ -16,7 +16,7 @@ namespace {
 
 int run(int argc, char** argv) {
     static zampo::SingleInstanceLock instanceLock;
-    zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory());
+    zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory(), zampo::kPackageDirs);
     if (const auto refused = zampo::refuseStart(instanceLock, paths, "zampo")) return *refused;
     zampo::logWriter().setFileName(paths.logFile());
 

@@ -85,7 +85,7 @@ void GatewayRuntime::prepareSteps() {
     const std::string poDir = paths_.poDataDir();
     std::error_code ec;
     if (!std::filesystem::exists(poDir + "/LinkDefs.xml", ec))
-        std::filesystem::copy_file(paths_.programDir() + "/linkdefs.default", poDir + "/LinkDefs.xml",
+        std::filesystem::copy_file(paths_.linkDefsDefaultFile(), poDir + "/LinkDefs.xml",
                                    std::filesystem::copy_options::skip_existing, ec);
     writeLog(std::string("Main form created, program started: version ") + ZAMPO_VERSION_TEXT, kLogFileOnly);
     for (const std::string& dir : {paths_.zamDataDir(), poDir})

@@ -28,12 +28,28 @@ std::string userHomeDirectory() {
     return "/tmp";
 }
 
-DataPaths::DataPaths(std::string programDir, std::string homeDir)
-    : programDir_(std::move(programDir)), homeDir_(std::move(homeDir)) {}
+DataPaths::DataPaths(std::string programDir, std::string homeDir, SystemDirs system)
+    : programDir_(std::move(programDir)), homeDir_(std::move(homeDir)), system_(std::move(system)) {}
+
+std::string DataPaths::firstExisting(const std::string& name, const std::string& systemDir) const {
+    const std::string beside = programDir_ + "/" + name;
+    std::error_code ec;
+    if (systemDir.empty() || fs::exists(beside, ec)) return beside;
+    const std::string installed = systemDir + "/" + name;
+    return fs::exists(installed, ec) ? installed : beside;
+}
+
+std::string DataPaths::poIniFile() const {
+    return firstExisting("PO.ini", system_.config);
+}
+
+std::string DataPaths::linkDefsDefaultFile() const {
+    return firstExisting("linkdefs.default", system_.shared);
+}
 
 std::string DataPaths::zamDataDir() {
     if (!cachedZamDataDir_.empty()) return cachedZamDataDir_;
-    std::string dir = iniReadString(programDir_ + "/PO.ini", "Application", "datapath", homeDir_ + "/zam/data");
+    std::string dir = iniReadString(poIniFile(), "Application", "datapath", homeDir_ + "/zam/data");
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     cachedZamDataDir_ = dir;
     return dir;

@@ -7,12 +7,25 @@ namespace zampo {
 // Directory of the running executable.
 std::string programDirectory();
 
+// Where an installed package keeps PO.ini and linkdefs.default when they are not
+// beside the program; empty members are not searched.
+struct SystemDirs {
+    std::string config;
+    std::string shared;
+};
+inline const SystemDirs kPackageDirs{"/etc/zampo", "/usr/share/zampo"};
+
 class DataPaths {
 public:
     // programDir holds PO.ini and linkdefs.default; homeDir gives the defaults ~/zam/...
-    DataPaths(std::string programDir, std::string homeDir);
+    // A file missing beside the program is looked for in the system directories.
+    DataPaths(std::string programDir, std::string homeDir, SystemDirs system = {});
 
     const std::string& programDir() const { return programDir_; }
+    // PO.ini beside the program, else in the config directory when it is there.
+    std::string poIniFile() const;
+    // linkdefs.default beside the program, else in the shared directory when it is there.
+    std::string linkDefsDefaultFile() const;
     // From PO.ini [Application] datapath, else ~/zam/data; fixed once found.
     std::string zamDataDir();
     // Why the ZAM data directory cannot be used (it exists but is no directory, or
@@ -28,8 +41,10 @@ public:
 
 private:
     std::string derived(const std::string& leaf);
+    std::string firstExisting(const std::string& name, const std::string& systemDir) const;
     std::string programDir_;
     std::string homeDir_;
+    SystemDirs system_;
     std::string cachedZamDataDir_;
 };
 

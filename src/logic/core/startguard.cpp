@@ -17,8 +17,8 @@ std::optional<int> refuseStart(SingleInstanceLock& lock, DataPaths& paths, const
     if (const std::string problem = paths.zamDataDirProblem(); !problem.empty()) {
         std::fprintf(stderr,
                      "%s: cannot start: the ZAM data directory %s\n"
-                     "Set datapath in the [Application] section of %s/PO.ini to a directory.\n",
-                     program, problem.c_str(), paths.programDir().c_str());
+                     "Set datapath in the [Application] section of %s to a directory.\n",
+                     program, problem.c_str(), paths.poIniFile().c_str());
         return 1;
     }
     return std::nullopt;

@@ -1,5 +1,7 @@
 #include "logic/diag/logwriter.h"
 
+#include <unistd.h>
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 
@@ -42,6 +44,20 @@ void LogWriter::setListSink(ListSink sink) {
     sink_ = std::move(sink);
 }
 
+void LogWriter::setMirrorToStderr(bool on) {
+    // A reader of standard error that went away must not end the gateway.
+    if (on) std::signal(SIGPIPE, SIG_IGN);
+    std::lock_guard lock(mutex_);
+    mirror_ = on;
+}
+
+void LogWriter::mirrorLocked(const std::string& text) const {
+    if (!mirror_) return;
+    const std::string line = text + "\n";
+    // One write per line, so that lines of other writers to the same stream never cut into it.
+    [[maybe_unused]] ssize_t n = ::write(STDERR_FILENO, line.data(), line.size());
+}
+
 void LogWriter::write(const std::string& text, int channel) {
     // A line break inside a text from outside would start a forged line of its own.
     std::string message = text;
@@ -58,6 +74,7 @@ void LogWriter::write(const std::string& text, int channel) {
     std::string line;
     line.reserve(message.size() + 28);
     line.append("<").append(localDateText()).append("><").append(time).append("><").append(message).append(">");
+    mirrorLocked(message);
     try {
         file_.writeLine(line);
     } catch (...) {
@@ -67,6 +84,7 @@ void LogWriter::write(const std::string& text, int channel) {
 
 void LogWriter::writeRawLine(const std::string& text) {
     std::lock_guard lock(mutex_);
+    mirrorLocked(text);
     try {
         file_.writeLine(text);
     } catch (...) {

@@ -22,6 +22,9 @@ public:
     void setFileName(const std::string& path);
     std::string fileName() const;
     void setListSink(ListSink sink);
+    // Each line also goes to standard error, without the time stamp (for a service
+    // manager's journal, which stamps lines itself). The file is written as before.
+    void setMirrorToStderr(bool on);
 
     void write(const std::string& message, int channel);
     // A line written as it stands, without time brackets or rotation check.
@@ -35,9 +38,11 @@ public:
 
 private:
     void rotateLocked();
+    void mirrorLocked(const std::string& text) const;
     mutable std::mutex mutex_;
     TextFile file_;
     ListSink sink_;
+    bool mirror_ = false;
 };
 
 // The process-wide writer and the short form every caller uses.

@@ -105,6 +105,21 @@ TEST(DataPaths, PoIniDecidesAndTheDataRuleKeepsCase) {
     EXPECT_TRUE(std::filesystem::is_directory(home2.path() + "/zam/Xml"));
 }
 
+TEST(DataPaths, FilesBesideTheProgramComeBeforeTheInstalledOnes) {
+    TempDir prog, home, etc, share;
+    test::writeFile(etc.file("PO.ini"), "[Application]\ndatapath=/var/lib/zampo/data\n");
+    test::writeFile(share.file("linkdefs.default"), "<ZamPOLinkDefs/>");
+    DataPaths installed(prog.path(), home.path(), {etc.path(), share.path()});
+    EXPECT_EQ(installed.zamDataDir(), "/var/lib/zampo/data");
+    EXPECT_EQ(installed.linkDefsDefaultFile(), share.file("linkdefs.default"));
+
+    test::writeFile(prog.file("PO.ini"), "[Application]\ndatapath=/srv/zam/data\n");
+    test::writeFile(prog.file("linkdefs.default"), "<ZamPOLinkDefs/>");
+    DataPaths beside(prog.path(), home.path(), {etc.path(), share.path()});
+    EXPECT_EQ(beside.zamDataDir(), "/srv/zam/data");
+    EXPECT_EQ(beside.linkDefsDefaultFile(), prog.file("linkdefs.default"));
+}
+
 TEST(DataPaths, ZamDataDirIsFixedByTheFirstCall) {
     TempDir prog, home;
     test::writeFile(prog.file("PO.ini"), "[Application]\ndatapath=/srv/a/data\n");
