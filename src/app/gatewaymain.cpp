@@ -2,6 +2,8 @@
 // The same PO.ini, ZamLocal.INI, data files and single-instance lock as zampo; its
 // lists go to the log file only. Stops in order on SIGTERM and Ctrl+C.
 #include <exception>
+#include <iostream>
+#include <string_view>
 
 #include "logic/core/clock.h"
 #include "logic/core/datapaths.h"
@@ -9,6 +11,7 @@
 #include "logic/diag/logwriter.h"
 #include "runtime/gatewayapplication.h"
 #include "runtime/gatewayruntime.h"
+#include "runtime/healthcheck.h"
 #include "runtime/loggedstatus.h"
 #include "runtime/stopsignals.h"
 
@@ -17,6 +20,7 @@ namespace {
 int run(int argc, char** argv) {
     static zampo::SingleInstanceLock instanceLock;
     zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory());
+    if (argc > 1 && std::string_view(argv[1]) == "--check") return zampo::runHealthCheck(paths, std::cout);
     if (const auto refused = zampo::refuseStart(instanceLock, paths, "zampo-gateway")) return *refused;
     zampo::logWriter().setFileName(paths.logFile());
 

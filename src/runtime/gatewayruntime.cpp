@@ -48,9 +48,11 @@ GatewayRuntime::GatewayRuntime(DataPaths& paths, const Clock& clock, WindowPort&
       fetchPort(makeFetchPort(this, state, paths, clock, window)),
       mainLoop(MainLoopDeps{state, clock, window, receiver, poMonitor, *fetchPort, paths, settings, zamDefs, linkDefs,
                             alarmStatus}),
+      metrics(*this),
       paths_(paths),
       clock_(clock),
       window_(window) {
+    poMonitor.setCounters(&state.counters);
     tmmMain.setInterval(1);
     tmmMain.setLoopCount(0);
     tmmMain.setDoState([this](StepTimer& m) { mainLoop.doState(m); });
@@ -123,6 +125,7 @@ void GatewayRuntime::applySettings(const Settings& s) {
     settings = s;
     state.watchdogId = s.watchdogId;
     receiver.setEndpoint(trimmed(s.zamHost), s.zamPort);
+    metrics.listen(s.metricsAddress, s.metricsPort);
 }
 
 void GatewayRuntime::openDocuments() {

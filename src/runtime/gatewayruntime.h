@@ -16,6 +16,7 @@
 #include "logic/core/windowport.h"
 #include "logic/linkconfig/xmlstore.h"
 #include "runtime/mainloop.h"
+#include "runtime/metricsexporter.h"
 #include "runtime/poexchangemonitor.h"
 #include "runtime/socketmachine.h"
 #include "runtime/steptimer.h"
@@ -65,6 +66,7 @@ public:
     // The Priva Office requests; makeFetchPort in the .cpp chooses the implementation.
     std::unique_ptr<FetchPort> fetchPort;
     MainLoop mainLoop;
+    MetricsExporter metrics;
 
 signals:
     void stopped();

@@ -221,6 +221,7 @@ void SocketMachine::runSocketStep(StepTimer& m) {
                 handleSocketError(ENOTCONN);
             } else {
                 socket_.flush();  // on the wire when the step ends, not at some later event
+                gateway_.counters.noteWritten(current_);
                 // An older message still unanswered is past helping: only the newest is awaited.
                 awaitingTicket_ = currentTicket_;
                 setDelivery(currentTicket_, Delivery::Written);
@@ -253,6 +254,7 @@ bool SocketMachine::openSocket() {
 
 void SocketMachine::onConnected() {
     socketConnected_ = true;
+    gateway_.counters.zamConnected = true;
 }
 
 void SocketMachine::onErrorOccurred(QAbstractSocket::SocketError error) {
@@ -269,6 +271,7 @@ void SocketMachine::onDisconnected() {
 }
 
 void SocketMachine::handleSocketError(int code) {
+    gateway_.counters.noteSocketError();
     failUndelivered();
     window_.setStatusText(langText(5, "Error connecting to ZamMeld"));
     gateway_.faultStatus = kFaultReceiver;
