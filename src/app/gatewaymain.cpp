@@ -1,6 +1,7 @@
 // zampo-gateway: the gateway without a window, for servers and service managers.
 // The same PO.ini, ZamLocal.INI, data files and single-instance lock as zampo; its
-// lists go to the log file only. Stops in order on SIGTERM and Ctrl+C.
+// lists go to the log file only. Stops in order on SIGTERM and Ctrl+C; SIGHUP reads
+// the settings and data files again. --check prints the running gateway's figures.
 #include <exception>
 #include <iostream>
 #include <string_view>
@@ -19,9 +20,11 @@ namespace {
 
 int run(int argc, char** argv) {
     static zampo::SingleInstanceLock instanceLock;
+    static zampo::ForwardingLock forwarding;
     zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory());
     if (argc > 1 && std::string_view(argv[1]) == "--check") return zampo::runHealthCheck(paths, std::cout);
-    if (const auto refused = zampo::refuseStart(instanceLock, paths, "zampo-gateway")) return *refused;
+    zampo::StopSignals::holdUntilInstalled();
+    if (const auto refused = zampo::refuseStart(instanceLock, forwarding, paths, zampo::kServiceProgram)) return *refused;
     zampo::logWriter().setFileName(paths.logFile());
 
     zampo::GatewayApplication app(argc, argv);
@@ -30,8 +33,9 @@ int run(int argc, char** argv) {
     zampo::LoggedStatus status;
     zampo::GatewayRuntime gateway(paths, clock, status);
     QObject::connect(&gateway, &zampo::GatewayRuntime::stopped, &app, [] { QCoreApplication::exit(0); });
-    zampo::StopSignals stopSignals([&gateway] { gateway.requestStop(); });
+    zampo::StopSignals stopSignals([&gateway] { gateway.requestStop(); }, [&gateway] { gateway.requestReload(); });
     gateway.prepare();
+    gateway.watchDefinitionFiles();
     gateway.startMachines();
     return app.exec();
 }
