@@ -206,6 +206,8 @@ TEST(FormLifecycle, EditorBesideTheServiceShowsTheDocumentsRunsNoMachineAndClose
     EXPECT_FALSE(gateway.tmmMain.enabled());
     EXPECT_FALSE(gateway.tmmSockets.enabled());
     EXPECT_FALSE(gateway.metrics.listening());
+    EXPECT_FALSE(form.findChild<QWidget*>("SendButton")->isEnabled());
+    EXPECT_FALSE(form.findChild<QWidget*>("tbRefresh")->isEnabled());
     EXPECT_TRUE(std::filesystem::exists(site.poDir() + "/AlarmStatus.xml.zampo-tmp-abc123"));
     ASSERT_TRUE(gateway.linkDefs && gateway.linkDefs->hasContent());
     life.askToClose();
