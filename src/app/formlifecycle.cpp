@@ -62,6 +62,17 @@ void FormLifecycle::start() {
     gateway_.startMachines();
 }
 
+void FormLifecycle::startAsEditor() {
+    editor_ = true;
+    gateway_.prepareEditor();
+    fillWindow();
+    followOperatorChanges();
+    // Both would wait on a loop and a connection that only the service has.
+    for (const char* name : {"SendButton", "tbRefresh"})
+        if (auto* w = form_.findChild<QWidget*>(name)) w->setEnabled(false);
+    form_.setStatusText(langText(113, "Editor: the service forwards the alarms"));
+}
+
 void FormLifecycle::fillWindow() {
     caption_ = std::string("ZAM-Pro - Priva Office (") + fileVersion() + ") ";
     form_.setCaption(QString::fromStdString(caption_));
@@ -86,6 +97,10 @@ void FormLifecycle::followOperatorChanges() {
 }
 
 void FormLifecycle::askToClose() {
+    if (editor_) {  // the service forwards on: nothing to warn about
+        closeConfirmed();
+        return;
+    }
     const std::string text = langText(1, "Priva Office alarms will no longer be sent to Zam Pro!") + "\n" +
                              langText(2, "Do you really want to exit?");
     if (!confirm(langText(3, "Warning"), text)) return;
@@ -95,6 +110,10 @@ void FormLifecycle::askToClose() {
 void FormLifecycle::closeConfirmed() {
     if (gateway_.stopRequested()) return;
     saveSettings(gateway_.paths().settingsFile(), form_.editedSettings());
+    if (editor_) {  // no loop to wait for; the service takes the settings at its next reload
+        terminate();
+        return;
+    }
     gateway_.requestStop();
 }
 

@@ -21,6 +21,10 @@ public:
 
     // The gateway's start-up, then the window filled from it, then both machines.
     void start();
+    // While the service forwards for the same data directory: the documents and the
+    // window only, no loop and no connection; the status bar says so.
+    void startAsEditor();
+    bool editor() const { return editor_; }
     // The operator closes the window: asks first; on Yes as closeConfirmed.
     void askToClose();
     // A confirmed close, or a stop asked for from outside (SIGTERM, Ctrl+C): the
@@ -43,6 +47,7 @@ private:
     GatewayRuntime& gateway_;
     ZamApplication* app_;
     std::string caption_;
+    bool editor_ = false;
 };
 
 // The four-number version shown in the caption and the start-up log line.

@@ -1,9 +1,12 @@
 // zampo-gateway: the gateway without a window, for servers and service managers.
 // The same PO.ini, ZamLocal.INI, data files and single-instance lock as zampo; its
 // lists go to the log file only, each line also to standard error. Stops in order on
-// SIGTERM and Ctrl+C. Under systemd it reports ready, watchdog pings and its stop.
+// SIGTERM and Ctrl+C; SIGHUP reads the settings and data files again. Under systemd
+// it reports ready, watchdog pings and its stop. --check prints the running gateway's figures.
 #include <cstdio>
 #include <exception>
+#include <iostream>
+#include <string_view>
 
 #include "logic/core/clock.h"
 #include "logic/core/datapaths.h"
@@ -11,6 +14,7 @@
 #include "logic/diag/logwriter.h"
 #include "runtime/gatewayapplication.h"
 #include "runtime/gatewayruntime.h"
+#include "runtime/healthcheck.h"
 #include "runtime/loggedstatus.h"
 #include "runtime/servicenotify.h"
 #include "runtime/stopsignals.h"
@@ -19,8 +23,11 @@ namespace {
 
 int run(int argc, char** argv) {
     static zampo::SingleInstanceLock instanceLock;
+    static zampo::ForwardingLock forwarding;
     zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory(), zampo::kPackageDirs);
-    if (const auto refused = zampo::refuseStart(instanceLock, paths, "zampo-gateway")) return *refused;
+    if (argc > 1 && std::string_view(argv[1]) == "--check") return zampo::runHealthCheck(paths, std::cout);
+    zampo::StopSignals::holdUntilInstalled();
+    if (const auto refused = zampo::refuseStart(instanceLock, forwarding, paths, zampo::kServiceProgram)) return *refused;
     zampo::logWriter().setFileName(paths.logFile());
     zampo::logWriter().setMirrorToStderr(true);
 
@@ -31,11 +38,14 @@ int run(int argc, char** argv) {
     zampo::GatewayRuntime gateway(paths, clock, status);
     QObject::connect(&gateway, &zampo::GatewayRuntime::stopped, &app, [] { QCoreApplication::exit(0); });
     zampo::ServiceNotify service;
-    zampo::StopSignals stopSignals([&gateway, &service] {
-        service.stopping();
-        gateway.requestStop();
-    });
+    zampo::StopSignals stopSignals(
+        [&gateway, &service] {
+            service.stopping();
+            gateway.requestStop();
+        },
+        [&gateway] { gateway.requestReload(); });
     gateway.prepare();
+    gateway.watchDefinitionFiles();
     gateway.startMachines();
     service.ready();
     const int rc = app.exec();

@@ -1,4 +1,5 @@
-// zampo: the gateway with its window. One instance per desktop session.
+// zampo: the gateway with its window. One instance per desktop session; started
+// while the service forwards for the same data directory, the editor of its links.
 #include <cstdlib>
 #include <exception>
 
@@ -15,9 +16,12 @@
 namespace {
 
 int run(int argc, char** argv) {
+    zampo::StopSignals::holdUntilInstalled();
     static zampo::SingleInstanceLock instanceLock;
+    static zampo::ForwardingLock forwarding;
     zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory(), zampo::kPackageDirs);
-    if (const auto refused = zampo::refuseStart(instanceLock, paths, "zampo")) return *refused;
+    bool editor = false;  // the service forwards for this data directory
+    if (const auto refused = zampo::refuseStart(instanceLock, forwarding, paths, "zampo", &editor)) return *refused;
     zampo::logWriter().setFileName(paths.logFile());
 
     // A gateway on a server without a desktop still runs, with its window offscreen.
@@ -33,7 +37,10 @@ int run(int argc, char** argv) {
     zampo::GatewayRuntime gateway(paths, clock, form);
     zampo::FormLifecycle lifecycle(form, gateway, &app);
     zampo::StopSignals stopSignals([&lifecycle] { lifecycle.closeConfirmed(); });
-    lifecycle.start();
+    if (editor)
+        lifecycle.startAsEditor();
+    else
+        lifecycle.start();
     form.showMinimized();
     form.hideToTray();  // the window lives behind its tray icon
     return app.exec();

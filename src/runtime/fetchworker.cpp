@@ -168,7 +168,7 @@ void FetchWorker::mergeDefinitionsAnswer(const Job& job, const std::string& answ
     {
         // The operator's edits save LinkDefs.xml under the same lock, so the fresh
         // read below already holds them and the save cannot undo one.
-        std::lock_guard lock(linkDefsFileMutex());
+        DefinitionsFileLock lock(job.poDataDir);
         DocumentSlot linkDefs;
         openDataFile(linkDefs, job.poDataDir, kLinkDefsFile);
         const DefinitionsMergeResult result = mergeDefinitions(answer, linkDefs, job.poDataDir);

@@ -1,5 +1,6 @@
 #include "runtime/gatewayruntime.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -53,12 +54,17 @@ GatewayRuntime::GatewayRuntime(DataPaths& paths, const Clock& clock, WindowPort&
       fetchPort(makeFetchPort(this, state, paths, clock, window, tmmMain)),
       mainLoop(MainLoopDeps{state, clock, window, receiver, poMonitor, *fetchPort, paths, settings, zamDefs, linkDefs,
                             alarmStatus}),
+      metrics(*this),
       paths_(paths),
       clock_(clock),
       window_(window) {
+    poMonitor.setCounters(&state.counters);
     // Both machines step when something they wait for happens, and rest otherwise.
     tmmMain.setTurnBudget(kTurnBudgetMs);
-    tmmMain.setDoState([this](StepTimer& m) { mainLoop.doState(m); });
+    tmmMain.setDoState([this](StepTimer& m) {
+        if (m.state() == MainLoop::kWait) atSafePoint();
+        mainLoop.doState(m);
+    });
     tmmSockets.setTurnBudget(kTurnBudgetMs);
     connect(&receiver, &SocketMachine::deliveryChanged, &tmmMain, &StepTimer::wake);
     connect(&receiver, &SocketMachine::socketFailed, &tmmMain, &StepTimer::wake);
@@ -109,6 +115,17 @@ void GatewayRuntime::prepareSteps() {
     openDocuments();
 }
 
+void GatewayRuntime::prepareEditor() {
+    logWriter().setFileName(paths_.logFile());
+    settings = loadSettings(paths_.settingsFile());
+    state.watchdogId = settings.watchdogId;
+    loadLangTexts(settings.language);
+    writeLog(std::string("Editor opened, version ") + ZAMPO_VERSION_TEXT + ": the service forwards from " +
+                 paths_.poDataDir(),
+             kLogFileOnly);
+    openDocuments();
+}
+
 void GatewayRuntime::requestStop() {
     if (state.closingRequest && stopTimer_.isActive()) return;
     state.closingRequest = true;
@@ -130,6 +147,7 @@ void GatewayRuntime::applySettings(const Settings& s) {
     settings = s;
     state.watchdogId = s.watchdogId;
     receiver.setEndpoint(trimmed(s.zamHost), s.zamPort);
+    metrics.listen(s.metricsAddress, s.metricsPort);
 }
 
 void GatewayRuntime::openDocuments() {
@@ -160,6 +178,94 @@ void GatewayRuntime::openDocuments() {
         if (moved) alarmStatus->startAfresh(kAlarmStatusFile.rootName);
         writeLog(line, kLogPoList);
     }
+}
+
+void GatewayRuntime::atSafePoint() {
+    if (fetchPort->workerRunning() || state.closingRequest) return;
+    if (reloadRequested_) {
+        reloadRequested_ = false;
+        reload();
+    } else if (watching_) {
+        // Before every poll, and now and then while waiting, without a stat at every step.
+        const TimeMs now = clock_.nowUtc();
+        if (mainLoop.pollTimer().due(now) || !withinSeconds(now, 0, 500, lastStampCheck_)) {
+            lastStampCheck_ = now;
+            checkDefinitionFiles(false);
+        }
+    }
+}
+
+GatewayRuntime::FileStamp GatewayRuntime::stampOf(const DataFile& file) {
+    struct stat st {};
+    if (::stat(dataFilePath(paths_.poDataDir(), file).c_str(), &st) != 0) return {};
+    return {true, static_cast<unsigned long long>(st.st_ino), static_cast<unsigned long long>(st.st_size),
+            static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000LL + st.st_mtim.tv_nsec};
+}
+
+void GatewayRuntime::watchDefinitionFiles() {
+    watching_ = true;
+    linkStamp_ = stampOf(kLinkDefsFile);
+    zamStamp_ = stampOf(kZamDefsFile);
+}
+
+void GatewayRuntime::checkDefinitionFiles(bool force) {
+    for (auto [slot, file, stamp] : {std::tuple{&zamDefs, &kZamDefsFile, &zamStamp_},
+                                     std::tuple{&linkDefs, &kLinkDefsFile, &linkStamp_}}) {
+        const FileStamp now = stampOf(*file);
+        if (!force && now == *stamp) continue;
+        *stamp = now;
+        // Its own merge writes LinkDefs.xml too; reading that again changes nothing.
+        if (now.exists) readAgain(*slot, *file, force ? "reload" : "changed on disk");
+    }
+}
+
+bool GatewayRuntime::readAgain(DocumentSlot& slot, const DataFile& file, const std::string& why) {
+    const std::string dir = paths_.poDataDir();
+    if (::access(dataFilePath(dir, file).c_str(), F_OK) != 0) return false;  // nothing to read: the copy stays
+    DocumentSlot fresh;
+    openDataFile(fresh, dir, file);
+    if (!fresh || !fresh->hasContent()) {
+        writeLog(std::string(file.fileName) + " (" + why + ") is damaged (" + parseError(dataFilePath(dir, file)) +
+                     "); the copy read before stays in use",
+                 kLogPoList);
+        return false;
+    }
+    slot = std::move(fresh);
+    writeLog(std::string(file.fileName) + " read again (" + why + ")", kLogPoList);
+    return true;
+}
+
+void GatewayRuntime::reload() {
+    const std::string file = paths_.settingsFile();
+    const Settings s = loadSettings(file);
+    loadLangTexts(s.language);
+    traceWriter().setEnabled(s.trace);
+    std::error_code ec;
+    if (s.trace) std::filesystem::create_directory(paths_.traceDir(), ec);
+    const bool endpointChanged = trimmed(s.zamHost) != trimmed(settings.zamHost) || s.zamPort != settings.zamPort;
+    applySettings(s);
+    // A new ZamMeld address counts from the next connection; nothing waiting is cut off.
+    if (endpointChanged && receiver.queuedCount() == 0 && receiver.currentMessage().empty())
+        receiver.dropConnection();
+    writeLog("Reload: " + file + " read again: ZamMeld " + trimmed(s.zamHost) + ":" + std::to_string(s.zamPort) +
+                 ", Priva Office " + trimmed(s.poHost) + ", sendpcu " + (s.sendPcu ? "1" : "0") + ", filterpunct " +
+                 (s.filterPunct ? "1" : "0") + ", WDid " + std::to_string(s.watchdogId) + ", language " +
+                 s.language + ", Trace " + (s.trace ? "1" : "0") + ", metrics " +
+                 (s.metricsPort ? s.metricsAddress + ":" + std::to_string(s.metricsPort) : "off"),
+             kLogFileOnly);
+
+    checkDefinitionFiles(true);
+    // The gateway's copy of the alarm status goes first while a save of it is outstanding.
+    if (mainLoop.statusFile().unsaved())
+        writeLog(std::string(kAlarmStatusFile.fileName) + " not read again: the gateway's copy is not saved yet",
+                 kLogPoList);
+    else
+        readAgain(alarmStatus, kAlarmStatusFile, "reload");
+    if (zamDefs && zamDefs->hasContent() && linkDefs && linkDefs->hasContent())
+        state.dataFileFault.clear();  // a file mended since the start is in use now
+    // Locations added in Priva Office since come with the definitions, as the refresh button fetches them.
+    state.refreshRequest = true;
+    window_.refillLinkGrid();
 }
 
 void GatewayRuntime::startMachines() {

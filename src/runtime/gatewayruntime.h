@@ -16,6 +16,7 @@
 #include "logic/core/windowport.h"
 #include "logic/linkconfig/xmlstore.h"
 #include "runtime/mainloop.h"
+#include "runtime/metricsexporter.h"
 #include "runtime/poexchangemonitor.h"
 #include "runtime/socketmachine.h"
 #include "runtime/steptimer.h"
@@ -31,6 +32,9 @@ public:
     // default link definitions, stale temporary files, trace files, the documents.
     // A step that fails is logged and the rest goes on: the gateway is unattended.
     void prepare();
+    // For the editor beside the service: settings and language, the documents; no
+    // trace, metrics or clean-up of files the service may be writing.
+    void prepareEditor();
     // Takes the addresses, port and watchdog ID for the life of the process.
     void applySettings(const Settings& s);
     // Opens ZamDefs.xml, LinkDefs.xml and AlarmStatus.xml from the PO data directory.
@@ -46,6 +50,18 @@ public:
         state.refreshRequest = true;
         tmmMain.wake();
     }
+
+    // SIGHUP: ZamLocal.INI's settings and the three data files are read again at the
+    // loop's next safe point (waiting in state 3, no fetch running, no walk).
+    void requestReload() {
+        reloadRequested_ = true;
+        tmmMain.wake();
+    }
+    bool reloadPending() const { return reloadRequested_; }
+    // The service's own: LinkDefs.xml and ZamDefs.xml written by another process (the
+    // editor) are read again at a safe point, at the latest right before the next poll.
+    // Not for the window, whose grid and tree hold on to the documents it edits.
+    void watchDefinitionFiles();
 
     // The orderly stop: the loop stops at its next wait; stopped() follows once it
     // has, or 10 seconds after the request at the latest. Queued messages are not sent.
@@ -68,12 +84,31 @@ public:
     // The Priva Office requests; makeFetchPort in the .cpp chooses the implementation.
     std::unique_ptr<FetchPort> fetchPort;
     MainLoop mainLoop;
+    MetricsExporter metrics;
 
 signals:
     void stopped();
 
 private:
     void prepareSteps();
+    // Runs before every step of the loop in state 3.
+    void atSafePoint();
+    void reload();
+    // A readable file replaces the copy in use; a damaged one leaves it in use.
+    bool readAgain(DocumentSlot& slot, const DataFile& file, const std::string& why);
+    void checkDefinitionFiles(bool force);
+
+    struct FileStamp {
+        bool exists = false;
+        unsigned long long ino = 0, size = 0;
+        long long mtimeNs = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    FileStamp stampOf(const DataFile& file);
+    bool reloadRequested_ = false;
+    bool watching_ = false;
+    FileStamp linkStamp_, zamStamp_;
+    TimeMs lastStampCheck_{};
 
     QTimer stopTimer_;
     DataPaths& paths_;

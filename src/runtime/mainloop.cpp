@@ -443,6 +443,7 @@ CycleDocuments MainLoop::documents() {
 }
 
 void MainLoop::follow(StepTimer& m, const CycleOutcome& outcome) {
+    d_.state.counters.noteOutcome(outcome, d_.clock.nowUtc());
     for (const std::string& line : outcome.log) writeLog(line, kLogPoList);
     if (!outcome.message.empty()) messageTicket_ = d_.receiver.sendIPString(outcome.message, true);
     if (outcome.changed) statusFile_.markChanged();
@@ -510,6 +511,7 @@ void MainLoop::waitWatchdog(StepTimer& m, TimeMs now) {
     m.setStateText("13 wait result wd ");
     const Delivery delivery = d_.receiver.deliveryOf(watchdogTicket_);
     if (d_.receiver.replyReceived()) {
+        ++d_.state.counters.watchdogsAnswered;
         const bool accepted = classifyReply(d_.receiver.lastReply()) == ReplyKind::Accepted;
         m.setState(accepted || retryCount_ >= kMaxWatchdogSends ? watchdogReturn_ : kSendWatchdog);
     } else if (delivery == Delivery::Failed) {

@@ -16,6 +16,7 @@ PoExchangeMonitor::PoExchangeMonitor(const Clock& clock, SocketMachine& receiver
 }
 
 void PoExchangeMonitor::report(bool succeeded) {
+    if (counters_) counters_->notePoExchange(succeeded, clock_.nowUtc());
     if (succeeded) {
         if (raised_) {
             raised_ = false;

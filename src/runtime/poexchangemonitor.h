@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "logic/core/clock.h"
+#include "logic/core/gatewaycounters.h"
 
 namespace zampo {
 
@@ -22,6 +23,8 @@ public:
     // Main loop start: no failure running, nothing raised.
     void reset();
     void clearRaised() { raised_ = false; }
+    // Where every exchange is counted; none by default.
+    void setCounters(GatewayCounters* counters) { counters_ = counters; }
 
     bool raised() const { return raised_; }
     std::optional<TimeMs> failingSince() const { return since_; }
@@ -31,6 +34,7 @@ private:
     SocketMachine& receiver_;
     bool raised_ = false;
     std::optional<TimeMs> since_;
+    GatewayCounters* counters_ = nullptr;
 };
 
 }  // namespace zampo

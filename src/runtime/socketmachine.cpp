@@ -229,6 +229,7 @@ void SocketMachine::runSocketStep(StepTimer& m) {
                 handleSocketError(ENOTCONN);
             } else {
                 socket_.flush();  // on the wire when the step ends, not at some later event
+                gateway_.counters.noteWritten(current_);
                 // An older message still unanswered is past helping: only the newest is awaited.
                 awaitingTicket_ = currentTicket_;
                 setDelivery(currentTicket_, Delivery::Written);
@@ -262,6 +263,7 @@ bool SocketMachine::openSocket() {
 void SocketMachine::onConnected() {
     socketConnected_ = true;
     tmmSockets_.wake();
+    gateway_.counters.zamConnected = true;
 }
 
 void SocketMachine::onErrorOccurred(QAbstractSocket::SocketError error) {
@@ -278,6 +280,7 @@ void SocketMachine::onDisconnected() {
 }
 
 void SocketMachine::handleSocketError(int code) {
+    gateway_.counters.noteSocketError();
     failUndelivered();
     window_.setStatusText(langText(5, "Error connecting to ZamMeld"));
     gateway_.faultStatus = kFaultReceiver;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <QCheckBox>
+#include <QLabel>
 #include <QSpinBox>
 #include <QTest>
 #include <filesystem>
@@ -182,4 +183,31 @@ TEST(FormLifecycle, ClosingWhileIdleEndsAfterStateSixteen) {
     EXPECT_TRUE(life.runtime().state.mainLoopFinished);
     gateway.checkStopped();
     EXPECT_EQ(terminations, 1);
+}
+
+TEST(FormLifecycle, EditorBesideTheServiceShowsTheDocumentsRunsNoMachineAndClosesWithoutAsking) {
+    Site site;
+    std::filesystem::create_directories(site.poDir());
+    test::writeFile(site.poDir() + "/LinkDefs.xml", "<ZamPOLinkDefs><PO_Locations/></ZamPOLinkDefs>");
+    test::writeFile(site.dataDir() + "/ZamLocal.INI", "[PO]\nlanguage=NLD\n[Metrics]\nport=19465\n");
+    DataPaths paths(site.prog.path(), site.home.path());
+    ManualClock clock;
+    MainWindow form;
+    GatewayRuntime gateway(paths, clock, form);
+    FormLifecycle life(form, gateway);
+    bool asked = false, ended = false;
+    life.confirm = [&](const std::string&, const std::string&) { return asked = true; };
+    life.terminate = [&] { ended = true; };
+    life.startAsEditor();
+
+    EXPECT_EQ(form.findChild<QLabel*>("sBarText")->text(), "Bewerken: de service stuurt de alarmen door");
+    EXPECT_FALSE(gateway.tmmMain.enabled());
+    EXPECT_FALSE(gateway.tmmSockets.enabled());
+    EXPECT_FALSE(gateway.metrics.listening());
+    EXPECT_FALSE(form.findChild<QWidget*>("SendButton")->isEnabled());
+    EXPECT_FALSE(form.findChild<QWidget*>("tbRefresh")->isEnabled());
+    ASSERT_TRUE(gateway.linkDefs && gateway.linkDefs->hasContent());
+    life.askToClose();
+    EXPECT_FALSE(asked);
+    EXPECT_TRUE(ended);
 }

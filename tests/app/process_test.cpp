@@ -57,6 +57,18 @@ TEST_P(Process, StartsOnceCreatesItsFilesAndASecondStartEndsSilently) {
     // A second start, of either program, shares the lock and ends at once.
     for (const char* other : {ZAMPO_BINARY, ZAMPO_GATEWAY_BINARY}) {
         std::unique_ptr<QProcess> second(site.start(site.install(other)));
+        if (site.program == "zampo-gateway" && std::string(other) == ZAMPO_BINARY) {
+            // The window beside the service is its editor, with no loop of its own.
+            ASSERT_TRUE(QTest::qWaitFor([&] { return site.log().find("Editor opened") != std::string::npos; }, 20000))
+                << site.log();
+            EXPECT_EQ(second->state(), QProcess::Running);
+            second->terminate();
+            ASSERT_TRUE(second->waitForFinished(10000));
+            EXPECT_EQ(second->exitCode(), 0);
+            EXPECT_EQ(site.log().find("PO connection initialized", site.log().find("Editor opened")),
+                      std::string::npos);
+            continue;
+        }
         ASSERT_TRUE(second->waitForFinished(10000)) << other;
         EXPECT_EQ(second->exitCode(), 0);
         EXPECT_EQ(second->readAllStandardError().size(), 0);

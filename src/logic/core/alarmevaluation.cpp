@@ -287,6 +287,7 @@ CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, Tex
     if (!e) return out;  // nothing chosen: examine again
     ++cycle.retryCount;
     out.next = CycleStep::AwaitAnswer;
+    out.resend = cycle.retryCount > 1 || cycle.undelivered > 0;
 
     if (cycle.notAccepted) {
         out.log.push_back(langText(105, "Alarm not accepted by ZamMeld"));
@@ -294,6 +295,7 @@ CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, Tex
         return out;
     }
     if (isNamed(e, "Group")) {
+        out.group = true;
         out.message = groupAlarmMessage(e.attribute("ZamAlarm").value(), attrIs(e, "State", kAlarmReset),
                                         e.attribute("Text").value());
         return out;
@@ -376,6 +378,7 @@ CycleOutcome evaluateAnswer(ElementCycle& cycle, const CycleDocuments& docs, con
     // Done with the element, successfully or not; the element counts as reported.
     auto finish = [&](const char* error) {
         if (error) {
+            out.errorMark = error[0] - '0';
             setAttr(e, "Error", error);
             copyAttr(e, "ErrDt", "start");
         }
@@ -414,6 +417,7 @@ CycleOutcome evaluateAnswer(ElementCycle& cycle, const CycleDocuments& docs, con
                 finish("2");
             } else {
                 setAttr(e, "Error", "1");
+                out.errorMark = 1;
                 copyAttr(e, "ErrDt", "start");
                 cycle.notAccepted = true;
                 out.changed = true;

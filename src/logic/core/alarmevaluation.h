@@ -74,6 +74,9 @@ struct CycleOutcome {
     std::vector<std::string> log;  // lines for the Priva Office list
     std::string message;           // to send to ZamMeld; empty when nothing is sent
     bool changed = false;          // the alarm status document was changed
+    bool resend = false;           // message is a further send for the same element
+    bool group = false;            // message is a group alarm
+    int errorMark = 0;             // the Error code this step set on the element, 0 for none
 };
 
 struct CycleDocuments {

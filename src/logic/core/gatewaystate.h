@@ -5,6 +5,7 @@
 #include <string>
 
 #include "logic/core/clock.h"
+#include "logic/core/gatewaycounters.h"
 
 namespace zampo {
 
@@ -21,6 +22,7 @@ struct GatewayState {
     // A definitions file that could not be read at start-up: shown instead of
     // "Application running" until the operator mends it and restarts.
     std::string dataFileFault;
+    GatewayCounters counters;
 };
 
 }  // namespace zampo

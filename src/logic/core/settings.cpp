@@ -22,6 +22,10 @@ Settings loadSettings(const std::string& f) {
     s.watchdogId = (wd >= 0 && wd <= 9) ? wd : 1;
     s.language = iniReadString(f, "PO", "language", "ENG");
     s.trace = iniReadInteger(f, "PO", "Trace", 0) == 1;
+    const int port = iniReadInteger(f, "Metrics", "port", 0);
+    s.metricsPort = port >= 1 && port <= 65535 ? port : 0;
+    s.metricsAddress = trimmed(iniReadString(f, "Metrics", "address", "127.0.0.1"));
+    if (s.metricsAddress.empty()) s.metricsAddress = "127.0.0.1";
     return s;
 }
 

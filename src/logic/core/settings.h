@@ -13,6 +13,8 @@ struct Settings {
     int watchdogId = 1;                 // [PO] WDid, 0..9, else 1
     std::string language = "ENG";       // [PO] language
     bool trace = false;                 // [PO] Trace, on only when exactly 1
+    int metricsPort = 0;                      // [Metrics] port, 1..65535; 0: no metrics
+    std::string metricsAddress = "127.0.0.1";  // [Metrics] address
 };
 
 // Reads every key; missing or bad values give their defaults.

@@ -10,9 +10,11 @@
 
 namespace zampo {
 
-std::optional<int> refuseStart(SingleInstanceLock& lock, DataPaths& paths, const char* program) {
+std::optional<int> refuseStart(SingleInstanceLock& lock, ForwardingLock& forwarding, DataPaths& paths,
+                               const char* program, bool* editor) {
     const char* xdg = std::getenv("XDG_RUNTIME_DIR");
-    if (lock.alreadyRunning((xdg && *xdg) ? xdg : "/tmp")) return 0;
+    // The window looks for the service first: it may run in this very session.
+    if (!editor && lock.alreadyRunning((xdg && *xdg) ? xdg : "/tmp")) return 0;
     // Without a usable data directory there is no log to report anything in.
     if (const std::string problem = paths.zamDataDirProblem(); !problem.empty()) {
         std::fprintf(stderr,
@@ -21,6 +23,18 @@ std::optional<int> refuseStart(SingleInstanceLock& lock, DataPaths& paths, const
                      program, problem.c_str(), paths.poIniFile().c_str());
         return 1;
     }
+    if (const auto holder = forwarding.heldBy(paths.poDataDir(), program)) {
+        if (editor && *holder == kServiceProgram) {
+            *editor = true;
+            return std::nullopt;
+        }
+        // Two loops on one data directory would report every alarm twice.
+        if (!editor)
+            std::fprintf(stderr, "%s: %s already forwards the alarms of %s; not started\n", program,
+                         holder->empty() ? "another gateway" : holder->c_str(), paths.poDataDir().c_str());
+        return 0;
+    }
+    if (editor && lock.alreadyRunning((xdg && *xdg) ? xdg : "/tmp")) return 0;
     return std::nullopt;
 }
 

@@ -11,8 +11,13 @@
 namespace zampo {
 
 // The exit code to end with, or nothing when the program may go on. program
-// names it in the message on standard error.
-std::optional<int> refuseStart(SingleInstanceLock& lock, DataPaths& paths, const char* program);
+// names it in the message on standard error. The process takes forwarding for the
+// PO data directory; with editor given (the window), a service that already
+// forwards for it sets *editor instead of ending the start.
+std::optional<int> refuseStart(SingleInstanceLock& lock, ForwardingLock& forwarding, DataPaths& paths,
+                               const char* program, bool* editor = nullptr);
+
+inline constexpr const char* kServiceProgram = "zampo-gateway";
 
 // Runs the program; an error that escapes it (only what comes before the start-up
 // steps or after the event loop can) goes to standard error and the log, exit 1.

@@ -29,7 +29,7 @@ EditOutcome commit(DocumentSlot& slot, DocumentSlot& changed, const std::string&
 }  // namespace
 
 EditOutcome editLinkDefs(DocumentSlot& slot, const std::string& poDataDir, const DocumentChange& change) {
-    std::lock_guard lock(linkDefsFileMutex());
+    DefinitionsFileLock lock(poDataDir);
     const std::string path = dataFilePath(poDataDir, kLinkDefsFile);
     DocumentSlot base = std::make_unique<XmlDocument>();
     if (::access(path.c_str(), F_OK) == 0) {
@@ -45,6 +45,7 @@ EditOutcome editLinkDefs(DocumentSlot& slot, const std::string& poDataDir, const
 }
 
 EditOutcome editZamDefs(DocumentSlot& slot, const std::string& poDataDir, const DocumentChange& change) {
+    DefinitionsFileLock lock(poDataDir);
     const std::string path = dataFilePath(poDataDir, kZamDefsFile);
     DocumentSlot base = std::make_unique<XmlDocument>();
     if (slot && slot->hasContent()) {

@@ -27,7 +27,8 @@ struct EditOutcome {
 EditOutcome editLinkDefs(DocumentSlot& slot, const std::string& poDataDir, const DocumentChange& change);
 
 // ZamDefs.xml is written by the operator alone: the change is applied to a copy
-// of the in-memory document.
+// of the in-memory document, under the same lock, so that the service never
+// reads a file another process is writing.
 EditOutcome editZamDefs(DocumentSlot& slot, const std::string& poDataDir, const DocumentChange& change);
 
 }  // namespace zampo

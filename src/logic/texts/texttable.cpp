@@ -124,6 +124,7 @@ const std::array<TextEntry, kTextCount>& textTable() {
         t[109] = {"Alarm still active, repeated by ZamPO", "Alarm nog steeds actief, wordt herhaald door ZamPO"};
         t[110] = {"Repeat group", "Herhaal groep"};
         t[111] = {"PO connection initialized", "PO verbinding geïnitialiseerd"};
+        t[113] = {"Editor: the service forwards the alarms", "Bewerken: de service stuurt de alarmen door"};
         return t;
     }();
     return table;

@@ -1,0 +1,89 @@
+#include "runtime/healthcheck.h"
+
+#include <cstdio>
+#include <sstream>
+
+#include "logic/core/settings.h"
+#include "runtime/httpclient.h"
+
+namespace zampo {
+
+std::map<std::string, double> parseMetricsText(const std::string& text) {
+    std::map<std::string, double> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const std::size_t space = line.rfind(' ');
+        if (space == std::string::npos) continue;
+        try {
+            out[line.substr(0, space)] = std::stod(line.substr(space + 1));
+        } catch (const std::exception&) {
+        }
+    }
+    return out;
+}
+
+namespace {
+
+std::string number(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, v == double(int64_t(v)) ? "%.0f" : "%.3f", v);
+    return buf;
+}
+
+}  // namespace
+
+int runHealthCheck(DataPaths& paths, std::ostream& out) {
+    const std::string ini = paths.settingsFile();
+    const Settings s = loadSettings(ini);
+    if (s.metricsPort == 0) {
+        out << "Metrics are off: --check reads the running gateway's figures from its metrics port.\n"
+               "Set [Metrics] port=<port> in "
+            << ini << " and reload the gateway.\n";
+        return kHealthUnknown;
+    }
+    const bool v6 = s.metricsAddress.find(':') != std::string::npos;
+    const std::string url =
+        "http://" + (v6 ? "[" + s.metricsAddress + "]" : s.metricsAddress) + ":" + std::to_string(s.metricsPort) +
+        "/metrics";
+    HttpLimits limits;
+    limits.timeLimit = std::chrono::seconds(5);
+    limits.maxBody = 1024 * 1024;
+    const HttpResult answer = HttpClient().get(url, limits);
+    if (!answer.ok) {
+        out << "No figures from " << url << " (" << answer.reason << "): is zampo-gateway running?\n";
+        return kHealthUnknown;
+    }
+    auto m = parseMetricsText(answer.body);
+    auto v = [&m](const std::string& key) { return m.count(key) ? m[key] : 0.0; };
+    auto kind = [&](const char* k) { return v(std::string("zampo_alarms_forwarded_total{kind=\"") + k + "\"}"); };
+    auto code = [&](int c) { return v("zampo_send_failures_total{code=\"" + std::to_string(c) + "\"}"); };
+
+    const bool poFailing = v("zampo_privaoffice_failing") != 0;
+    const bool zamConnected = v("zampo_zammeld_connected") != 0;
+    const bool zamFailing = !zamConnected && v("zampo_zammeld_socket_errors_total") > 0;
+
+    out << "Gateway figures from " << url << "\n";
+    out << "Priva Office:    " << (poFailing ? "FAILING" : "ok") << ", last good exchange "
+        << number(v("zampo_privaoffice_seconds_since_good")) << " s ago, "
+        << number(v("zampo_privaoffice_exchange_failures_total")) << " of "
+        << number(v("zampo_privaoffice_exchanges_total")) << " exchanges failed\n";
+    out << "ZamMeld:         "
+        << (zamConnected ? "connected" : zamFailing ? "FAILING (not connected)" : "not connected yet") << ", "
+        << number(v("zampo_zammeld_socket_errors_total")) << " socket errors\n";
+    out << "Forwarded:       raise " << number(kind("raise")) << ", reset " << number(kind("reset")) << ", group "
+        << number(kind("group")) << ", system " << number(kind("system")) << ", other " << number(kind("other"))
+        << "\n";
+    out << "Resends:         " << number(v("zampo_resends_total")) << "\n";
+    out << "Failures:        Error 1: " << number(code(1)) << ", Error 2: " << number(code(2))
+        << ", Error 3: " << number(code(3)) << "\n";
+    out << "Waiting:         " << number(v("zampo_messages_waiting")) << " messages\n";
+    out << "Status file:     " << number(v("zampo_status_elements")) << " elements\n";
+    out << "Last walk:       "
+        << (m.count("zampo_last_walk_seconds") ? number(v("zampo_last_walk_seconds")) + " s" : "none yet") << "\n";
+    out << "Watchdogs:       " << number(v("zampo_watchdogs_sent_total")) << " sent, "
+        << number(v("zampo_watchdogs_answered_total")) << " answered\n";
+    return poFailing || zamFailing ? kHealthFailing : kHealthy;
+}
+
+}  // namespace zampo

@@ -1,0 +1,151 @@
+#include "runtime/metricsexporter.h"
+
+#include <prometheus/collectable.h>
+#include <prometheus/exposer.h>
+#include <prometheus/metric_family.h>
+
+#include <exception>
+
+#include "logic/diag/logwriter.h"
+#include "runtime/gatewayruntime.h"
+
+namespace zampo {
+
+namespace {
+
+using prometheus::ClientMetric;
+using prometheus::MetricFamily;
+using prometheus::MetricType;
+
+MetricFamily family(const char* name, const char* help, MetricType type) {
+    MetricFamily f;
+    f.name = name;
+    f.help = help;
+    f.type = type;
+    return f;
+}
+
+void add(MetricFamily& f, double value, std::vector<ClientMetric::Label> labels = {}) {
+    ClientMetric m;
+    m.label = std::move(labels);
+    if (f.type == MetricType::Counter)
+        m.counter.value = value;
+    else
+        m.gauge.value = value;
+    f.metric.push_back(std::move(m));
+}
+
+// civetweb wants an IPv6 address in brackets.
+std::string listenSpec(const std::string& address, int port) {
+    const bool v6 = address.find(':') != std::string::npos && !address.starts_with("[");
+    return (v6 ? "[" + address + "]" : address) + ":" + std::to_string(port);
+}
+
+}  // namespace
+
+class GatewayCollectable : public prometheus::Collectable {
+public:
+    explicit GatewayCollectable(const GatewayCounters& c) : c_(c) {}
+
+    std::vector<MetricFamily> Collect() const override {
+        std::vector<MetricFamily> out;
+        auto forwarded = family("zampo_alarms_forwarded_total", "Alarm messages written to ZamMeld, by kind",
+                                MetricType::Counter);
+        for (MessageKind k : {MessageKind::Raise, MessageKind::Reset, MessageKind::Group, MessageKind::System,
+                              MessageKind::Other})
+            add(forwarded, double(c_.written[std::size_t(k)]), {{"kind", messageKindName(k)}});
+        out.push_back(std::move(forwarded));
+
+        auto counter = [&](const char* name, const char* help, double v) {
+            out.push_back(family(name, help, MetricType::Counter));
+            add(out.back(), v);
+        };
+        auto gauge = [&](const char* name, const char* help, double v) {
+            out.push_back(family(name, help, MetricType::Gauge));
+            add(out.back(), v);
+        };
+        counter("zampo_resends_total", "Further sends of an alarm element after its first", double(c_.resends));
+        auto failures = family("zampo_send_failures_total",
+                               "Error marks set on alarm elements: 1 refused, 2 not accepted after three sends, "
+                               "3 no answer in time",
+                               MetricType::Counter);
+        for (int code = 1; code <= 3; ++code)
+            add(failures, double(c_.errorMarks[std::size_t(code)]), {{"code", std::to_string(code)}});
+        out.push_back(std::move(failures));
+        counter("zampo_privaoffice_exchanges_total", "Priva Office requests completed or given up",
+                double(c_.poExchanges));
+        counter("zampo_privaoffice_exchange_failures_total", "Priva Office requests that failed",
+                double(c_.poFailures));
+        gauge("zampo_privaoffice_failing", "1 when the last Priva Office exchange failed", c_.poFailing ? 1 : 0);
+        gauge("zampo_privaoffice_seconds_since_good",
+              "Seconds since the last good Priva Office exchange (since the start when there was none)",
+              double(secondsSinceGood.load()) / 1000.0);
+        gauge("zampo_zammeld_connected", "1 when connected to ZamMeld with no socket error since",
+              c_.zamConnected ? 1 : 0);
+        counter("zampo_zammeld_socket_errors_total", "Socket errors on the ZamMeld connection",
+                double(c_.zamSocketErrors));
+        gauge("zampo_messages_waiting", "Messages queued for ZamMeld and not yet written", double(c_.messagesWaiting));
+        gauge("zampo_status_elements", "Elements in the alarm status file", double(c_.statusElements));
+        if (const int64_t walk = c_.lastWalkMs; walk >= 0)
+            gauge("zampo_last_walk_seconds", "Duration of the last complete walk through the alarm status elements",
+                  double(walk) / 1000.0);
+        counter("zampo_watchdogs_sent_total", "Watchdog messages written to ZamMeld",
+                double(c_.written[std::size_t(MessageKind::Watchdog)]));
+        counter("zampo_watchdogs_answered_total", "Watchdog messages ZamMeld answered", double(c_.watchdogsAnswered));
+        return out;
+    }
+
+    std::atomic<int64_t> secondsSinceGood{0};  // in ms, sampled
+
+private:
+    const GatewayCounters& c_;
+};
+
+MetricsExporter::MetricsExporter(GatewayRuntime& gateway, QObject* parent)
+    : QObject(parent),
+      gateway_(gateway),
+      collectable_(std::make_shared<GatewayCollectable>(gateway.state.counters)) {
+    sampler_.setInterval(500);
+    connect(&sampler_, &QTimer::timeout, this, &MetricsExporter::sample);
+}
+
+MetricsExporter::~MetricsExporter() = default;
+
+bool MetricsExporter::listen(const std::string& address, int port) {
+    if (exposer_ && address == address_ && port == port_) return true;
+    exposer_.reset();
+    sampler_.stop();
+    address_ = address;
+    port_ = port;
+    if (port == 0) return true;
+    if (started_ == TimeMs{}) started_ = gateway_.clock().nowUtc();
+    const std::string spec = listenSpec(address, port);
+    try {
+        exposer_ = std::make_unique<prometheus::Exposer>(spec, 2);
+        exposer_->RegisterCollectable(collectable_);
+    } catch (const std::exception& e) {
+        exposer_.reset();
+        writeLog("Metrics cannot listen on " + spec + ": " + e.what(), kLogFileOnly);
+        return false;
+    }
+    sample();
+    sampler_.start();
+    writeLog("Metrics on http://" + spec + "/metrics", kLogFileOnly);
+    return true;
+}
+
+void MetricsExporter::sample() {
+    GatewayCounters& c = gateway_.state.counters;
+    c.messagesWaiting = gateway_.receiver.queuedCount() + (gateway_.receiver.currentMessage().empty() ? 0 : 1);
+    std::size_t elements = 0;
+    if (gateway_.alarmStatus)
+        for (const pugi::xml_node& n : gateway_.alarmStatus->root().children())
+            if (n.type() == pugi::node_element) ++elements;
+    c.statusElements = elements;
+    const TimeMs now = gateway_.clock().nowUtc();
+    const int64_t good = c.lastGoodPoMs;
+    const TimeMs since = good > 0 ? TimeMs(Millis(good)) : started_;
+    collectable_->secondsSinceGood = std::max<int64_t>(0, std::chrono::duration_cast<Millis>(now - since).count());
+}
+
+}  // namespace zampo
