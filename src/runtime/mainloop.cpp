@@ -291,6 +291,7 @@ void MainLoop::waitAlarms(StepTimer& m, TimeMs now) {
         if (merged) {
             cycle_.current = {};  // its document is about to go
             d_.alarmStatus = std::move(merged);
+            d_.window.alarmStatusWalked();
             statusFile_.markChanged();
             progress_ = 11;
             persistStatus();
@@ -339,6 +340,7 @@ void MainLoop::follow(StepTimer& m, const CycleOutcome& outcome) {
     switch (outcome.next) {
         case CycleStep::Finished:
             m.setState(kWait);
+            d_.window.alarmStatusWalked();
             break;
         case CycleStep::Examine:
             m.setState(kCheckAlarms);

@@ -98,7 +98,28 @@ bool alarmMustReport(pugi::xml_node alarm, std::vector<std::string>& log) {
     return true;
 }
 
+ReportDue dueFor(pugi::xml_node e, TimeMs now, std::vector<std::string>* log) {
+    std::vector<std::string> unused;
+    auto repeatDue = [&] {
+        return attrIs(e, "State", kAlarmActive) && hasNonEmpty(e, "repeat_at") && laterThanStamp(now, e, "repeat_at");
+    };
+    if (isNamed(e, "Alarm")) {
+        if (alarmMustReport(e, log ? *log : unused)) return ReportDue::Change;
+        if (repeatDue()) return ReportDue::Repeat;
+    } else if (isNamed(e, "Group")) {
+        // Within its delay a group waits; a reset group without Sent reports the reset.
+        if (!laterThanStamp(now, e, "Timeout")) return ReportDue::Nothing;
+        if (!e.attribute("Sent")) return ReportDue::Change;
+        if (repeatDue()) return ReportDue::Repeat;
+    }
+    return ReportDue::Nothing;
+}
+
 }  // namespace
+
+ReportDue reportDue(pugi::xml_node element, TimeMs now) {
+    return dueFor(element, now, nullptr);
+}
 
 Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::string_view pcu, std::string_view location,
               std::string_view nr) {
@@ -143,6 +164,18 @@ Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::stri
     link.zamLocation = utf8Substr(zamRef, 0, 4);
     link.zamInput = utf8Substr(zamRef, 7, 2);
     link.repeat = getRepeat(zamDefs, zamRef);
+    return link;
+}
+
+Link findAlarmLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, pugi::xml_node alarm) {
+    // The names as stored first: the definitions merge stores them that way, so a
+    // location with a blank in its name can be linked at all.
+    const char* pcu = alarm.attribute("pcu").value();
+    const char* location = alarm.attribute("location").value();
+    const char* nr = alarm.attribute("nr").value();
+    Link link = findLink(linkDefs, zamDefs, pcu, location, nr);
+    if (!link.found)
+        link = findLink(linkDefs, zamDefs, removeFirstBlank(pcu), removeFirstBlank(location), removeFirstBlank(nr));
     return link;
 }
 
@@ -240,31 +273,24 @@ CycleOutcome examineNext(ElementCycle& cycle, const CycleDocuments& docs, TimeMs
         out.changed = true;
     };
 
-    if (isNamed(e, "Alarm")) {
-        cycle.notAccepted = false;
-        if (alarmMustReport(e, out.log)) {
-            out.log.insert(out.log.begin(), langText(90, "Alarm status changed") + ": " + alarmKey(e));
+    if (isNamed(e, "Alarm") || isNamed(e, "Group")) cycle.notAccepted = false;
+    switch (dueFor(e, now, &out.log)) {
+        case ReportDue::Nothing:
+            break;
+        case ReportDue::Change:
+            if (isNamed(e, "Alarm"))
+                out.log.insert(out.log.begin(), langText(90, "Alarm status changed") + ": " + alarmKey(e));
+            else if (attrIs(e, "State", kAlarmActive))
+                out.log.push_back(langText(104, "Group timeout passed"));
             report();
-        } else if (attrIs(e, "State", kAlarmActive) && hasNonEmpty(e, "repeat_at") &&
-                   laterThanStamp(now, e, "repeat_at")) {
-            out.log.push_back(langText(109, "Alarm still active, repeated by ZamPO") + ": " + alarmKey(e));
+            break;
+        case ReportDue::Repeat:
+            out.log.push_back(isNamed(e, "Alarm")
+                                  ? langText(109, "Alarm still active, repeated by ZamPO") + ": " + alarmKey(e)
+                                  : langText(110, "Repeat group"));
             clearRepeat();
             report();
-        }
-    } else if (isNamed(e, "Group")) {
-        cycle.notAccepted = false;
-        if (!laterThanStamp(now, e, "Timeout")) {
-            // still within its delay
-        } else if (!e.attribute("Sent")) {
-            // A reset group without Sent reports the reset.
-            if (attrIs(e, "State", kAlarmActive)) out.log.push_back(langText(104, "Group timeout passed"));
-            report();
-        } else if (attrIs(e, "State", kAlarmActive) && hasNonEmpty(e, "repeat_at") &&
-                   laterThanStamp(now, e, "repeat_at")) {
-            out.log.push_back(langText(110, "Repeat group"));
-            clearRepeat();
-            report();
-        }
+            break;
     }
     if (out.next != CycleStep::Send) ++cycle.elementIndex;
     return out;
@@ -290,13 +316,7 @@ CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, Tex
 
     const std::string pcu = removeFirstBlank(e.attribute("pcu").value());
     const std::string location = removeFirstBlank(e.attribute("location").value());
-    const std::string nr = removeFirstBlank(e.attribute("nr").value());
-    // The names as stored first: the definitions merge stores them that way, so a
-    // location with a blank in its name can be linked at all. Links made for the
-    // names without their first blank still count.
-    Link link = findLink(docs.linkDefs, docs.zamDefs, e.attribute("pcu").value(), e.attribute("location").value(),
-                         e.attribute("nr").value());
-    if (!link.found) link = findLink(docs.linkDefs, docs.zamDefs, pcu, location, nr);
+    const Link link = findAlarmLink(docs.linkDefs, docs.zamDefs, e);
     if (!link.found) {
         out.log.push_back(langText(106, "No definition found for alarm: ") + e.attribute("location").value() + ", " +
                           e.attribute("nr").value());

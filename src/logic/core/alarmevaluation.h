@@ -34,6 +34,10 @@ struct Link {
 Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::string_view pcu, std::string_view location,
               std::string_view nr);
 
+// The link of an Alarm element of the alarm status: with the names as stored
+// first, then without their first blank (links made for those still count).
+Link findAlarmLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, pugi::xml_node alarm);
+
 // Group bookkeeping for one member alarm that was raised or reset. Does nothing
 // unless groupLocation has four characters and both codes are numbers.
 void updateGroup(XmlDocument& alarmStatus, const XmlDocument& zamDefs, std::string_view groupLocation,
@@ -47,6 +51,12 @@ std::string filterPunctuation(std::string_view text, bool enabled);
 
 // The text without the first blank it contains; further blanks stay.
 std::string removeFirstBlank(std::string_view text);
+
+// What the element walk would send for an element at time now: its change (a
+// raise or reset of an Alarm, a Group whose delay ran out), a repeat that is due,
+// or nothing (a Group still within its delay among them).
+enum class ReportDue { Nothing, Change, Repeat };
+ReportDue reportDue(pugi::xml_node element, TimeMs now);
 
 // The loop's fields for the walk through the alarm status document.
 struct ElementCycle {
