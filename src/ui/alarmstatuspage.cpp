@@ -55,8 +55,17 @@ void AlarmStatusModel::applyTexts() {
 
 bool AlarmStatusModel::setRows(std::vector<AlarmStatusRow> rows) {
     if (!rows_.empty() && sameElements(rows_, rows)) {
+        // Only the rows that changed: a signal for all would make the proxy sort and filter everything anew.
+        std::vector<int> changed;
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (!(rows_[i] == rows[i])) changed.push_back(int(i));
         rows_ = std::move(rows);
-        emit dataChanged(index(0, 0), index(rowCount() - 1, kColumns - 1));
+        for (std::size_t i = 0; i < changed.size();) {
+            std::size_t j = i;
+            while (j + 1 < changed.size() && changed[j + 1] == changed[j] + 1) ++j;
+            emit dataChanged(index(changed[i], 0), index(changed[j], kColumns - 1));
+            i = j + 1;
+        }
         return false;
     }
     beginResetModel();

@@ -1,6 +1,7 @@
 #include "logic/core/alarmevaluation.h"
 
 #include <cstring>
+#include <functional>
 #include <optional>
 
 #include "logic/linkconfig/linkdefs.h"
@@ -121,25 +122,28 @@ ReportDue reportDue(pugi::xml_node element, TimeMs now) {
     return dueFor(element, now, nullptr);
 }
 
-Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::string_view pcu, std::string_view location,
-              std::string_view nr) {
+namespace {
+
+// The link rule over any way of finding the elements it names: general exception
+// first, then the location and its own exception. Repeat only with zamDefs.
+Link resolveLink(pugi::xml_node locations, pugi::xml_node general,
+                 const std::function<pugi::xml_node(const std::string&)>& findGeneral,
+                 const std::function<pugi::xml_node(const std::string&, const std::string&)>& findLocation,
+                 const XmlDocument* zamDefs, std::string_view pcu, std::string_view location, std::string_view nr) {
     Link link;
-    const pugi::xml_node root = linkDefs.root();
-    const pugi::xml_node locations = searchNode(root, "PO_Locations");
-    if (!root || !locations) return link;
-    const pugi::xml_node general = searchNode(root, "PO_Exceptions");
+    if (!locations) return link;
     const std::string nrText(nr);
 
     std::string zamRef, groupRef;
     if (general) {
-        const pugi::xml_node except = searchNode(general, "Except", {"nr"}, {nrText});
+        const pugi::xml_node except = findGeneral(nrText);
         zamRef = except.attribute("zam_alarm").value();
         // An unlinked general exception leaves the alarm to its location, group included.
         if (!zamRef.empty()) groupRef = except.attribute("zam_group").value();
     }
     if (zamRef.empty()) {
         const std::string pcuKey = pcu.empty() ? std::string(kUnreportedValue) : std::string(pcu);
-        const pugi::xml_node loc = searchNode(locations, "PO_loc", {"pcu", "text"}, {pcuKey, std::string(location)});
+        const pugi::xml_node loc = findLocation(pcuKey, std::string(location));
         if (!loc) return link;
         zamRef = loc.attribute("zam_alarm").value();
         groupRef = loc.attribute("zam_group").value();
@@ -163,7 +167,50 @@ Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::stri
     link.found = true;
     link.zamLocation = utf8Substr(zamRef, 0, 4);
     link.zamInput = utf8Substr(zamRef, 7, 2);
-    link.repeat = getRepeat(zamDefs, zamRef);
+    if (zamDefs) link.repeat = getRepeat(*zamDefs, zamRef);
+    return link;
+}
+
+}  // namespace
+
+Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::string_view pcu, std::string_view location,
+              std::string_view nr) {
+    const pugi::xml_node root = linkDefs.root();
+    if (!root) return {};
+    const pugi::xml_node locations = searchNode(root, "PO_Locations");
+    const pugi::xml_node general = searchNode(root, "PO_Exceptions");
+    return resolveLink(
+        locations, general, [&](const std::string& n) { return searchNode(general, "Except", {"nr"}, {n}); },
+        [&](const std::string& p, const std::string& l) {
+            return searchNode(locations, "PO_loc", {"pcu", "text"}, {p, l});
+        },
+        &zamDefs, pcu, location, nr);
+}
+
+LinkIndex::LinkIndex(const XmlDocument& linkDefs) {
+    const pugi::xml_node root = linkDefs.root();
+    if (!root) return;
+    locations_ = searchNode(root, "PO_Locations");
+    general_ = searchNode(root, "PO_Exceptions");
+    if (locations_) locationIndex_.emplace(locations_, "PO_loc", std::vector<std::string>{"pcu", "text"});
+    if (general_) generalIndex_.emplace(general_, "Except", std::vector<std::string>{"nr"});
+}
+
+Link LinkIndex::find(std::string_view pcu, std::string_view location, std::string_view nr) const {
+    return resolveLink(
+        locations_, general_, [&](const std::string& n) { return generalIndex_->find({n}); },
+        [&](const std::string& p, const std::string& l) {
+            return locationIndex_->find({p, l});
+        },
+        nullptr, pcu, location, nr);
+}
+
+Link LinkIndex::findForAlarm(pugi::xml_node alarm) const {
+    const char* pcu = alarm.attribute("pcu").value();
+    const char* location = alarm.attribute("location").value();
+    const char* nr = alarm.attribute("nr").value();
+    Link link = find(pcu, location, nr);
+    if (!link.found) link = find(removeFirstBlank(pcu), removeFirstBlank(location), removeFirstBlank(nr));
     return link;
 }
 

@@ -4,6 +4,7 @@
 // how ZamMeld's answer is written back. Pure rules over the documents; the loop
 // logs, sends and saves what they return.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@
 
 #include "logic/core/clock.h"
 #include "logic/linkconfig/xmlstore.h"
+#include "logic/poclient/firstmatchindex.h"
 
 namespace zampo {
 
@@ -33,6 +35,20 @@ struct Link {
 // looks for the placeholder of an unreported PCU name.
 Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::string_view pcu, std::string_view location,
               std::string_view nr);
+
+// findLink for many alarms at once: the link definitions indexed once, each
+// lookup without a walk through them. Leaves Link::repeat at 0.
+class LinkIndex {
+public:
+    explicit LinkIndex(const XmlDocument& linkDefs);
+    Link find(std::string_view pcu, std::string_view location, std::string_view nr) const;
+    // As findAlarmLink.
+    Link findForAlarm(pugi::xml_node alarm) const;
+
+private:
+    pugi::xml_node locations_, general_;
+    std::optional<FirstMatchIndex> locationIndex_, generalIndex_;
+};
 
 // The link of an Alarm element of the alarm status: with the names as stored
 // first, then without their first blank (links made for those still count).

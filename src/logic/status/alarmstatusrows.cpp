@@ -1,6 +1,9 @@
 #include "logic/status/alarmstatusrows.h"
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
+#include <unordered_map>
 
 #include "logic/core/alarmevaluation.h"
 #include "logic/linkconfig/zamdefs.h"
@@ -24,12 +27,31 @@ std::string errorMeaning(std::string_view code) {
     return std::string(code);
 }
 
-// The reference with the alarm's name from the ZAM definitions, when it has one there.
-std::string namedReference(const XmlDocument* zamDefs, const std::string& reference) {
-    if (!zamDefs) return reference;
-    const char* name = findZamAlarm(*zamDefs, reference).attribute("Name").value();
-    return *name ? reference + " " + name : reference;
-}
+// The ZAM alarms by reference, indexed once per refresh: one walk through the
+// definitions instead of one per row. The first of equal codes counts, as in findZamAlarm.
+class ZamAlarms {
+public:
+    explicit ZamAlarms(const XmlDocument* zamDefs) {
+        if (!zamDefs) return;
+        for (pugi::xml_node location : zamDefs->root().children("Location"))
+            for (pugi::xml_node alarm : location.children("Alarm"))
+                byCodes_.emplace(
+                    std::string(location.attribute("Code").value()) + '|' + alarm.attribute("Code").value(), alarm);
+    }
+    pugi::xml_node find(std::string_view reference) const {
+        const ZamAlarmCodes codes = splitZamAlarmRef(reference);
+        const auto it = byCodes_.find(codes.location + '|' + codes.alarm);
+        return it == byCodes_.end() ? pugi::xml_node() : it->second;
+    }
+    // The reference with the alarm's name, when the definitions give it one.
+    std::string named(const std::string& reference) const {
+        const char* name = find(reference).attribute("Name").value();
+        return *name ? reference + " " + name : reference;
+    }
+
+private:
+    std::unordered_map<std::string, pugi::xml_node> byCodes_;
+};
 
 void fillCommon(AlarmStatusRow& row, pugi::xml_node e, TimeMs now) {
     row.active = std::strcmp(e.attribute("State").value(), kAlarmActive) == 0;
@@ -40,7 +62,7 @@ void fillCommon(AlarmStatusRow& row, pugi::xml_node e, TimeMs now) {
     if (row.active && *e.attribute("repeat_at").value()) row.nextRepeat = stamp(e, "repeat_at");
 }
 
-AlarmStatusRow alarmRow(pugi::xml_node e, const XmlDocument* linkDefs, const XmlDocument* zamDefs, TimeMs now) {
+AlarmStatusRow alarmRow(pugi::xml_node e, const LinkIndex* links, const ZamAlarms& zam, TimeMs now) {
     AlarmStatusRow row;
     row.pcu = e.attribute("pcu").value();
     row.location = e.attribute("location").value();
@@ -49,28 +71,28 @@ AlarmStatusRow alarmRow(pugi::xml_node e, const XmlDocument* linkDefs, const Xml
     fillCommon(row, e, now);
     row.since = stamp(e, "start");
     if (!row.toReport) row.reportedAt = stamp(e, "Sent");
-    const Link link = linkDefs && zamDefs ? findAlarmLink(*linkDefs, *zamDefs, e) : Link{};
+    const Link link = links ? links->findForAlarm(e) : Link{};
     row.linked = link.found;
-    row.zamAlarm =
-        link.found ? namedReference(zamDefs, link.zamLocation + " - " + link.zamInput) : langText(209, "no link");
+    row.zamAlarm = link.found ? zam.named(link.zamLocation + " - " + link.zamInput) : langText(209, "no link");
     if (!link.groupLocation.empty())
-        row.zamGroup = namedReference(zamDefs, link.groupLocation + " - " + link.groupInput);
+        row.zamGroup = zam.named(link.groupLocation + " - " + link.groupInput);
     else
         row.zamGroup = e.attribute("Group").value();  // as sent, when the link has changed since
     return row;
 }
 
-AlarmStatusRow groupRow(pugi::xml_node e, const XmlDocument* zamDefs, TimeMs now) {
+AlarmStatusRow groupRow(pugi::xml_node e, const ZamAlarms& zam, TimeMs now) {
     AlarmStatusRow row;
     row.group = true;
     row.location = langText(214, "Group alarm");
     row.text = e.attribute("Text").value();
     const std::string reference = e.attribute("ZamAlarm").value();
-    row.zamGroup = namedReference(zamDefs, reference);
+    row.zamGroup = zam.named(reference);
     row.linked = true;
     fillCommon(row, e, now);
     if (const auto timeout = stamp(e, "Timeout")) {
-        const int delay = zamDefs ? getGroupDelay(*zamDefs, reference) : 0;
+        // As getGroupDelay reads it: whole non-negative seconds, else none.
+        const long long delay = std::max(0LL, zam.find(reference).attribute("GroupDelay").as_llong(0));
         row.since = *timeout - std::chrono::seconds(delay);
         if (row.active && !e.attribute("Sent") && *timeout > now) {
             row.delayLeftSeconds = std::chrono::ceil<std::chrono::seconds>(*timeout - now).count();
@@ -93,11 +115,14 @@ std::vector<AlarmStatusRow> buildAlarmStatusRows(const XmlDocument* alarmStatus,
     if (!alarmStatus) return rows;
     const pugi::xml_node root = alarmStatus->root();
     if (!root || std::strcmp(root.name(), kAlarmStatusFile.rootName) != 0) return rows;
+    const ZamAlarms zam(zamDefs);
+    std::optional<LinkIndex> links;
+    if (linkDefs && zamDefs) links.emplace(*linkDefs);
     for (pugi::xml_node e : root.children()) {
         if (std::strcmp(e.name(), "Alarm") == 0)
-            rows.push_back(alarmRow(e, linkDefs, zamDefs, now));
+            rows.push_back(alarmRow(e, links ? &*links : nullptr, zam, now));
         else if (std::strcmp(e.name(), "Group") == 0)
-            rows.push_back(groupRow(e, zamDefs, now));
+            rows.push_back(groupRow(e, zam, now));
     }
     return rows;
 }

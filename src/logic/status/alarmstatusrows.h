@@ -38,6 +38,7 @@ struct AlarmStatusRow {
 
     // Stays the same across refreshes: pcu, location and nr, or the group's reference.
     std::string key() const;
+    bool operator==(const AlarmStatusRow&) const = default;
 };
 
 struct AlarmStatusCounts {
