@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <unordered_map>
 
@@ -27,30 +28,35 @@ std::string errorMeaning(std::string_view code) {
     return std::string(code);
 }
 
-// The ZAM alarms by reference, indexed once per refresh: one walk through the
-// definitions instead of one per row. The first of equal codes counts, as in findZamAlarm.
+// The ZAM alarms by reference: the locations indexed once per refresh instead of
+// a walk through the definitions per row. The first of equal codes counts, as in findZamAlarm.
 class ZamAlarms {
 public:
     explicit ZamAlarms(const XmlDocument* zamDefs) {
         if (!zamDefs) return;
         for (pugi::xml_node location : zamDefs->root().children("Location"))
-            for (pugi::xml_node alarm : location.children("Alarm"))
-                byCodes_.emplace(
-                    std::string(location.attribute("Code").value()) + '|' + alarm.attribute("Code").value(), alarm);
+            locations_.emplace(location.attribute("Code").value(), location);
     }
     pugi::xml_node find(std::string_view reference) const {
         const ZamAlarmCodes codes = splitZamAlarmRef(reference);
-        const auto it = byCodes_.find(codes.location + '|' + codes.alarm);
-        return it == byCodes_.end() ? pugi::xml_node() : it->second;
+        const auto it = locations_.find(codes.location);
+        if (it == locations_.end()) return {};
+        return it->second.find_child_by_attribute("Alarm", "Code", codes.alarm.c_str());
     }
-    // The reference with the alarm's name, when the definitions give it one.
-    std::string named(const std::string& reference) const {
-        const char* name = find(reference).attribute("Name").value();
-        return *name ? reference + " " + name : reference;
+    // The reference with the alarm's name, when the definitions give it one. Many
+    // rows share a reference, so each is worked out once.
+    const std::string& named(const std::string& reference) const {
+        auto [it, added] = named_.try_emplace(reference);
+        if (added) {
+            const char* name = find(reference).attribute("Name").value();
+            it->second = *name ? reference + " " + name : reference;
+        }
+        return it->second;
     }
 
 private:
-    std::unordered_map<std::string, pugi::xml_node> byCodes_;
+    std::unordered_map<std::string, pugi::xml_node> locations_;
+    mutable std::unordered_map<std::string, std::string> named_;
 };
 
 void fillCommon(AlarmStatusRow& row, pugi::xml_node e, TimeMs now) {
@@ -113,6 +119,7 @@ std::vector<AlarmStatusRow> buildAlarmStatusRows(const XmlDocument* alarmStatus,
                                                  const XmlDocument* zamDefs, TimeMs now) {
     std::vector<AlarmStatusRow> rows;
     if (!alarmStatus) return rows;
+    rows.reserve(std::size_t(std::distance(alarmStatus->root().begin(), alarmStatus->root().end())));
     const pugi::xml_node root = alarmStatus->root();
     if (!root || std::strcmp(root.name(), kAlarmStatusFile.rootName) != 0) return rows;
     const ZamAlarms zam(zamDefs);
