@@ -23,6 +23,7 @@ FormLifecycle::FormLifecycle(MainWindow& form, GatewayRuntime& gateway, ZamAppli
     : QObject(&form), form_(form), gateway_(gateway), app_(app) {
     form_.attachDocuments(gateway_.zamDefs, gateway_.linkDefs);
     form_.attachDataPaths(gateway_.paths());
+    form_.attachAlarmStatus(gateway_.alarmStatus, gateway_.clock());
     connect(&form_, &MainWindow::closeRequested, this, &FormLifecycle::askToClose);
     connect(&form_, &MainWindow::refreshRequested, this, [this] { gateway_.requestDefinitions(); });
     connect(&form_, &MainWindow::sendTestRequested, this,
@@ -76,6 +77,8 @@ void FormLifecycle::startAsEditor() {
 void FormLifecycle::fillWindow() {
     caption_ = std::string("ZAM-Pro - Priva Office (") + fileVersion() + ") ";
     form_.setCaption(QString::fromStdString(caption_));
+    if (!installQtTranslations(gateway_.settings.language))
+        writeLog("Qt's Dutch texts not found; its buttons and file dialogs stay English", kLogFileOnly);
     form_.applyTexts();
     form_.pages()->setCurrentIndex(0);
     if (app_) app_->floodGuard().reset();

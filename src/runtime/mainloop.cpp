@@ -393,6 +393,7 @@ void MainLoop::waitAlarms(StepTimer& m, TimeMs now) {
         if (merged) {
             cycle_.current = cycle_.next = {};  // its document is about to go
             d_.alarmStatus = std::move(merged);
+            d_.window.alarmStatusWalked();
             statusFile_.markChanged();
             progress_ = 11;
             // The worker wrote out its text already: saved at once, at no cost to the loop.
@@ -451,6 +452,7 @@ void MainLoop::follow(StepTimer& m, const CycleOutcome& outcome) {
         case CycleStep::Finished:
             m.setState(kWait);
             saveSoon();  // a walk leaves the file as it ended
+            d_.window.alarmStatusWalked();
             break;
         case CycleStep::Examine:
             m.setState(kCheckAlarms);

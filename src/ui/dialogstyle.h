@@ -15,4 +15,7 @@ QColor schemeColour();
 // in the order given.
 QWidget* buttonStrip(int height, std::initializer_list<QPushButton*> buttons);
 
+// For the filter check boxes under a grid: the caption closer to its box.
+void useFilterBoxStyle(QWidget* widget);
+
 }  // namespace zampo

@@ -131,6 +131,8 @@ void ExceptionsDialog::fillAlarmTypes() {
         alarmTypes_->setItem(r, 1, new QTableWidgetItem(QString::fromStdString(type.text)));
         alarmTypes_->setRowHidden(r, false);
     }
+    // The first row chosen, as the operator knows the dialog.
+    alarmTypes_->setCurrentCell(0, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     placeFilterEdits();
 }
 
@@ -191,7 +193,14 @@ std::vector<AlarmTypeEntry> ExceptionsDialog::chosenTypes() const {
 void ExceptionsDialog::addChosenTypes() {
     const ExceptionScope scope =
         generalException_->isChecked() ? ExceptionScope::General : ExceptionScope::SelectedLocations;
-    selectionAdded_ = commit_ && commit_(chosenTypes(), scope);
+    std::vector<AlarmTypeEntry> chosen = chosenTypes();
+    // The empty row of an empty list is no alarm type.
+    std::erase_if(chosen, [](const AlarmTypeEntry& type) { return type.nr.empty(); });
+    if (chosen.empty()) {
+        if (tellNothingChosen) tellNothingChosen(uiText(220, "No alarm is selected."));
+        return;
+    }
+    selectionAdded_ = commit_ && commit_(chosen, scope);
     done(QDialog::Accepted);
 }
 

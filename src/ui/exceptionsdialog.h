@@ -32,6 +32,8 @@ public:
 
     // True after a confirmed and saved addition.
     bool selectionAdded() const { return selectionAdded_; }
+    // Tells the operator that Add Selection found nothing to add; the dialog stays open.
+    std::function<void(const QString&)> tellNothingChosen;
 
     // Add Selection: the chosen types handed to the commit.
     void addChosenTypes();

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "logic/core/atomicfile.h"
 #include "logic/core/datapaths.h"
@@ -82,7 +84,7 @@ bool LinkPage::changeZamDefs(const DocumentChange& change) {
 void LinkPage::reportEditFailure(const EditOutcome& outcome) {
     if (outcome.status != EditStatus::Failed) return;
     writeLog("Change not saved: " + outcome.error, kLogFileOnly);
-    prompts_.showMessage(QString::fromStdString(outcome.error));
+    prompts_.showMessage(uiText(215, "Change not saved:") + '\n' + QString::fromStdString(outcome.error));
 }
 
 void LinkPage::syncLinkGridWithDocument() {
@@ -100,7 +102,10 @@ void LinkPage::refillLinkGridAt(int row) {
 
 void LinkPage::assignToSelectedRows(int column, const std::string& value) {
     const std::vector<int> rows = grid_->selectedRows();
-    if (rows.empty()) return;
+    if (rows.empty()) {
+        prompts_.showMessage(uiText(219, "No row of the grid is selected."));
+        return;
+    }
     std::vector<LinkRowCells> cells = linkCells(rows);
     for (LinkRowCells& c : cells) (column == 4 ? c.zamAlarm : c.zamGroup) = value;
     if (!changeLinkDefs([&cells](XmlDocument& doc) {
@@ -160,6 +165,7 @@ void LinkPage::chooseAndAddExceptions() {
         });
     };
     ExceptionsDialog dialog(linkDefs_->get(), commit, this);
+    dialog.tellNothingChosen = [this](const QString& text) { prompts_.showMessage(text); };
     dialog.exec();
     if (dialog.selectionAdded()) refillLinkGridAt(top);
 }
@@ -305,7 +311,7 @@ void LinkPage::writeExchangeFile() {
     std::string error;
     if (!writeFileAtomically(localPath(file), data, &error)) {
         writeLog("Export not written: " + error, kLogFileOnly);
-        prompts_.showMessage(QString::fromStdString(error));
+        prompts_.showMessage(uiText(216, "Export not written:") + '\n' + QString::fromStdString(error));
     }
 }
 
@@ -322,8 +328,20 @@ void LinkPage::readExchangeFile() {
         prompts_.askOpenFileName(uiText(22, "Open XML file"), QString::fromStdString(paths_->xmlDir()), filter);
     if (file.isEmpty()) return;
     std::string data;
-    if (!QFileInfo(file).isFile() || !readWholeFile(localPath(file), data)) {
+    const QFileInfo info(file);
+    if (!info.exists()) {
         prompts_.showMessage(uiText(23, "File not found:") + ' ' + file);
+        return;
+    }
+    if (info.isDir() || !readWholeFile(localPath(file), data)) {
+        // It is there: say why it cannot be read instead of "not found".
+        QString reason = QString::fromLocal8Bit(std::strerror(EISDIR));
+        if (!info.isDir()) {
+            QFile probe(file);
+            reason = probe.open(QIODevice::ReadOnly) ? QString() : probe.errorString();
+        }
+        writeLog("Import file not read: " + localPath(file) + ": " + reason.toStdString(), kLogFileOnly);
+        prompts_.showMessage(uiText(218, "File cannot be read:") + ' ' + file + '\n' + reason);
         return;
     }
     const SystemAlarmNames names{langText(24, "Priva Office Koppeling Watchdog Fout"),
@@ -338,7 +356,8 @@ void LinkPage::readExchangeFile() {
         QString message = uiText(27, "Incorrect file structure");
         if (result.status != ImportStatus::WrongRoot) {
             // Why, in the parser's words or as the entry stands in the file.
-            message += '\n' + file + '\n' + QString::fromStdString(result.detail);
+            message +=
+                '\n' + uiText(217, "Import refused:") + ' ' + file + '\n' + QString::fromStdString(result.detail);
             writeLog("Import refused: " + localPath(file) + ": " + result.detail, kLogFileOnly);
         }
         prompts_.showMessage(message);

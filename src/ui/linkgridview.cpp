@@ -109,6 +109,16 @@ void LinkGridView::setCurrentDataRow(int row) {
     scrollTo(index);
 }
 
+void LinkGridView::selectDataRows(const std::vector<int>& rows) {
+    QItemSelection selection;
+    for (int row : rows)
+        if (row >= 1 && row <= model_->rowCount())
+            selection.select(model_->index(row - 1, 0), model_->index(row - 1, kLinkGridColumns - 1));
+    if (selection.isEmpty()) return;
+    selectionModel()->setCurrentIndex(selection.first().topLeft(), QItemSelectionModel::NoUpdate);
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
 void LinkGridView::widenColumnToFit(int column, const std::string& text) {
     // The same margin as the grid's own widening when it is filled.
     constexpr int kCellMargin = 15;

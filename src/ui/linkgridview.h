@@ -41,6 +41,8 @@ public:
     int selectionTopRow() const;
     // Makes the row current and the selection; ignored when the grid lacks it.
     void setCurrentDataRow(int row);
+    // Selects exactly these rows (1 to dataRowCount()); the first becomes current.
+    void selectDataRows(const std::vector<int>& rows);
     // column 1 to 5
     int dataColumnWidth(int column) const;
     std::array<int, kLinkGridColumns> dataColumnWidths() const;

@@ -15,11 +15,14 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <charconv>
+#include <set>
 
+#include "logic/core/alarmevaluation.h"
 #include "logic/grid/linkfilter.h"
 #include "logic/grid/linkgridrows.h"
 #include "logic/grid/zamcaptions.h"
 #include "logic/linkconfig/linkdefs.h"
+#include "ui/dialogstyle.h"
 #include "ui/imagelists.h"
 #include "ui/linkgridview.h"
 #include "ui/pageparts.h"
@@ -92,9 +95,13 @@ QWidget* LinkPage::buildFilterBox() {
     // No layout: the boxes follow the grid's column widths (setFilterColumns).
     filterBox_ = named(new QGroupBox, "GroupBox1");
     filterBox_->setFixedHeight(kFilterBoxHeight);
+    // The caption inside the frame: the desktop style would put a title above it.
+    filterCaption_ = named(new QLabel(filterBox_), "lblFilter");
+    filterCaption_->move(6, 7);
     for (int i = 0; i < kFilterColumns; ++i) {
         const std::string n = std::to_string(i + 1);
         filterChecks_[std::size_t(i)] = named(new QCheckBox(filterBox_), ("cbFilter" + n).c_str());
+        useFilterBoxStyle(filterChecks_[std::size_t(i)]);
         filterEdits_[std::size_t(i)] = named(new QLineEdit(filterBox_), ("edFilter" + n).c_str());
     }
     hideExceptionsCheck_ = named(new QCheckBox(filterBox_), "cbFilterExcept");
@@ -113,13 +120,18 @@ QWidget* LinkPage::buildFilterBox() {
 
 void LinkPage::setFilterColumns(const std::array<QString, kFilterColumns>& captions,
                                 const std::array<int, kFilterColumns>& widths) {
-    const int checkTop = 18;
-    const int editTop = 38;
+    // Below the caption, which sits below the frame's top line.
+    const int checkTop = 22;
+    const int editTop = 42;
     const int rowHeight = 20;
     int left = kFilterOrigin;
+    // A gap before the next column's box, so that a caption never runs into it.
+    constexpr int kCaptionGap = 1;
     for (std::size_t i = 0; i < filterChecks_.size(); ++i) {
-        filterChecks_[i]->setText(captions[i]);
-        filterChecks_[i]->setGeometry(left, checkTop, widths[i], rowHeight);
+        QCheckBox* box = filterChecks_[i];
+        box->setGeometry(left, checkTop, std::max(0, widths[i] - kCaptionGap), rowHeight);
+        box->setText(captions[i]);
+        box->setToolTip(captions[i]);  // for a column the operator narrowed below its caption
         filterEdits_[i]->setGeometry(left, editTop, widths[i], rowHeight + 1);
         left += widths[i];
     }
@@ -134,7 +146,7 @@ void LinkPage::placeFilterBox() {
 
 // The two options share a line below the column filters, each as wide as its text.
 void LinkPage::placeFilterOptions() {
-    const int top = 66;
+    const int top = 70;
     hideExceptionsCheck_->adjustSize();
     hideExceptionsCheck_->move(kFilterOrigin, top);
     showUnassignedCheck_->adjustSize();
@@ -224,7 +236,8 @@ void LinkPage::applyTexts() {
     importButton_->setToolTip(uiText(68, "Import locations and alarms from ZAM-Pro"));
     exportButton_->setToolTip(uiText(69, "Export locations and alarms to ZAM-Pro"));
 
-    filterBox_->setTitle(uiText(70, "Filter:") + ' ');
+    filterCaption_->setText(uiText(70, "Filter:") + ' ');
+    filterCaption_->adjustSize();
     hideExceptionsCheck_->setText(uiText(71, "Hide exceptions"));
     showUnassignedCheck_->setText(uiText(92, "Show unassigned alarms"));
     placeFilterOptions();
@@ -322,8 +335,48 @@ void LinkPage::filterLinkGrid() {
 }
 
 void LinkPage::refillLinkGridKeepingFilter() {
+    // A rebuild drops the selection; an Assign after it would do nothing.
+    std::set<std::array<std::string, 3>> selected;
+    for (int r : grid_->selectedRows()) {
+        const LinkGridRow& row = grid_->linkRow(r);
+        selected.insert({row.cell(1), row.cell(2), row.cell(3)});
+    }
     fillLinkGrid();
     filterLinkGrid();
+    if (selected.empty()) return;
+    std::vector<int> again;
+    for (int r = 1; r <= grid_->dataRowCount(); ++r) {
+        const LinkGridRow& row = grid_->linkRow(r);
+        if (!grid_->isDataRowHidden(r) && selected.count({row.cell(1), row.cell(2), row.cell(3)})) again.push_back(r);
+    }
+    grid_->selectDataRows(again);
+}
+
+bool LinkPage::showLocation(const std::string& pcu, const std::string& location) {
+    auto find = [this](const std::string& p, const std::string& l) {
+        for (int r = 1; r <= grid_->dataRowCount(); ++r) {
+            const LinkGridRow& row = grid_->linkRow(r);
+            if (row.kind == LinkRowKind::Location && row.cell(1) == p && row.cell(2) == l) return r;
+        }
+        return 0;
+    };
+    // As the gateway links an alarm: the names as stored, then without their first blank.
+    int row = find(pcu, location);
+    if (row == 0) row = find(removeFirstBlank(pcu), removeFirstBlank(location));
+    if (row == 0) return false;
+    if (grid_->isDataRowHidden(row)) {
+        for (QCheckBox* box : filterChecks_) {
+            const QSignalBlocker quiet(box);
+            box->setChecked(false);
+        }
+        for (QCheckBox* box : {hideExceptionsCheck_, showUnassignedCheck_}) {
+            const QSignalBlocker quiet(box);
+            box->setChecked(false);
+        }
+        filterLinkGrid();
+    }
+    grid_->setCurrentDataRow(row);
+    return true;
 }
 
 void LinkPage::filterTextChanged(int column) {

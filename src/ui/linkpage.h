@@ -62,8 +62,12 @@ public:
     void fillLinkGrid();
     // Shows all rows, then hides those the filter box rules out.
     void filterLinkGrid();
-    // After a change of the link definitions: rebuilt, with the filter box applied.
+    // After a change of the link definitions: rebuilt, with the filter box applied
+    // and the rows that were selected selected again (by PCU, location and alarm).
     void refillLinkGridKeepingFilter();
+    // Selects and shows the location's row; a filter that hides it is cleared.
+    // False when the grid has no such location.
+    bool showLocation(const std::string& pcu, const std::string& location);
 
     // Link editing on the grid's selected rows (hidden rows skipped). Each change
     // is saved at once; a change that cannot be saved is not made at all.
@@ -142,6 +146,7 @@ private:
     QToolButton* exportButton_ = nullptr;
     LinkGridView* grid_ = nullptr;
     QGroupBox* filterBox_ = nullptr;
+    QLabel* filterCaption_ = nullptr;
     std::array<QCheckBox*, kFilterColumns> filterChecks_{};
     std::array<QLineEdit*, kFilterColumns> filterEdits_{};
     QCheckBox* hideExceptionsCheck_ = nullptr;

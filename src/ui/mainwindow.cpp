@@ -5,13 +5,18 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTranslator>
 
+#include "logic/core/clock.h"
+#include "logic/status/alarmstatusrows.h"
+#include "ui/alarmstatuspage.h"
 #include "ui/imagelists.h"
 #include "ui/linkpage.h"
 #include "ui/officepage.h"
@@ -37,6 +42,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     pages_->addTab(linkPage_, QString());
     pages_->addTab(receiverPage_, QString());
     pages_->addTab(officePage_, QString());
+    alarmPage_ = named(new AlarmStatusPage, "tbsActiveAlarms");
+    pages_->addTab(alarmPage_, QString());
+    connect(pages_, &QTabWidget::currentChanged, this, [this] {
+        if (alarmPageStale_ && pages_->currentWidget() == alarmPage_) refreshAlarmStatusPage();
+    });
+    connect(alarmPage_, &AlarmStatusPage::showLinkRequested, this, &MainWindow::showLinkOf);
     pages_->setCurrentIndex(0);
     setCentralWidget(pages_);
     connect(linkPage_, &LinkPage::refreshRequested, this, &MainWindow::refreshRequested);
@@ -91,9 +102,30 @@ void MainWindow::applyTexts() {
     pages_->setTabText(0, uiText(56, "Link configuration"));
     pages_->setTabText(1, uiText(57, "Zam tcp/IP settings"));
     pages_->setTabText(2, uiText(58, "Priva Office / Other settings"));
+    pages_->setTabText(3, uiText(200, "Active alarms"));
+    alarmPage_->applyTexts();
     linkPage_->applyTexts();
     receiverPage_->applyTexts();
     officePage_->applyTexts();
+}
+
+bool installQtTranslations(const std::string& language) {
+    static QTranslator* installed = nullptr;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    if (language != "NLD") return true;
+    auto* translator = new QTranslator;
+    // qtbase_nl holds the buttons and the file dialogs (Debian: qt6-translations-l10n).
+    if (!translator->load(QStringLiteral("qtbase_nl"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
 }
 
 void MainWindow::setCaption(const QString& caption) {
@@ -115,11 +147,36 @@ Settings MainWindow::editedSettings() const {
 }
 
 void MainWindow::attachDocuments(DocumentSlot& zamDefs, DocumentSlot& linkDefs) {
+    zamDefs_ = &zamDefs;
+    linkDefs_ = &linkDefs;
     linkPage_->attachDocuments(zamDefs, linkDefs);
 }
 
 void MainWindow::attachDataPaths(DataPaths& paths) {
     linkPage_->attachDataPaths(paths);
+}
+
+void MainWindow::attachAlarmStatus(DocumentSlot& alarmStatus, const Clock& clock) {
+    alarmStatus_ = &alarmStatus;
+    clock_ = &clock;
+}
+
+void MainWindow::refreshAlarmStatusPage() {
+    if (!alarmStatus_ || !clock_) return;
+    // Hidden, the page waits: the walk should not pay for rows nobody looks at.
+    alarmPageStale_ = pages_->currentWidget() != alarmPage_;
+    if (alarmPageStale_) return;
+    auto doc = [](DocumentSlot* slot) { return slot ? slot->get() : nullptr; };
+    alarmPage_->showRows(buildAlarmStatusRows(doc(alarmStatus_), doc(linkDefs_), doc(zamDefs_), clock_->nowUtc()));
+}
+
+void MainWindow::alarmStatusWalked() {
+    refreshAlarmStatusPage();
+}
+
+void MainWindow::showLinkOf(const QString& pcu, const QString& location) {
+    pages_->setCurrentWidget(linkPage_);
+    linkPage_->showLocation(pcu.toStdString(), location.toStdString());
 }
 
 void MainWindow::fillZamTree() {
@@ -163,7 +220,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::showMessage(const QString& text) {
-    QMessageBox::information(this, QString(), text);
+    QMessageBox::information(this, windowTitle(), text);
 }
 
 bool MainWindow::askYesNo(Question kind, const QString& question) {

@@ -1,6 +1,6 @@
 #pragma once
-// The operator's window: the link configuration page, the receiver page and the
-// Priva Office page in tabs, the status bar and the tray icon. It normally lives
+// The operator's window: the link configuration page, the receiver page, the
+// Priva Office page and the active alarms in tabs, the status bar and the tray icon. It normally lives
 // hidden behind the tray icon; the runtime reaches it only through WindowPort.
 #include <QMainWindow>
 #include <QString>
@@ -17,11 +17,18 @@ class QTabWidget;
 
 namespace zampo {
 
+class AlarmStatusPage;
+class Clock;
 class DataPaths;
 class LinkPage;
 class OfficePage;
 class ReceiverPage;
 class StatusImagePanel;
+
+// Qt's own texts (Yes/No, OK/Cancel, the file dialogs) in the language of the
+// table: Dutch for "NLD", Qt's English otherwise. False when Qt's Dutch
+// translation is not installed.
+bool installQtTranslations(const std::string& language);
 
 class MainWindow : public QMainWindow, public WindowPort, protected OperatorPrompts {
     Q_OBJECT
@@ -43,6 +50,11 @@ public:
     // The documents and paths of the link page (see LinkPage).
     void attachDocuments(DocumentSlot& zamDefs, DocumentSlot& linkDefs);
     void attachDataPaths(DataPaths& paths);
+    // The alarm status the active-alarms page shows, read at the clock's time.
+    void attachAlarmStatus(DocumentSlot& alarmStatus, const Clock& clock);
+    // The active-alarms page anew from the documents; at once when it shows,
+    // else when it is next shown.
+    void refreshAlarmStatusPage();
     void fillZamTree();
     void fillLinkGrid();
     // The assign buttons and details for the tree's selection (none at start-up).
@@ -58,6 +70,7 @@ public:
     void showFaultStatus(int shownStatus) override;
     void addListLine(int channel, const std::string& line) override;
     void refillLinkGrid() override;
+    void alarmStatusWalked() override;
 
 public slots:
     // Brings the window back from the tray (or from the task bar) to the front.
@@ -86,12 +99,20 @@ protected:
 private:
     void buildStatusBar();
     void buildTray();
+    // The link page with the location's row selected and shown.
+    void showLinkOf(const QString& pcu, const QString& location);
 
     Settings shown_;
     QTabWidget* pages_ = nullptr;
     LinkPage* linkPage_ = nullptr;
     ReceiverPage* receiverPage_ = nullptr;
     OfficePage* officePage_ = nullptr;
+    AlarmStatusPage* alarmPage_ = nullptr;
+    DocumentSlot* zamDefs_ = nullptr;
+    DocumentSlot* linkDefs_ = nullptr;
+    DocumentSlot* alarmStatus_ = nullptr;
+    const Clock* clock_ = nullptr;
+    bool alarmPageStale_ = false;
     StatusImagePanel* statusImage_ = nullptr;
     QLabel* statusText_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;

@@ -81,8 +81,16 @@ ReceiverPage::ReceiverPage(QWidget* parent) : QWidget(parent) {
     test->setRowStretch(5, 1);
     test->setColumnStretch(1, 1);
     column->addWidget(testPanel, 1);
-    connect(sendTestButton_, &QPushButton::clicked, this,
-            [this] { emit sendTestRequested(testLocation_->text(), testAlarm_->text(), testState_->text()); });
+    connect(sendTestButton_, &QPushButton::clicked, this, [this] {
+        // A shorter location would go out as five digits or fewer.
+        if (!testLocation_->hasAcceptableInput()) return;
+        emit sendTestRequested(testLocation_->text(), testAlarm_->text(), testState_->text());
+    });
+    connect(testLocation_, &QLineEdit::textChanged, this, [this] {
+        sendTestButton_->setEnabled(testLocation_->hasAcceptableInput());
+        testLocation_->setToolTip(testLocation_->hasAcceptableInput() ? QString()
+                                                                      : uiText(221, "The location takes six digits."));
+    });
 
     QFrame* clearPanel = schemePanel("Panel7");
     clearPanel->setFixedHeight(kClearPanelHeight);

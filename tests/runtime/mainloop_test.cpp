@@ -260,6 +260,8 @@ TEST_F(LoopFixture, PollForwardsEveryElementAndSavesWhatZamMeldAnswered) {
     const std::string own = "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp hoog]";
     EXPECT_EQ(lines(), (std::vector<std::string>{own, own, kSys9, kSys9}));
     EXPECT_TRUE(poListHas("No definition found for alarm: Nowhere, 3"));
+    // The window heard of the new status and of the end of the walk.
+    EXPECT_EQ(window.statusWalks, 2);
 
     ASSERT_TRUE(test::waitUntil([&] { return !loop->savePending(); }));  // written beside the loop
     XmlDocument saved;

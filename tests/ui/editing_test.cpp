@@ -620,3 +620,64 @@ TEST_F(EditingTest, AnImportThatCannotBeReadWholeChangesNothing) {
     click("tbImport");
     EXPECT_EQ(form->messages, std::vector<QString>{"File not found: " + form->openFile});
 }
+
+namespace {
+
+TEST_F(EditingTest, ARebuildKeepsTheSelectionSoAnAssignStillReachesIt) {
+    selectRows(3, 5);  // Kas 2, Serre, Kas 3
+    // A definitions fetch (or Refresh) rebuilds the grid from a file that gained a location.
+    {
+        XmlDocument d = onDisk(kLinkDefsFile);
+        pugi::xml_node added = d.root().child("PO_Locations").prepend_child("PO_loc");
+        added.append_attribute("pcu") = "PCU0";
+        added.append_attribute("text") = "Nieuw";
+        added.append_attribute("zam_alarm") = "";
+        linkDefs->copyFrom(d);
+    }
+    form->refillLinkGrid();
+    std::vector<std::string> selected;
+    for (int r : grid()->selectedRows()) selected.push_back(grid()->linkRow(r).cell(2));
+    EXPECT_EQ(selected, (std::vector<std::string>{"Kas 2", "Serre", "Kas 3"}));
+
+    // With nothing selected, Assign says so instead of doing nothing in silence.
+    grid()->clearSelection();
+    clickNode("Storing (2)");
+    const std::string before = linkDefsFile();
+    click("tbConnect");
+    EXPECT_EQ(linkDefsFile(), before);
+    EXPECT_EQ(form->messages, std::vector<QString>{"No row of the grid is selected."});
+}
+
+TEST_F(EditingTest, TheExceptionsDialogOpensOnItsFirstRowAndSaysWhenNothingIsChosen) {
+    start("NLD", kLinkDefs, kZamDefs);
+    selectRows(3, 3);  // Kas 2
+    ModalScript<ExceptionsDialog> script({[this](ExceptionsDialog* dialog) {
+        // The long Dutch caption keeps clear of the button's edges.
+        auto* add = child<QPushButton>(dialog, "OKBtn");
+        EXPECT_GE(add->width(), add->fontMetrics().horizontalAdvance(add->text()) + 20) << add->text().toStdString();
+        QTableWidget* types = dialog->findChild<QTableWidget*>("sgExcept");
+        EXPECT_EQ(types->selectionModel()->selectedRows().size(), 1);
+        types->clearSelection();
+        clickButton(dialog, "OKBtn");
+        EXPECT_TRUE(dialog->isVisible()) << "nothing chosen: the dialog stays";
+        EXPECT_EQ(form->messages, std::vector<QString>{"Er is geen alarm geselecteerd."});
+        types->selectRow(0);
+        clickButton(dialog, "OKBtn");
+    }});
+    click("tbAddExcept");
+    ASSERT_EQ(script.shown(), 1u);
+    EXPECT_EQ(attr(location(onDisk(kLinkDefsFile), "Kas 2").child("Except"), "nr"), "12");
+}
+
+TEST_F(EditingTest, AnImportFileThatIsThereButUnreadableIsNotCalledMissing) {
+    const std::string folder = dir.file("folder.xml");
+    std::filesystem::create_directories(folder);
+    form->openFile = QString::fromStdString(folder);
+    click("tbImport");
+    ASSERT_EQ(form->messages.size(), 1u);
+    EXPECT_TRUE(form->messages[0].startsWith("File cannot be read: " + form->openFile + "\n"))
+        << form->messages[0].toStdString();
+    EXPECT_FALSE(form->messages[0].endsWith("\n"));
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -17,7 +18,9 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <functional>
 
 #include "logic/texts/langtext.h"
 #include "ui/imagelists.h"
@@ -73,7 +76,7 @@ TEST_F(MainWindowTest, DutchTextsWithTheirAppendedBlanks) {
     form.applyTexts();
     EXPECT_EQ(form.pages()->tabText(0), "Koppeling instellen");
     EXPECT_EQ(form.pages()->tabText(1), "ZAM-Pro tcp/IP koppeling");
-    EXPECT_EQ(child<QGroupBox>(form, "GroupBox1")->title(), "Filter: ");
+    EXPECT_EQ(child<QLabel>(form, "lblFilter")->text(), "Filter: ");
     EXPECT_EQ(child<QLabel>(form, "Label10")->text(), "Instellingen ");
     EXPECT_EQ(child<QLabel>(form, "Label8")->text(), "Instellingen ");
     EXPECT_EQ(child<QLabel>(form, "Label9")->text(), "Test ");
@@ -95,7 +98,7 @@ TEST_F(MainWindowTest, AnEmptyTableShowsTheCallersOwnDefaults) {
     EXPECT_EQ(child<QToolButton>(form, "tbRefresh")->toolTip(), "_Refresh Priva Office Definitions");
     EXPECT_EQ(child<QLabel>(form, "Label11")->text(), "_ZAM-Pro server hostname or address:");
     EXPECT_EQ(child<QLabel>(form, "Label14")->text(), "_PO server hostname or address:");
-    EXPECT_EQ(child<QGroupBox>(form, "GroupBox1")->title(), "_Filter: ");
+    EXPECT_EQ(child<QLabel>(form, "lblFilter")->text(), "_Filter: ");
     EXPECT_EQ(child<QLabel>(form, "Label8")->text(), "_Settings: ");
 }
 
@@ -335,6 +338,102 @@ TEST_F(MainWindowTest, RegionsKeepTheirSizesAsTheWindowGrows) {
     EXPECT_TRUE(heading.bold());
     EXPECT_EQ(heading.pixelSize(), 13);
     EXPECT_EQ(child(form, "Label5")->palette().color(QPalette::WindowText), QColor(Qt::white));
+}
+
+namespace {
+
+// The window's own message box and question, answered by whoever looks at them.
+class PromptingWindow : public MainWindow {
+public:
+    using MainWindow::askYesNo;
+    using MainWindow::showMessage;
+};
+
+// Runs look on the next modal message box, then closes it with its last button.
+void onNextMessageBox(std::function<void(QMessageBox*)> look) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, look] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        look(box);
+        box->buttons().last()->click();
+    });
+    timer->start(5);
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, TheTestLocationTakesSixDigits) {
+    MainWindow form;
+    form.show();
+    QSignalSpy send(&form, &MainWindow::sendTestRequested);
+    auto* location = child<QLineEdit>(form, "medtLocatie");
+    auto* button = child<QPushButton>(form, "SendButton");
+    location->setFocus();
+    location->selectAll();
+    QTest::keyClick(location, Qt::Key_Delete);
+    QTest::keyClicks(location, "00001");
+    QTest::mouseClick(button, Qt::LeftButton);
+    button->click();
+    EXPECT_EQ(send.count(), 0);
+    QTest::keyClicks(location, "2");
+    button->click();
+    ASSERT_EQ(send.count(), 1);
+    EXPECT_EQ(send[0][0].toString(), "000012");
+}
+
+TEST_F(MainWindowTest, MessageBoxesCarryTheCaptionAndSpeakDutchWithTheTable) {
+    PromptingWindow form;
+    form.setCaption("ZAM-Pro - Priva Office (1.2.3.4) ");
+    form.show();
+    QString title;
+    onNextMessageBox([&](QMessageBox* box) { title = box->windowTitle(); });
+    form.showMessage("Saved");
+    EXPECT_EQ(title, "ZAM-Pro - Priva Office (1.2.3.4) ");
+
+    ASSERT_TRUE(installQtTranslations("NLD")) << "Qt's Dutch translations (qt6-translations-l10n) are missing";
+    QStringList buttons;
+    onNextMessageBox([&](QMessageBox* box) {
+        for (QAbstractButton* b : box->buttons()) buttons << b->text().remove(QLatin1Char('&'));
+        title = box->windowTitle();
+    });
+    form.askYesNo(OperatorPrompts::Question::Confirmation, "Doorgaan?");
+    installQtTranslations("ENG");
+    buttons.sort();
+    EXPECT_EQ(buttons, QStringList({"Ja", "Nee"}));
+    EXPECT_EQ(title, "ZAM-Pro - Priva Office (1.2.3.4) ");
+}
+
+TEST_F(MainWindowTest, FilterCaptionsKeepClearOfEachOtherAndInsideTheirFrame) {
+    loadLangTexts("NLD");
+    MainWindow form;
+    form.applyTexts();
+    form.resize(950, 577);
+    form.show();
+    form.fillLinkGrid();
+    for (int i = 1; i <= 5; ++i) {
+        auto* box = child<QCheckBox>(form, ("cbFilter" + std::to_string(i)).c_str());
+        EXPECT_LE(box->sizeHint().width(), box->width()) << box->text().toStdString();
+        if (i == 5) break;
+        auto* next = child<QCheckBox>(form, ("cbFilter" + std::to_string(i + 1)).c_str());
+        EXPECT_LT(box->geometry().right() + 1, next->geometry().left()) << box->text().toStdString();
+    }
+    // The frame's top line, as painted: the first row drawn in one colour across the box.
+    auto* frame = child<QGroupBox>(form, "GroupBox1");
+    const QImage picture = frame->grab().toImage();
+    const QColor background = frame->palette().color(QPalette::Window);
+    int line = -1;
+    for (int y = 0; y < picture.height() && line < 0; ++y) {
+        int same = 0;
+        for (int x = 10; x < picture.width() - 10; ++x)
+            same += picture.pixelColor(x, y) == picture.pixelColor(10, y) && picture.pixelColor(x, y) != background;
+        if (same > (picture.width() - 20) * 9 / 10) line = y;
+    }
+    const QLabel* caption = child<QLabel>(form, "lblFilter");
+    ASSERT_TRUE(caption && line >= 0);
+    EXPECT_LT(line, caption->geometry().top()) << "the caption sits above the frame";
 }
 
 int main(int argc, char** argv) {

@@ -4,7 +4,8 @@
 // writes <directory>/<prefix>-link.png, -receiver.png and -office.png, and of the
 // link configuration also -link-filter.png (a filter at work) and -tree.png (the
 // ZAM side on its own, an alarm selected), -item.png (an alarm being edited) and
-// -exceptions.png (alarm types chosen as exceptions).
+// -exceptions.png (alarm types chosen as exceptions), and -alarms.png (the alarm
+// status as the gateway holds it).
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -17,7 +18,9 @@
 #include <cstdio>
 #include <string>
 
+#include "logic/core/clock.h"
 #include "logic/core/settings.h"
+#include "logic/poclient/alarmstatus.h"
 #include "logic/texts/langtext.h"
 #include "ui/exceptionsdialog.h"
 #include "ui/itemdialog.h"
@@ -105,6 +108,23 @@ const char* const kZamDefs = R"(<ZamAlarmDefinitions>
   </Location>
 </ZamAlarmDefinitions>)";
 
+// The morning's alarms: reported, one still to report, a group waiting out its
+// delay, a reset, one refused and one that no link covers.
+const char* const kAlarmStatus = R"(<POAlarmStatus>
+  <Alarm pcu="PCU1" location="Kas 4" nr="3" text="Temp hoog" start="20240301T081511" State="A"
+         Sent="20240301T081511" repeat_at="20240301T092511"/>
+  <Alarm pcu="PCU2" location="Ketelhuis" nr="12" text="Pomp storing" start="20240301T091442" State="A" Sent=""/>
+  <Group ZamAlarm="0100 - 07" State="A" Timeout="20240301T091457" Text="PCU2 Ketelhuis Pomp storing" repeat="0"/>
+  <Alarm pcu="PCU1" location="Kas 1" nr="7" text="Vocht hoog" start="20240301T074008" State="R"
+         Sent="20240301T074008" Group="0100 - 07"/>
+  <Alarm pcu="PCU2" location="Verwerkingsruimte" nr="21" text="CO2 hoog" start="20240301T070312" State="A"
+         Sent="20240301T070312" Error="2" ErrDt="20240301T070312"/>
+  <Alarm pcu="PCU3" location="Opslag noord" nr="98" text="Inbraak" start="20240301T062005" State="A"
+         Sent="20240301T062005" Error="3" ErrDt="20240301T062005"/>
+  <Alarm pcu="PCU2" location="Ketelhuis" nr="99" text="Brandmelding" start="20240301T055901" State="A"
+         Sent="20240301T055901"/>
+</POAlarmStatus>)";
+
 DocumentSlot document(const char* text) {
     auto slot = std::make_unique<XmlDocument>();
     if (!slot->loadText(text)) std::fprintf(stderr, "bad built-in document\n");
@@ -152,10 +172,14 @@ int main(int argc, char** argv) {
 
     DocumentSlot zamDefs = document(kZamDefs);
     DocumentSlot linkDefs = document(kLinkDefs);
+    DocumentSlot alarmStatus = document(kAlarmStatus);
+    ManualClock clock(*parseStatusTime("20240301T091445"));
+    installQtTranslations(args[1].toStdString());
     MainWindow form;
     form.setCaption(QStringLiteral("ZAM-Pro - Priva Office (%1) ").arg(QLatin1String(ZAMPO_VERSION_TEXT)));
     form.applyTexts();
     form.attachDocuments(zamDefs, linkDefs);
+    form.attachAlarmStatus(alarmStatus, clock);
     form.showSelectedZamItem();
     form.fillZamTree();
     form.fillLinkGrid();
@@ -184,6 +208,9 @@ int main(int argc, char** argv) {
         form.pages()->setCurrentIndex(i);
         if (!save(&form, pages[i])) return 1;
     }
+    form.pages()->setCurrentIndex(3);
+    form.alarmStatusWalked();
+    if (!save(&form, "alarms")) return 1;
     form.pages()->setCurrentIndex(0);
     if (!save(form.findChild<QWidget*>(QStringLiteral("Panel10")), "tree")) return 1;
 

@@ -1,6 +1,7 @@
 #include "logic/core/alarmevaluation.h"
 
 #include <cstring>
+#include <functional>
 #include <optional>
 
 #include "logic/linkconfig/linkdefs.h"
@@ -104,27 +105,51 @@ bool alarmMustReport(pugi::xml_node alarm, std::vector<std::string>& log) {
     return true;
 }
 
+ReportDue dueFor(pugi::xml_node e, TimeMs now, std::vector<std::string>* log) {
+    std::vector<std::string> unused;
+    auto repeatDue = [&] {
+        return attrIs(e, "State", kAlarmActive) && hasNonEmpty(e, "repeat_at") && laterThanStamp(now, e, "repeat_at");
+    };
+    if (isNamed(e, "Alarm")) {
+        if (alarmMustReport(e, log ? *log : unused)) return ReportDue::Change;
+        if (repeatDue()) return ReportDue::Repeat;
+    } else if (isNamed(e, "Group")) {
+        // Within its delay a group waits; a reset group without Sent reports the reset.
+        if (!laterThanStamp(now, e, "Timeout")) return ReportDue::Nothing;
+        if (!e.attribute("Sent")) return ReportDue::Change;
+        if (repeatDue()) return ReportDue::Repeat;
+    }
+    return ReportDue::Nothing;
+}
+
 }  // namespace
 
-Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::string_view pcu, std::string_view location,
-              std::string_view nr) {
+ReportDue reportDue(pugi::xml_node element, TimeMs now) {
+    return dueFor(element, now, nullptr);
+}
+
+namespace {
+
+// The link rule over any way of finding the elements it names: general exception
+// first, then the location and its own exception. Repeat only with zamDefs.
+Link resolveLink(pugi::xml_node locations, pugi::xml_node general,
+                 const std::function<pugi::xml_node(const std::string&)>& findGeneral,
+                 const std::function<pugi::xml_node(const std::string&, const std::string&)>& findLocation,
+                 const XmlDocument* zamDefs, std::string_view pcu, std::string_view location, std::string_view nr) {
     Link link;
-    const pugi::xml_node root = linkDefs.root();
-    const pugi::xml_node locations = searchNode(root, "PO_Locations");
-    if (!root || !locations) return link;
-    const pugi::xml_node general = searchNode(root, "PO_Exceptions");
+    if (!locations) return link;
     const std::string nrText(nr);
 
     std::string zamRef, groupRef;
     if (general) {
-        const pugi::xml_node except = searchNode(general, "Except", {"nr"}, {nrText});
+        const pugi::xml_node except = findGeneral(nrText);
         zamRef = except.attribute("zam_alarm").value();
         // An unlinked general exception leaves the alarm to its location, group included.
         if (!zamRef.empty()) groupRef = except.attribute("zam_group").value();
     }
     if (zamRef.empty()) {
         const std::string pcuKey = pcu.empty() ? std::string(kUnreportedValue) : std::string(pcu);
-        const pugi::xml_node loc = searchNode(locations, "PO_loc", {"pcu", "text"}, {pcuKey, std::string(location)});
+        const pugi::xml_node loc = findLocation(pcuKey, std::string(location));
         if (!loc) return link;
         zamRef = loc.attribute("zam_alarm").value();
         groupRef = loc.attribute("zam_group").value();
@@ -148,7 +173,62 @@ Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::stri
     link.found = true;
     link.zamLocation = utf8Substr(zamRef, 0, 4);
     link.zamInput = utf8Substr(zamRef, 7, 2);
-    link.repeat = getRepeat(zamDefs, zamRef);
+    if (zamDefs) link.repeat = getRepeat(*zamDefs, zamRef);
+    return link;
+}
+
+}  // namespace
+
+Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::string_view pcu, std::string_view location,
+              std::string_view nr) {
+    const pugi::xml_node root = linkDefs.root();
+    if (!root) return {};
+    const pugi::xml_node locations = searchNode(root, "PO_Locations");
+    const pugi::xml_node general = searchNode(root, "PO_Exceptions");
+    return resolveLink(
+        locations, general, [&](const std::string& n) { return searchNode(general, "Except", {"nr"}, {n}); },
+        [&](const std::string& p, const std::string& l) {
+            return searchNode(locations, "PO_loc", {"pcu", "text"}, {p, l});
+        },
+        &zamDefs, pcu, location, nr);
+}
+
+LinkIndex::LinkIndex(const XmlDocument& linkDefs) {
+    const pugi::xml_node root = linkDefs.root();
+    if (!root) return;
+    locations_ = searchNode(root, "PO_Locations");
+    general_ = searchNode(root, "PO_Exceptions");
+    if (locations_) locationIndex_.emplace(locations_, "PO_loc", std::vector<std::string>{"pcu", "text"});
+    if (general_) generalIndex_.emplace(general_, "Except", std::vector<std::string>{"nr"});
+}
+
+Link LinkIndex::find(std::string_view pcu, std::string_view location, std::string_view nr) const {
+    return resolveLink(
+        locations_, general_, [&](const std::string& n) { return generalIndex_->find({n}); },
+        [&](const std::string& p, const std::string& l) {
+            return locationIndex_->find({p, l});
+        },
+        nullptr, pcu, location, nr);
+}
+
+Link LinkIndex::findForAlarm(pugi::xml_node alarm) const {
+    const char* pcu = alarm.attribute("pcu").value();
+    const char* location = alarm.attribute("location").value();
+    const char* nr = alarm.attribute("nr").value();
+    Link link = find(pcu, location, nr);
+    if (!link.found) link = find(removeFirstBlank(pcu), removeFirstBlank(location), removeFirstBlank(nr));
+    return link;
+}
+
+Link findAlarmLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, pugi::xml_node alarm) {
+    // The names as stored first: the definitions merge stores them that way, so a
+    // location with a blank in its name can be linked at all.
+    const char* pcu = alarm.attribute("pcu").value();
+    const char* location = alarm.attribute("location").value();
+    const char* nr = alarm.attribute("nr").value();
+    Link link = findLink(linkDefs, zamDefs, pcu, location, nr);
+    if (!link.found)
+        link = findLink(linkDefs, zamDefs, removeFirstBlank(pcu), removeFirstBlank(location), removeFirstBlank(nr));
     return link;
 }
 
@@ -248,31 +328,24 @@ CycleOutcome examineNext(ElementCycle& cycle, const CycleDocuments& docs, TimeMs
         out.changed = true;
     };
 
-    if (isNamed(e, "Alarm")) {
-        cycle.notAccepted = false;
-        if (alarmMustReport(e, out.log)) {
-            out.log.insert(out.log.begin(), langText(90, "Alarm status changed") + ": " + alarmKey(e));
+    if (isNamed(e, "Alarm") || isNamed(e, "Group")) cycle.notAccepted = false;
+    switch (dueFor(e, now, &out.log)) {
+        case ReportDue::Nothing:
+            break;
+        case ReportDue::Change:
+            if (isNamed(e, "Alarm"))
+                out.log.insert(out.log.begin(), langText(90, "Alarm status changed") + ": " + alarmKey(e));
+            else if (attrIs(e, "State", kAlarmActive))
+                out.log.push_back(langText(104, "Group timeout passed"));
             report();
-        } else if (attrIs(e, "State", kAlarmActive) && hasNonEmpty(e, "repeat_at") &&
-                   laterThanStamp(now, e, "repeat_at")) {
-            out.log.push_back(langText(109, "Alarm still active, repeated by ZamPO") + ": " + alarmKey(e));
+            break;
+        case ReportDue::Repeat:
+            out.log.push_back(isNamed(e, "Alarm")
+                                  ? langText(109, "Alarm still active, repeated by ZamPO") + ": " + alarmKey(e)
+                                  : langText(110, "Repeat group"));
             clearRepeat();
             report();
-        }
-    } else if (isNamed(e, "Group")) {
-        cycle.notAccepted = false;
-        if (!laterThanStamp(now, e, "Timeout")) {
-            // still within its delay
-        } else if (!e.attribute("Sent")) {
-            // A reset group without Sent reports the reset.
-            if (attrIs(e, "State", kAlarmActive)) out.log.push_back(langText(104, "Group timeout passed"));
-            report();
-        } else if (attrIs(e, "State", kAlarmActive) && hasNonEmpty(e, "repeat_at") &&
-                   laterThanStamp(now, e, "repeat_at")) {
-            out.log.push_back(langText(110, "Repeat group"));
-            clearRepeat();
-            report();
-        }
+            break;
     }
     if (out.next != CycleStep::Send) {
         ++cycle.elementIndex;
@@ -303,13 +376,7 @@ CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, Tex
 
     const std::string pcu = removeFirstBlank(e.attribute("pcu").value());
     const std::string location = removeFirstBlank(e.attribute("location").value());
-    const std::string nr = removeFirstBlank(e.attribute("nr").value());
-    // The names as stored first: the definitions merge stores them that way, so a
-    // location with a blank in its name can be linked at all. Links made for the
-    // names without their first blank still count.
-    Link link = findLink(docs.linkDefs, docs.zamDefs, e.attribute("pcu").value(), e.attribute("location").value(),
-                         e.attribute("nr").value());
-    if (!link.found) link = findLink(docs.linkDefs, docs.zamDefs, pcu, location, nr);
+    const Link link = findAlarmLink(docs.linkDefs, docs.zamDefs, e);
     if (!link.found) {
         out.log.push_back(langText(106, "No definition found for alarm: ") + e.attribute("location").value() + ", " +
                           e.attribute("nr").value());

@@ -4,6 +4,7 @@
 // how ZamMeld's answer is written back. Pure rules over the documents; the loop
 // logs, sends and saves what they return.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@
 
 #include "logic/core/clock.h"
 #include "logic/linkconfig/xmlstore.h"
+#include "logic/poclient/firstmatchindex.h"
 
 namespace zampo {
 
@@ -34,6 +36,24 @@ struct Link {
 Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::string_view pcu, std::string_view location,
               std::string_view nr);
 
+// findLink for many alarms at once: the link definitions indexed once, each
+// lookup without a walk through them. Leaves Link::repeat at 0.
+class LinkIndex {
+public:
+    explicit LinkIndex(const XmlDocument& linkDefs);
+    Link find(std::string_view pcu, std::string_view location, std::string_view nr) const;
+    // As findAlarmLink.
+    Link findForAlarm(pugi::xml_node alarm) const;
+
+private:
+    pugi::xml_node locations_, general_;
+    std::optional<FirstMatchIndex> locationIndex_, generalIndex_;
+};
+
+// The link of an Alarm element of the alarm status: with the names as stored
+// first, then without their first blank (links made for those still count).
+Link findAlarmLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, pugi::xml_node alarm);
+
 // Group bookkeeping for one member alarm that was raised or reset. Does nothing
 // unless groupLocation has four characters and both codes are numbers.
 void updateGroup(XmlDocument& alarmStatus, const XmlDocument& zamDefs, std::string_view groupLocation,
@@ -47,6 +67,12 @@ std::string filterPunctuation(std::string_view text, bool enabled);
 
 // The text without the first blank it contains; further blanks stay.
 std::string removeFirstBlank(std::string_view text);
+
+// What the element walk would send for an element at time now: its change (a
+// raise or reset of an Alarm, a Group whose delay ran out), a repeat that is due,
+// or nothing (a Group still within its delay among them).
+enum class ReportDue { Nothing, Change, Repeat };
+ReportDue reportDue(pugi::xml_node element, TimeMs now);
 
 // The loop's fields for the walk through the alarm status document.
 struct ElementCycle {

@@ -17,6 +17,8 @@ public:
     virtual void addListLine(int channel, const std::string& line) = 0;
     // The link definitions changed on disk: show them anew.
     virtual void refillLinkGrid() = 0;
+    // A walk through the alarm status ended, or a new alarm status was taken in.
+    virtual void alarmStatusWalked() {}
 };
 
 // Keeps what it is told, for tests.
@@ -31,11 +33,13 @@ public:
         (channel == 1 ? receiverList : poList).push_back(line);
     }
     void refillLinkGrid() override { ++gridRefills; }
+    void alarmStatusWalked() override { ++statusWalks; }
 
     std::string statusText;
     int shownImage = 0;
     int repaints = 0;
     int gridRefills = 0;
+    int statusWalks = 0;
     std::vector<std::string> receiverList;
     std::vector<std::string> poList;
 };

@@ -10,6 +10,7 @@ namespace {
 // Written once at start-up before any timer or worker runs, read-only afterwards.
 struct Table {
     std::array<std::string, kTextCount> slots;
+    std::array<std::string, kAddedTextCount> added;
     bool loaded = false;
 };
 Table& table() {
@@ -28,13 +29,21 @@ void loadLangTexts(const std::string& language) {
         const char* s = dutch ? src[i].dutch : src[i].english;
         t.slots[i] = s ? s : "";
     }
+    const auto& more = addedTextTable();
+    for (int i = 0; i < kAddedTextCount; ++i) {
+        const char* s = dutch ? more[i].dutch : more[i].english;
+        t.added[i] = s ? s : "";
+    }
 }
 
 std::string langText(int n, const std::string& def) {
     const Table& t = table();
     std::string result;
     if (t.loaded) {
-        if (n > kTextCount - 1)
+        // Beyond 120 the default stands unless the table has a text of its own.
+        if (n >= kAddedTextFirst && n < kAddedTextFirst + kAddedTextCount && !t.added[n - kAddedTextFirst].empty())
+            result = t.added[n - kAddedTextFirst];
+        else if (n > kTextCount - 1)
             result = def;
         else if (n >= 0)
             result = t.slots[n];

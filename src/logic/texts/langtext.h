@@ -9,7 +9,8 @@ namespace zampo {
 void loadLangTexts(const std::string& language);
 
 // The text of number n, or "_" + def when the slot is empty or the table is not
-// loaded; above 120 the default itself (or "_" when it is empty).
+// loaded; above 120 the default itself (or "_" when it is empty), unless the
+// language has one of the program's added texts (from 200 on) for that number.
 std::string langText(int n, const std::string& def);
 
 // Back to the state at process start; for tests.

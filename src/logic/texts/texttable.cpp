@@ -130,4 +130,35 @@ const std::array<TextEntry, kTextCount>& textTable() {
     return table;
 }
 
+const std::array<TextEntry, kAddedTextCount>& addedTextTable() {
+    static const std::array<TextEntry, kAddedTextCount> table = [] {
+        std::array<TextEntry, kAddedTextCount> t{};
+        auto at = [&t](int n) -> TextEntry& { return t[n - kAddedTextFirst]; };
+        at(200) = {"Active alarms", "Actieve alarmen"};
+        at(201) = {"Nr", "Nr"};
+        at(202) = {"Since", "Sinds"};
+        at(203) = {"Reported", "Gemeld"};
+        at(204) = {"Error", "Fout"};
+        at(205) = {"Delay left", "Resterende vertraging"};
+        at(206) = {"Next repeat", "Volgende herhaling"};
+        at(207) = {"active", "actief"};
+        at(208) = {"reset", "hersteld"};
+        at(209) = {"no link", "niet gekoppeld"};
+        at(210) = {"refused by ZamMeld, sent again", "geweigerd door ZamMeld, wordt opnieuw verstuurd"};
+        at(211) = {"not accepted after three attempts", "niet geaccepteerd na drie pogingen"};
+        at(212) = {"no answer within 10 seconds", "geen antwoord binnen 10 seconden"};
+        at(213) = {"to report", "nog te melden"};
+        at(214) = {"Group alarm", "Groepsalarm"};
+        at(215) = {"Change not saved:", "Wijziging niet opgeslagen:"};
+        at(216) = {"Export not written:", "Export niet geschreven:"};
+        at(217) = {"Import refused:", "Import geweigerd:"};
+        at(218) = {"File cannot be read:", "Bestand kan niet gelezen worden:"};
+        at(219) = {"No row of the grid is selected.", "Er is geen regel in het overzicht geselecteerd."};
+        at(220) = {"No alarm is selected.", "Er is geen alarm geselecteerd."};
+        at(221) = {"The location takes six digits.", "De locatie bestaat uit zes cijfers."};
+        return t;
+    }();
+    return table;
+}
+
 }  // namespace zampo

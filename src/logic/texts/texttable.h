@@ -13,4 +13,10 @@ struct TextEntry {
 // The compiled English and Dutch lists, UTF-8.
 const std::array<TextEntry, kTextCount>& textTable();
 
+// Texts this program added to the table, numbered from 200 so that the numbers
+// above stay as operators and peers know them.
+inline constexpr int kAddedTextFirst = 200;
+inline constexpr int kAddedTextCount = 30;  // 200..229
+const std::array<TextEntry, kAddedTextCount>& addedTextTable();
+
 }  // namespace zampo

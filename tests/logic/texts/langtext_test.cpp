@@ -48,3 +48,12 @@ TEST_F(LangTextTest, EmptyLanguageLeavesTheTableEmpty) {
     EXPECT_EQ(langText(84, ""), "_");
     EXPECT_EQ(langText(200, "kept"), "kept");
 }
+
+TEST_F(LangTextTest, AddedTextsFollowTheLanguage) {
+    loadLangTexts("NLD");
+    EXPECT_EQ(langText(200, "Active alarms"), "Actieve alarmen");
+    EXPECT_EQ(langText(229, "No text yet"), "No text yet");
+    resetLangTexts();
+    loadLangTexts("ENG");
+    EXPECT_EQ(langText(200, "x"), "Active alarms");
+}
