@@ -273,7 +273,12 @@ void MainLoop::prepareStatusForFetch(TimeMs now) {
         writeLog(std::string(kAlarmStatusFile.fileName) + " started afresh", kLogPoList);
         statusFile_.markChanged();
     }
-    persistStatus();  // a save that failed earlier is tried again here, once a poll
+    // A save that failed earlier is tried again here, once a poll; one that merely
+    // waits for its moment keeps waiting, out of the way of the fetch.
+    if (statusFile_.failing())
+        persistStatus();
+    else
+        saveSoon();
 }
 
 void MainLoop::showFaultStatus() {
