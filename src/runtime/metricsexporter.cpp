@@ -36,7 +36,7 @@ void add(MetricFamily& f, double value, std::vector<ClientMetric::Label> labels 
 }
 
 // civetweb wants an IPv6 address in brackets.
-std::string listenSpec(const std::string& address, int port) {
+std::string listenEndpoint(const std::string& address, int port) {
     const bool v6 = address.find(':') != std::string::npos && !address.starts_with("[");
     return (v6 ? "[" + address + "]" : address) + ":" + std::to_string(port);
 }
@@ -119,18 +119,18 @@ bool MetricsExporter::listen(const std::string& address, int port) {
     port_ = port;
     if (port == 0) return true;
     if (started_ == TimeMs{}) started_ = gateway_.clock().nowUtc();
-    const std::string spec = listenSpec(address, port);
+    const std::string endpoint = listenEndpoint(address, port);
     try {
-        exposer_ = std::make_unique<prometheus::Exposer>(spec, 2);
+        exposer_ = std::make_unique<prometheus::Exposer>(endpoint, 2);
         exposer_->RegisterCollectable(collectable_);
     } catch (const std::exception& e) {
         exposer_.reset();
-        writeLog("Metrics cannot listen on " + spec + ": " + e.what(), kLogFileOnly);
+        writeLog("Metrics cannot listen on " + endpoint + ": " + e.what(), kLogFileOnly);
         return false;
     }
     sample();
     sampler_.start();
-    writeLog("Metrics on http://" + spec + "/metrics", kLogFileOnly);
+    writeLog("Metrics on http://" + endpoint + "/metrics", kLogFileOnly);
     return true;
 }
 
