@@ -38,11 +38,13 @@ QString delayText(int64_t seconds) {
 bool sameElements(const std::vector<AlarmStatusRow>& a, const std::vector<AlarmStatusRow>& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i].group != b[i].group || a[i].pcu != b[i].pcu || a[i].location != b[i].location || a[i].nr != b[i].nr ||
-            (a[i].group && a[i].zamGroup != b[i].zamGroup))
-            return false;
+        if (!sameElement(a[i], b[i])) return false;
     return true;
 }
+
+// Beyond this many runs of rows removed or added, one reset is cheaper than
+// the proxy following each of them.
+constexpr std::size_t kMostRowRuns = 64;
 
 }  // namespace
 
@@ -54,23 +56,44 @@ void AlarmStatusModel::applyTexts() {
 }
 
 bool AlarmStatusModel::setRows(std::vector<AlarmStatusRow> rows) {
-    if (!rows_.empty() && sameElements(rows_, rows)) {
-        // Only the rows that changed: a signal for all would make the proxy sort and filter everything anew.
-        std::vector<int> changed;
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (!(rows_[i] == rows[i])) changed.push_back(int(i));
-        rows_ = std::move(rows);
-        for (std::size_t i = 0; i < changed.size();) {
-            std::size_t j = i;
-            while (j + 1 < changed.size() && changed[j + 1] == changed[j] + 1) ++j;
-            emit dataChanged(index(changed[i], 0), index(changed[j], kColumns - 1));
-            i = j + 1;
-        }
-        return false;
+    if (rows_.empty() || !followElements(rows)) {
+        beginResetModel();
+        std::swap(rows_, rows);
+        endResetModel();
+        spare_ = std::move(rows);
+        return true;
     }
-    beginResetModel();
-    rows_ = std::move(rows);
-    endResetModel();
+    // Only the rows that changed: a signal for all would make the proxy sort and filter everything anew.
+    std::vector<int> changed;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (!(rows_[i] == rows[i])) changed.push_back(int(i));
+    std::swap(rows_, rows);
+    spare_ = std::move(rows);
+    for (std::size_t i = 0; i < changed.size();) {
+        std::size_t j = i;
+        while (j + 1 < changed.size() && changed[j + 1] == changed[j] + 1) ++j;
+        emit dataChanged(index(changed[i], 0), index(changed[j], kColumns - 1));
+        i = j + 1;
+    }
+    return false;
+}
+
+bool AlarmStatusModel::followElements(const std::vector<AlarmStatusRow>& rows) {
+    if (sameElements(rows_, rows)) return true;
+    // Elements removed and added row by row, so the proxy, the selection and the
+    // scroll position follow them without a reset.
+    const std::optional<AlarmStatusRowEdit> edit = planRowEdit(rows_, rows);
+    if (!edit || edit->removed.size() + edit->inserted.size() > kMostRowRuns) return false;
+    for (auto run = edit->removed.rbegin(); run != edit->removed.rend(); ++run) {
+        beginRemoveRows({}, run->first, run->first + run->count - 1);
+        rows_.erase(rows_.begin() + run->first, rows_.begin() + run->first + run->count);
+        endRemoveRows();
+    }
+    for (const RowRange& run : edit->inserted) {
+        beginInsertRows({}, run.first, run.first + run.count - 1);
+        rows_.insert(rows_.begin() + run.first, rows.begin() + run.first, rows.begin() + run.first + run.count);
+        endInsertRows();
+    }
     return true;
 }
 
@@ -220,6 +243,10 @@ void AlarmStatusPage::applyTexts() {
     model_->applyTexts();
     filterLabel_->setText(uiText(70, "Filter:"));
     updateHeading();
+}
+
+std::vector<AlarmStatusRow> AlarmStatusModel::takeSpareRows() {
+    return std::move(spare_);
 }
 
 void AlarmStatusPage::showRows(std::vector<AlarmStatusRow> rows) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "logic/status/alarmstatusrowedit.h"
 #include "logic/status/alarmstatusrows.h"
 
 class QLabel;
@@ -26,11 +27,14 @@ public:
 
     using QAbstractTableModel::QAbstractTableModel;
 
-    // Changed cells in place when the rows are the same elements in the same
-    // order (the usual case after a walk); otherwise a reset.
-    // Returns whether it was a reset.
+    // Changed cells in place, and elements removed or added as rows, when the
+    // other elements kept their order (the usual case after a walk); otherwise a
+    // reset. Returns whether it was a reset.
     bool setRows(std::vector<AlarmStatusRow> rows);
     const std::vector<AlarmStatusRow>& rows() const { return rows_; }
+    // The rows the model let go at its last change, for the next build to fill
+    // again without allocating.
+    std::vector<AlarmStatusRow> takeSpareRows();
     void applyTexts();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -39,9 +43,13 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
+    // Brings rows_ to the same elements as rows, telling the views; false when
+    // only a reset can.
+    bool followElements(const std::vector<AlarmStatusRow>& rows);
     QString cellText(const AlarmStatusRow& row, int column) const;
 
     std::vector<AlarmStatusRow> rows_;
+    std::vector<AlarmStatusRow> spare_;
     std::vector<QString> headers_;
 };
 

@@ -167,7 +167,10 @@ void MainWindow::refreshAlarmStatusPage() {
     alarmPageStale_ = pages_->currentWidget() != alarmPage_;
     if (alarmPageStale_) return;
     auto doc = [](DocumentSlot* slot) { return slot ? slot->get() : nullptr; };
-    alarmPage_->showRows(buildAlarmStatusRows(doc(alarmStatus_), doc(linkDefs_), doc(zamDefs_), clock_->nowUtc()));
+    std::vector<AlarmStatusRow> rows = alarmPage_->model()->takeSpareRows();
+    buildAlarmStatusRows(doc(alarmStatus_), doc(linkDefs_), doc(zamDefs_), clock_->nowUtc(), rows,
+                         alarmPage_->model()->rows());
+    alarmPage_->showRows(std::move(rows));
 }
 
 void MainWindow::alarmStatusWalked() {

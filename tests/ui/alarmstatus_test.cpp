@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -143,11 +144,20 @@ TEST_F(AlarmStatusPageTest, ARefreshKeepsTheSelectionAndTheScrollPosition) {
     const int scroll = view()->verticalScrollBar()->value();
     ASSERT_GT(scroll, 0);
 
-    // The same elements with a state changed, then a new element in front of them.
+    // The same elements with a state changed, then a new element in front of them,
+    // then one gone above the selection and one more at the end: rows follow, no reset.
+    QSignalSpy resets(page()->model(), &QAbstractItemModel::modelReset);
     status->root().child("Alarm").attribute("State").set_value("R");
     form.alarmStatusWalked();
     status->root().prepend_copy(status->root().last_child()).attribute("nr").set_value("new");
     form.alarmStatusWalked();
+    status->root().remove_child(status->root().find_child_by_attribute("nr", "7"));
+    status->root().append_copy(status->root().first_child()).attribute("nr").set_value("last");
+    form.alarmStatusWalked();
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(page()->model()->rows(),
+              buildAlarmStatusRows(status.get(), linkDefs.get(), zamDefs.get(), clock.nowUtc()));
+    EXPECT_EQ(page()->heading(), "Active alarms: 300 active, 1 reset, 0 to report");
 
     ASSERT_EQ(view()->model()->rowCount(), 301);
     const QModelIndexList selected = view()->selectionModel()->selectedRows();

@@ -133,27 +133,27 @@ namespace {
 // The link rule over any way of finding the elements it names: general exception
 // first, then the location and its own exception. Repeat only with zamDefs.
 Link resolveLink(pugi::xml_node locations, pugi::xml_node general,
-                 const std::function<pugi::xml_node(const std::string&)>& findGeneral,
-                 const std::function<pugi::xml_node(const std::string&, const std::string&)>& findLocation,
+                 const std::function<pugi::xml_node(std::string_view)>& findGeneral,
+                 const std::function<pugi::xml_node(std::string_view, std::string_view)>& findLocation,
                  const XmlDocument* zamDefs, std::string_view pcu, std::string_view location, std::string_view nr) {
     Link link;
     if (!locations) return link;
-    const std::string nrText(nr);
 
     std::string zamRef, groupRef;
     if (general) {
-        const pugi::xml_node except = findGeneral(nrText);
+        const pugi::xml_node except = findGeneral(nr);
         zamRef = except.attribute("zam_alarm").value();
         // An unlinked general exception leaves the alarm to its location, group included.
         if (!zamRef.empty()) groupRef = except.attribute("zam_group").value();
     }
     if (zamRef.empty()) {
-        const std::string pcuKey = pcu.empty() ? std::string(kUnreportedValue) : std::string(pcu);
-        const pugi::xml_node loc = findLocation(pcuKey, std::string(location));
+        const pugi::xml_node loc = findLocation(pcu.empty() ? kUnreportedValue : pcu, location);
         if (!loc) return link;
         zamRef = loc.attribute("zam_alarm").value();
         groupRef = loc.attribute("zam_group").value();
-        const pugi::xml_node except = searchNode(loc, "Except", {"nr"}, {nrText});
+        // Most locations have no exceptions at all.
+        const pugi::xml_node except =
+            loc.first_child() ? searchNode(loc, "Except", {"nr"}, {std::string(nr)}) : pugi::xml_node();
         if (except) {
             zamRef = except.attribute("zam_alarm").value();
             groupRef = except.attribute("zam_group").value();
@@ -186,9 +186,9 @@ Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::stri
     const pugi::xml_node locations = searchNode(root, "PO_Locations");
     const pugi::xml_node general = searchNode(root, "PO_Exceptions");
     return resolveLink(
-        locations, general, [&](const std::string& n) { return searchNode(general, "Except", {"nr"}, {n}); },
-        [&](const std::string& p, const std::string& l) {
-            return searchNode(locations, "PO_loc", {"pcu", "text"}, {p, l});
+        locations, general, [&](std::string_view n) { return searchNode(general, "Except", {"nr"}, {std::string(n)}); },
+        [&](std::string_view p, std::string_view l) {
+            return searchNode(locations, "PO_loc", {"pcu", "text"}, {std::string(p), std::string(l)});
         },
         &zamDefs, pcu, location, nr);
 }
@@ -204,17 +204,19 @@ LinkIndex::LinkIndex(const XmlDocument& linkDefs) {
 
 Link LinkIndex::find(std::string_view pcu, std::string_view location, std::string_view nr) const {
     return resolveLink(
-        locations_, general_, [&](const std::string& n) { return generalIndex_->find({n}); },
-        [&](const std::string& p, const std::string& l) {
+        locations_, general_, [&](std::string_view n) { return generalIndex_->find({n}); },
+        [&](std::string_view p, std::string_view l) {
             return locationIndex_->find({p, l});
         },
         nullptr, pcu, location, nr);
 }
 
 Link LinkIndex::findForAlarm(pugi::xml_node alarm) const {
-    const char* pcu = alarm.attribute("pcu").value();
-    const char* location = alarm.attribute("location").value();
-    const char* nr = alarm.attribute("nr").value();
+    return findForAlarm(alarm.attribute("pcu").value(), alarm.attribute("location").value(),
+                        alarm.attribute("nr").value());
+}
+
+Link LinkIndex::findForAlarm(std::string_view pcu, std::string_view location, std::string_view nr) const {
     Link link = find(pcu, location, nr);
     if (!link.found) link = find(removeFirstBlank(pcu), removeFirstBlank(location), removeFirstBlank(nr));
     return link;

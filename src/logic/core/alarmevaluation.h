@@ -44,6 +44,7 @@ public:
     Link find(std::string_view pcu, std::string_view location, std::string_view nr) const;
     // As findAlarmLink.
     Link findForAlarm(pugi::xml_node alarm) const;
+    Link findForAlarm(std::string_view pcu, std::string_view location, std::string_view nr) const;
 
 private:
     pugi::xml_node locations_, general_;
@@ -81,7 +82,7 @@ struct ElementCycle {
     // need not count from the start; none when unknown. Whoever changes the
     // document's list of elements clears it; an index of 0 starts over anyway.
     pugi::xml_node next;
-    pugi::xml_node current;  // the element being reported, or none
+    pugi::xml_node current;    // the element being reported, or none
     int32_t retryCount = 0;    // sends made for the current element
     int32_t undelivered = 0;   // sends for it that never reached ZamMeld
     bool notAccepted = false;  // ZamMeld refused it: send the configuration error instead

@@ -51,23 +51,41 @@ void FirstMatchIndex::consider(pugi::xml_node node) {
     complete_.try_emplace(std::move(key), Entry{node, order});
 }
 
-bool FirstMatchIndex::matchesValues(pugi::xml_node node, const std::vector<std::string>& values) const {
-    for (size_t k = 0; k < attrNames_.size(); ++k) {
+template <typename Values>
+bool FirstMatchIndex::matchesValues(pugi::xml_node node, const Values& values) const {
+    auto value = values.begin();
+    for (size_t k = 0; k < attrNames_.size(); ++k, ++value) {
         pugi::xml_attribute a = node.attribute(attrNames_[k].c_str());
-        if (a && values[k] != a.value()) return false;
+        if (a && std::string_view(*value) != a.value()) return false;
     }
     return true;
 }
 
-pugi::xml_node FirstMatchIndex::find(const std::vector<std::string>& values) const {
+template <typename Values>
+pugi::xml_node FirstMatchIndex::findValues(const Values& values) const {
     const Entry* best = nullptr;
-    auto it = complete_.find(joinKey(attrNames_.size(), [&](size_t k) -> const std::string& { return values[k]; }));
+    // One buffer per thread: lookups in the hot loops then allocate nothing.
+    thread_local std::string key;
+    key.clear();
+    for (auto value = values.begin(); value != values.end(); ++value) {
+        if (value != values.begin()) key += '\0';
+        key += *value;
+    }
+    auto it = complete_.find(std::string_view(key));
     if (it != complete_.end()) best = &it->second;
     for (const Entry& p : partial_) {
         if (best && p.order > best->order) break;
         if (matchesValues(p.node, values)) return p.node;
     }
     return best ? best->node : pugi::xml_node{};
+}
+
+pugi::xml_node FirstMatchIndex::find(const std::vector<std::string>& values) const {
+    return findValues(values);
+}
+
+pugi::xml_node FirstMatchIndex::find(std::initializer_list<std::string_view> values) const {
+    return findValues(values);
 }
 
 void FirstMatchIndex::appended(pugi::xml_node node) {

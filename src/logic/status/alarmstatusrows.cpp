@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <optional>
 #include <unordered_map>
 
@@ -14,12 +13,6 @@
 namespace zampo {
 
 namespace {
-
-std::optional<TimeMs> stamp(pugi::xml_node e, const char* attribute) {
-    const auto t = parseStatusTime(e.attribute(attribute).value());
-    if (t && *t > statusTimeZero()) return t;
-    return std::nullopt;
-}
 
 std::string errorMeaning(std::string_view code) {
     if (code == "1") return langText(210, "refused by ZamMeld, sent again");
@@ -46,92 +39,244 @@ public:
     // The reference with the alarm's name, when the definitions give it one. Many
     // rows share a reference, so each is worked out once.
     const std::string& named(const std::string& reference) const {
+        // Alarms of one location follow each other and mostly share their reference.
+        if (last_ && last_->first == reference) return last_->second;
         auto [it, added] = named_.try_emplace(reference);
         if (added) {
             const char* name = find(reference).attribute("Name").value();
             it->second = *name ? reference + " " + name : reference;
         }
+        last_ = &*it;
         return it->second;
     }
 
 private:
     std::unordered_map<std::string, pugi::xml_node> locations_;
     mutable std::unordered_map<std::string, std::string> named_;
+    mutable const std::pair<const std::string, std::string>* last_ = nullptr;
 };
 
-void fillCommon(AlarmStatusRow& row, pugi::xml_node e, TimeMs now) {
-    row.active = std::strcmp(e.attribute("State").value(), kAlarmActive) == 0;
-    row.stateText = row.active ? langText(207, "active") : langText(208, "reset");
-    row.toReport = reportDue(e, now) != ReportDue::Nothing;
-    row.error = e.attribute("Error").value();
-    if (!row.error.empty()) row.errorText = errorMeaning(row.error);
-    if (row.active && *e.attribute("repeat_at").value()) row.nextRepeat = stamp(e, "repeat_at");
+// Texts every row shares, looked up once per build.
+struct RowTexts {
+    std::string active = langText(207, "active");
+    std::string reset = langText(208, "reset");
+    std::string noLink = langText(209, "no link");
+    std::string group = langText(214, "Group alarm");
+    // Rows built under other texts (another language) are not taken over.
+    std::uint64_t seed() const {
+        std::string all = active + '\0' + reset + '\0' + noLink + '\0' + group;
+        for (const char* code : {"1", "2", "3"}) all += '\0' + errorMeaning(code);
+        return std::hash<std::string>{}(all);
+    }
+};
+
+// What a row reads of an element, gathered in one pass over its attributes.
+struct ElementAttributes {
+    const char *pcu = "", *location = "", *nr = "", *text = "", *state = "", *start = "", *sent = "", *error = "",
+               *repeatAt = "", *group = "";
+    bool hasSent = false;
+    // Of every attribute, names and values: equal for an element that did not change.
+    std::uint64_t hash;
+    ElementAttributes(pugi::xml_node e, std::uint64_t seed) : hash(seed) {
+        for (pugi::xml_attribute a = e.first_attribute(); a; a = a.next_attribute()) {
+            const char* name = a.name();
+            addToHash(name);
+            addToHash(a.value());
+            const char** field = fieldFor(name);
+            if (!field) continue;
+            *field = a.value();
+            if (field == &sent) hasSent = true;
+        }
+    }
+
+private:
+    void addToHash(const char* text) {  // FNV-1a, the terminating NUL included
+        do hash = (hash ^ static_cast<unsigned char>(*text)) * 0x100000001b3ULL;
+        while (*text++);
+    }
+    const char** fieldFor(const char* name) {
+        auto is = [name](const char* n) { return std::strcmp(name, n) == 0; };
+        switch (name[0]) {  // one comparison per attribute, not one per name
+            case 'p':
+                return is("pcu") ? &pcu : nullptr;
+            case 'l':
+                return is("location") ? &location : nullptr;
+            case 'n':
+                return is("nr") ? &nr : nullptr;
+            case 't':
+                return is("text") ? &text : nullptr;
+            case 's':
+                return is("start") ? &start : nullptr;
+            case 'S':
+                return is("State") ? &state : is("Sent") ? &sent : nullptr;
+            case 'E':
+                return is("Error") ? &error : nullptr;
+            case 'r':
+                return is("repeat_at") ? &repeatAt : nullptr;
+            case 'G':
+                return is("Group") ? &group : nullptr;
+            default:
+                return nullptr;
+        }
+    }
+};
+
+std::optional<TimeMs> stamp(const char* text) {
+    const auto t = parseStatusTime(text);
+    if (t && *t > statusTimeZero()) return t;
+    return std::nullopt;
 }
 
-AlarmStatusRow alarmRow(pugi::xml_node e, const LinkIndex* links, const ZamAlarms& zam, TimeMs now) {
-    AlarmStatusRow row;
-    row.pcu = e.attribute("pcu").value();
-    row.location = e.attribute("location").value();
-    row.nr = e.attribute("nr").value();
-    row.text = e.attribute("text").value();
-    fillCommon(row, e, now);
-    row.since = stamp(e, "start");
-    if (!row.toReport) row.reportedAt = stamp(e, "Sent");
-    const Link link = links ? links->findForAlarm(e) : Link{};
+void fillCommon(AlarmStatusRow& row, pugi::xml_node e, const ElementAttributes& a, const RowTexts& texts, TimeMs now) {
+    row.active = std::strcmp(a.state, kAlarmActive) == 0;
+    row.stateText = row.active ? texts.active : texts.reset;
+    row.toReport = reportDue(e, now) != ReportDue::Nothing;
+    row.error = a.error;
+    if (!row.error.empty()) row.errorText = errorMeaning(row.error);
+    if (row.active && *a.repeatAt) row.nextRepeat = stamp(a.repeatAt);
+}
+
+// Empties the row for its next element; its strings keep their storage, which is
+// what makes building every row again cheap.
+void recycle(AlarmStatusRow& row) {
+    static constexpr std::string AlarmStatusRow::*kStrings[] = {
+        &AlarmStatusRow::pcu,       &AlarmStatusRow::location, &AlarmStatusRow::nr,
+        &AlarmStatusRow::text,      &AlarmStatusRow::zamAlarm, &AlarmStatusRow::zamGroup,
+        &AlarmStatusRow::stateText, &AlarmStatusRow::error,    &AlarmStatusRow::errorText};
+    AlarmStatusRow fresh;
+    for (auto member : kStrings) {
+        fresh.*member = std::move(row.*member);
+        (fresh.*member).clear();
+    }
+    row = std::move(fresh);
+}
+
+// The row's own part: what the element says and what is due at now.
+void fillAlarmRow(AlarmStatusRow& row, pugi::xml_node e, const ElementAttributes& a, const RowTexts& texts,
+                  TimeMs now) {
+    row.elementHash = a.hash;
+    row.pcu = a.pcu;
+    row.location = a.location;
+    row.nr = a.nr;
+    row.text = a.text;
+    fillCommon(row, e, a, texts, now);
+    row.since = stamp(a.start);
+    if (!row.toReport) row.reportedAt = stamp(a.sent);
+}
+
+// A row taken over from the build before; only a repeat falls due by time alone.
+void takeOverAlarmRow(AlarmStatusRow& row, const AlarmStatusRow& before, pugi::xml_node e, const ElementAttributes& a,
+                      TimeMs now) {
+    row = before;  // the strings keep their storage
+    if (row.active && row.nextRepeat) {
+        row.toReport = reportDue(e, now) != ReportDue::Nothing;
+        row.reportedAt = row.toReport ? std::nullopt : stamp(a.sent);
+    }
+}
+
+// Looked up at every build: the link definitions may have changed in between.
+void fillAlarmLink(AlarmStatusRow& row, const ElementAttributes& a, const LinkIndex* links, const ZamAlarms& zam,
+                   const RowTexts& texts) {
+    const Link link = links ? links->findForAlarm(a.pcu, a.location, a.nr) : Link{};
     row.linked = link.found;
-    row.zamAlarm = link.found ? zam.named(link.zamLocation + " - " + link.zamInput) : langText(209, "no link");
+    row.zamAlarm = link.found ? zam.named(link.zamLocation + " - " + link.zamInput) : texts.noLink;
     if (!link.groupLocation.empty())
         row.zamGroup = zam.named(link.groupLocation + " - " + link.groupInput);
     else
-        row.zamGroup = e.attribute("Group").value();  // as sent, when the link has changed since
-    return row;
+        row.zamGroup = a.group;  // as sent, when the link has changed since
 }
 
-AlarmStatusRow groupRow(pugi::xml_node e, const ZamAlarms& zam, TimeMs now) {
-    AlarmStatusRow row;
+// The rows of the build before, found again by their element's hash: in the
+// same order usually, through an index once elements came or went.
+class EarlierRows {
+public:
+    explicit EarlierRows(const std::vector<AlarmStatusRow>& rows) : rows_(rows) {}
+    const AlarmStatusRow* find(std::uint64_t hash) {
+        if (next_ < rows_.size() && !rows_[next_].group && rows_[next_].elementHash == hash) return &rows_[next_++];
+        if (!indexed_) {
+            for (std::size_t i = 0; i < rows_.size(); ++i)
+                if (!rows_[i].group) byHash_.try_emplace(rows_[i].elementHash, i);
+            indexed_ = true;
+        }
+        const auto it = byHash_.find(hash);
+        if (it == byHash_.end()) return nullptr;
+        next_ = it->second + 1;
+        return &rows_[it->second];
+    }
+
+private:
+    const std::vector<AlarmStatusRow>& rows_;
+    std::size_t next_ = 0;
+    bool indexed_ = false;
+    std::unordered_map<std::uint64_t, std::size_t> byHash_;
+};
+
+void fillGroupRow(AlarmStatusRow& row, pugi::xml_node e, const ElementAttributes& a, const ZamAlarms& zam,
+                  const RowTexts& texts, TimeMs now) {
     row.group = true;
-    row.location = langText(214, "Group alarm");
+    row.elementHash = a.hash;
+    row.location = texts.group;
     row.text = e.attribute("Text").value();
     const std::string reference = e.attribute("ZamAlarm").value();
     row.zamGroup = zam.named(reference);
     row.linked = true;
-    fillCommon(row, e, now);
-    if (const auto timeout = stamp(e, "Timeout")) {
+    fillCommon(row, e, a, texts, now);
+    if (const auto timeout = stamp(e.attribute("Timeout").value())) {
         // As getGroupDelay reads it: whole non-negative seconds, else none.
         const long long delay = std::max(0LL, zam.find(reference).attribute("GroupDelay").as_llong(0));
         row.since = *timeout - std::chrono::seconds(delay);
-        if (row.active && !e.attribute("Sent") && *timeout > now) {
+        if (row.active && !a.hasSent && *timeout > now) {
             row.delayLeftSeconds = std::chrono::ceil<std::chrono::seconds>(*timeout - now).count();
             row.toReport = true;  // goes out once the delay has passed
         }
     }
-    row.reportedAt = stamp(e, "Sent");
-    return row;
+    row.reportedAt = stamp(a.sent);
 }
 
 }  // namespace
 
-std::string AlarmStatusRow::key() const {
-    return group ? "\x1fgroup\x1f" + zamGroup.substr(0, 9) : pcu + '\x1f' + location + '\x1f' + nr;
-}
-
 std::vector<AlarmStatusRow> buildAlarmStatusRows(const XmlDocument* alarmStatus, const XmlDocument* linkDefs,
                                                  const XmlDocument* zamDefs, TimeMs now) {
     std::vector<AlarmStatusRow> rows;
-    if (!alarmStatus) return rows;
-    rows.reserve(std::size_t(std::distance(alarmStatus->root().begin(), alarmStatus->root().end())));
-    const pugi::xml_node root = alarmStatus->root();
-    if (!root || std::strcmp(root.name(), kAlarmStatusFile.rootName) != 0) return rows;
-    const ZamAlarms zam(zamDefs);
-    std::optional<LinkIndex> links;
-    if (linkDefs && zamDefs) links.emplace(*linkDefs);
-    for (pugi::xml_node e : root.children()) {
-        if (std::strcmp(e.name(), "Alarm") == 0)
-            rows.push_back(alarmRow(e, links ? &*links : nullptr, zam, now));
-        else if (std::strcmp(e.name(), "Group") == 0)
-            rows.push_back(groupRow(e, zam, now));
-    }
+    buildAlarmStatusRows(alarmStatus, linkDefs, zamDefs, now, rows, {});
     return rows;
+}
+
+void buildAlarmStatusRows(const XmlDocument* alarmStatus, const XmlDocument* linkDefs, const XmlDocument* zamDefs,
+                          TimeMs now, std::vector<AlarmStatusRow>& rows, const std::vector<AlarmStatusRow>& earlier) {
+    std::size_t count = 0;
+    const pugi::xml_node root = alarmStatus ? alarmStatus->root() : pugi::xml_node();
+    if (root && std::strcmp(root.name(), kAlarmStatusFile.rootName) == 0) {
+        const ZamAlarms zam(zamDefs);
+        const RowTexts texts;
+        const std::uint64_t seed = texts.seed();
+        std::optional<LinkIndex> links;
+        if (linkDefs && zamDefs) links.emplace(*linkDefs);
+        EarlierRows before(earlier);
+        auto nextRow = [&](bool recycled) -> AlarmStatusRow& {
+            if (count == rows.size())
+                rows.emplace_back();
+            else if (recycled)
+                recycle(rows[count]);
+            return rows[count++];
+        };
+        for (pugi::xml_node e : root.children()) {
+            if (std::strcmp(e.name(), "Alarm") == 0) {
+                const ElementAttributes a(e, seed);
+                const AlarmStatusRow* same = before.find(a.hash);
+                AlarmStatusRow& row = nextRow(!same);
+                if (same)
+                    takeOverAlarmRow(row, *same, e, a, now);
+                else
+                    fillAlarmRow(row, e, a, texts, now);
+                fillAlarmLink(row, a, links ? &*links : nullptr, zam, texts);
+            } else if (std::strcmp(e.name(), "Group") == 0) {
+                // Few, and their delay runs with time: always read anew.
+                fillGroupRow(nextRow(true), e, ElementAttributes(e, seed), zam, texts, now);
+            }
+        }
+    }
+    rows.resize(count);
 }
 
 AlarmStatusCounts countAlarmStatusRows(const std::vector<AlarmStatusRow>& rows) {

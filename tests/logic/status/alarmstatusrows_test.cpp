@@ -1,4 +1,5 @@
 #include "logic/status/alarmstatusrows.h"
+#include "logic/status/alarmstatusrowedit.h"
 
 #include <gtest/gtest.h>
 
@@ -93,6 +94,39 @@ TEST_F(AlarmStatusRowsTest, GroupsShowDelayLeftUntilReported) {
     EXPECT_NE(r[0].key(), r[1].key());
 }
 
+TEST_F(AlarmStatusRowsTest, ABuildIntoTheRowsBeforeHoldsWhatAFreshBuildHolds) {
+    const std::string alarms =
+        R"(<Alarm pcu="PCU1" location="Kas5" nr="1" text="Fire" start="20240301T110000" State="A"
+                  Sent="20240301T110000" repeat_at="20240301T121500" Error="3"/>)"
+        R"(<Alarm pcu="PCU9" location="Elders" nr="2" start="20240301T115959" State="R" Sent=""/>)";
+    const std::string groups =
+        R"(<Group ZamAlarm="0100 - 07" State="A" Timeout="20240301T120045" Text="Kas5 Fire"/>)"
+        R"(<Group ZamAlarm="0012 - 03" State="A" Timeout="20240301T115000" Sent="20240301T115001" Error="1"/>)"
+        R"(<Group ZamAlarm="0020 - 01" State="R" Timeout="20240301T100000"/>)";
+    // The storage of other rows, nothing taken over.
+    for (const auto& [first, second] : {std::pair{alarms, groups}, std::pair{groups + alarms, alarms}}) {
+        std::vector<AlarmStatusRow> reused = rows(first);
+        const std::vector<AlarmStatusRow> fresh = rows(second);
+        buildAlarmStatusRows(&status, &links, &zam, kNow, reused, {});
+        EXPECT_EQ(reused, fresh);
+    }
+
+    // Rows taken over from the build before, after a repeat fell due, a link
+    // changed and then the language did.
+    std::vector<AlarmStatusRow> earlier = rows(alarms + groups), again;
+    ASSERT_FALSE(earlier[0].toReport);
+    const TimeMs later = kNow + 20min;
+    links.root().child("PO_Locations").find_child_by_attribute("text", "Kas5").attribute("zam_group").set_value("");
+    buildAlarmStatusRows(&status, &links, &zam, later, again, earlier);
+    EXPECT_EQ(again, buildAlarmStatusRows(&status, &links, &zam, later));
+    EXPECT_TRUE(again[0].toReport);
+    EXPECT_EQ(again[0].zamGroup, "");
+    loadLangTexts("NLD");
+    buildAlarmStatusRows(&status, &links, &zam, later, earlier, again);
+    EXPECT_EQ(earlier, buildAlarmStatusRows(&status, &links, &zam, later));
+    EXPECT_EQ(earlier[1].stateText, "hersteld");
+}
+
 TEST_F(AlarmStatusRowsTest, OtherRootGivesNoRows) {
     ASSERT_TRUE(status.loadText(R"(<Other><Alarm pcu="a" location="b" nr="1" State="A"/></Other>)"));
     EXPECT_TRUE(buildAlarmStatusRows(&status, &links, &zam, kNow).empty());
@@ -100,3 +134,35 @@ TEST_F(AlarmStatusRowsTest, OtherRootGivesNoRows) {
 }
 
 }  // namespace
+
+TEST(AlarmStatusRowEditTest, RemovalsAndAdditionsAsRunsAndAReorderAsNone) {
+    auto alarms = [](std::initializer_list<const char*> nrs) {
+        std::vector<AlarmStatusRow> r;
+        for (const char* nr : nrs) {
+            AlarmStatusRow row;
+            row.pcu = "PCU1";
+            row.location = "Kas 4";
+            row.nr = nr;
+            r.push_back(row);
+        }
+        return r;
+    };
+    const auto before = alarms({"1", "2", "3", "4", "5", "6"});
+    const auto edit = planRowEdit(before, alarms({"0", "1", "3", "4", "7", "8", "6", "9"}));
+    ASSERT_TRUE(edit);
+    EXPECT_EQ(edit->removed, (std::vector<RowRange>{{1, 1}, {4, 1}}));
+    EXPECT_EQ(edit->inserted, (std::vector<RowRange>{{0, 1}, {4, 2}, {7, 1}}));
+
+    EXPECT_FALSE(planRowEdit(before, alarms({"1", "3", "2", "4", "5", "6"})));
+    // A group is known by its reference, not by its name or state.
+    AlarmStatusRow group;
+    group.group = true;
+    group.zamGroup = "0100 - 07 Groep";
+    AlarmStatusRow renamed = group;
+    renamed.zamGroup = "0100 - 07 Ketel";
+    renamed.active = true;
+    EXPECT_TRUE(sameElement(group, renamed));
+    const auto unchanged = planRowEdit({group}, {renamed});
+    ASSERT_TRUE(unchanged);
+    EXPECT_TRUE(unchanged->removed.empty() && unchanged->inserted.empty());
+}
