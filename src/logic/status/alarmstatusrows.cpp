@@ -56,19 +56,57 @@ private:
     mutable const std::pair<const std::string, std::string>* last_ = nullptr;
 };
 
+constexpr std::uint64_t kFnvPrime = 0x100000001b3ULL;
+
+// FNV-1a over text, its terminating NUL included so that "ab","c" and "a","bc" differ.
+void addToHash(std::uint64_t& hash, const char* text) {
+    do hash = (hash ^ static_cast<unsigned char>(*text)) * kFnvPrime;
+    while (*text++);
+}
+
+// Everything the links are made of: the names of the elements in document order
+// with their nesting, and their attributes. A row's link is the same as long as
+// its element and this are.
+void addDocumentToHash(std::uint64_t& hash, const XmlDocument* document) {
+    if (!document) return addToHash(hash, "\x01none");
+    const pugi::xml_node root = document->root();
+    for (pugi::xml_node n = root; n;) {
+        addToHash(hash, n.name());
+        for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+            addToHash(hash, a.name());
+            addToHash(hash, a.value());
+        }
+        if (n.first_child()) {
+            n = n.first_child();
+            continue;
+        }
+        while (n && n != root && !n.next_sibling()) {
+            addToHash(hash, "\x01up");
+            n = n.parent();
+        }
+        n = n == root ? pugi::xml_node() : n.next_sibling();
+    }
+}
+
 // Texts every row shares, looked up once per build.
 struct RowTexts {
     std::string active = langText(207, "active");
     std::string reset = langText(208, "reset");
     std::string noLink = langText(209, "no link");
     std::string group = langText(214, "Group alarm");
-    // Rows built under other texts (another language) are not taken over.
-    std::uint64_t seed() const {
-        std::string all = active + '\0' + reset + '\0' + noLink + '\0' + group;
-        for (const char* code : {"1", "2", "3"}) all += '\0' + errorMeaning(code);
-        return std::hash<std::string>{}(all);
-    }
 };
+
+// Where every element's hash starts: rows built under other texts (another
+// language) or other definitions are not taken over.
+std::uint64_t buildSeed(const RowTexts& texts, const XmlDocument* linkDefs, const XmlDocument* zamDefs) {
+    std::uint64_t seed = 0xcbf29ce484222325ULL;
+    for (const std::string* text : {&texts.active, &texts.reset, &texts.noLink, &texts.group})
+        addToHash(seed, text->c_str());
+    for (const char* code : {"1", "2", "3"}) addToHash(seed, errorMeaning(code).c_str());
+    addDocumentToHash(seed, linkDefs);
+    addDocumentToHash(seed, zamDefs);
+    return seed;
+}
 
 // What a row reads of an element, gathered in one pass over its attributes.
 struct ElementAttributes {
@@ -80,8 +118,8 @@ struct ElementAttributes {
     ElementAttributes(pugi::xml_node e, std::uint64_t seed) : hash(seed) {
         for (pugi::xml_attribute a = e.first_attribute(); a; a = a.next_attribute()) {
             const char* name = a.name();
-            addToHash(name);
-            addToHash(a.value());
+            addToHash(hash, name);
+            addToHash(hash, a.value());
             const char** field = fieldFor(name);
             if (!field) continue;
             *field = a.value();
@@ -90,10 +128,6 @@ struct ElementAttributes {
     }
 
 private:
-    void addToHash(const char* text) {  // FNV-1a, the terminating NUL included
-        do hash = (hash ^ static_cast<unsigned char>(*text)) * 0x100000001b3ULL;
-        while (*text++);
-    }
     const char** fieldFor(const char* name) {
         auto is = [name](const char* n) { return std::strcmp(name, n) == 0; };
         switch (name[0]) {  // one comparison per attribute, not one per name
@@ -164,7 +198,8 @@ void fillAlarmRow(AlarmStatusRow& row, pugi::xml_node e, const ElementAttributes
     if (!row.toReport) row.reportedAt = stamp(a.sent);
 }
 
-// A row taken over from the build before; only a repeat falls due by time alone.
+// A row taken over from the build before, link included: its element, the texts
+// and the definitions are what they were. Only a repeat falls due by time alone.
 void takeOverAlarmRow(AlarmStatusRow& row, const AlarmStatusRow& before, pugi::xml_node e, const ElementAttributes& a,
                       TimeMs now) {
     row = before;  // the strings keep their storage
@@ -174,10 +209,30 @@ void takeOverAlarmRow(AlarmStatusRow& row, const AlarmStatusRow& before, pugi::x
     }
 }
 
-// Looked up at every build: the link definitions may have changed in between.
-void fillAlarmLink(AlarmStatusRow& row, const ElementAttributes& a, const LinkIndex* links, const ZamAlarms& zam,
-                   const RowTexts& texts) {
+// The definitions indexed, each at the first row that needs it: when every alarm
+// row is taken over, the link definitions are not indexed at all.
+class Lookups {
+public:
+    Lookups(const XmlDocument* linkDefs, const XmlDocument* zamDefs) : linkDefs_(linkDefs), zamDefs_(zamDefs) {}
+    const ZamAlarms& zam() {
+        if (!zam_) zam_.emplace(zamDefs_);
+        return *zam_;
+    }
+    const LinkIndex* links() {
+        if (!links_ && linkDefs_ && zamDefs_) links_.emplace(*linkDefs_);
+        return links_ ? &*links_ : nullptr;
+    }
+
+private:
+    const XmlDocument *linkDefs_, *zamDefs_;
+    std::optional<ZamAlarms> zam_;
+    std::optional<LinkIndex> links_;
+};
+
+void fillAlarmLink(AlarmStatusRow& row, const ElementAttributes& a, Lookups& lookups, const RowTexts& texts) {
+    const LinkIndex* links = lookups.links();
     const Link link = links ? links->findForAlarm(a.pcu, a.location, a.nr) : Link{};
+    const ZamAlarms& zam = lookups.zam();
     row.linked = link.found;
     row.zamAlarm = link.found ? zam.named(link.zamLocation + " - " + link.zamInput) : texts.noLink;
     if (!link.groupLocation.empty())
@@ -247,11 +302,9 @@ void buildAlarmStatusRows(const XmlDocument* alarmStatus, const XmlDocument* lin
     std::size_t count = 0;
     const pugi::xml_node root = alarmStatus ? alarmStatus->root() : pugi::xml_node();
     if (root && std::strcmp(root.name(), kAlarmStatusFile.rootName) == 0) {
-        const ZamAlarms zam(zamDefs);
         const RowTexts texts;
-        const std::uint64_t seed = texts.seed();
-        std::optional<LinkIndex> links;
-        if (linkDefs && zamDefs) links.emplace(*linkDefs);
+        const std::uint64_t seed = buildSeed(texts, linkDefs, zamDefs);
+        Lookups lookups(linkDefs, zamDefs);
         EarlierRows before(earlier);
         auto nextRow = [&](bool recycled) -> AlarmStatusRow& {
             if (count == rows.size())
@@ -265,14 +318,15 @@ void buildAlarmStatusRows(const XmlDocument* alarmStatus, const XmlDocument* lin
                 const ElementAttributes a(e, seed);
                 const AlarmStatusRow* same = before.find(a.hash);
                 AlarmStatusRow& row = nextRow(!same);
-                if (same)
+                if (same) {
                     takeOverAlarmRow(row, *same, e, a, now);
-                else
+                } else {
                     fillAlarmRow(row, e, a, texts, now);
-                fillAlarmLink(row, a, links ? &*links : nullptr, zam, texts);
+                    fillAlarmLink(row, a, lookups, texts);
+                }
             } else if (std::strcmp(e.name(), "Group") == 0) {
                 // Few, and their delay runs with time: always read anew.
-                fillGroupRow(nextRow(true), e, ElementAttributes(e, seed), zam, texts, now);
+                fillGroupRow(nextRow(true), e, ElementAttributes(e, seed), lookups.zam(), texts, now);
             }
         }
     }

@@ -35,7 +35,7 @@ struct AlarmStatusRow {
     std::string errorText;  // the mark in words
     std::optional<int64_t> delayLeftSeconds;
     std::optional<TimeMs> nextRepeat;
-    // Of the element's attributes (and the texts in use) when the row was built.
+    // Of the element's attributes, the texts and the definitions the row was built from.
     std::uint64_t elementHash = 0;
 
     // Stays the same across refreshes: pcu, location and nr, or the group's reference.
@@ -54,9 +54,9 @@ struct AlarmStatusCounts {
 std::vector<AlarmStatusRow> buildAlarmStatusRows(const XmlDocument* alarmStatus, const XmlDocument* linkDefs,
                                                  const XmlDocument* zamDefs, TimeMs now);
 // The same into rows, whose strings keep their storage from an earlier build.
-// The rows of elements unchanged since the earlier rows were built are taken
-// over from them (links are looked up anew): a refresh after every walk then
-// reads little and allocates next to nothing.
+// While the texts and the definitions are unchanged, the rows of elements
+// unchanged since the earlier rows were built are taken over from them: a
+// refresh after every walk then reads little and allocates next to nothing.
 void buildAlarmStatusRows(const XmlDocument* alarmStatus, const XmlDocument* linkDefs, const XmlDocument* zamDefs,
                           TimeMs now, std::vector<AlarmStatusRow>& rows, const std::vector<AlarmStatusRow>& earlier);
 

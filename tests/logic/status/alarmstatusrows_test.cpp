@@ -111,16 +111,20 @@ TEST_F(AlarmStatusRowsTest, ABuildIntoTheRowsBeforeHoldsWhatAFreshBuildHolds) {
         EXPECT_EQ(reused, fresh);
     }
 
-    // Rows taken over from the build before, after a repeat fell due, a link
-    // changed and then the language did.
+    // Rows from the build before: after a repeat fell due, a link changed, a ZAM
+    // alarm was renamed and the language changed.
     std::vector<AlarmStatusRow> earlier = rows(alarms + groups), again;
     ASSERT_FALSE(earlier[0].toReport);
     const TimeMs later = kNow + 20min;
-    links.root().child("PO_Locations").find_child_by_attribute("text", "Kas5").attribute("zam_group").set_value("");
     buildAlarmStatusRows(&status, &links, &zam, later, again, earlier);
     EXPECT_EQ(again, buildAlarmStatusRows(&status, &links, &zam, later));
     EXPECT_TRUE(again[0].toReport);
-    EXPECT_EQ(again[0].zamGroup, "");
+    links.root().child("PO_Locations").find_child_by_attribute("text", "Kas5").attribute("zam_group").set_value("");
+    buildAlarmStatusRows(&status, &links, &zam, later, earlier, again);
+    EXPECT_EQ(earlier[0].zamGroup, "");
+    zam.root().first_child().first_child().attribute("Name").set_value("Vuur");
+    buildAlarmStatusRows(&status, &links, &zam, later, again, earlier);
+    EXPECT_EQ(again[0].zamAlarm, "0012 - 03 Vuur");
     loadLangTexts("NLD");
     buildAlarmStatusRows(&status, &links, &zam, later, earlier, again);
     EXPECT_EQ(earlier, buildAlarmStatusRows(&status, &links, &zam, later));
