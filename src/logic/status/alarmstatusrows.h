@@ -57,6 +57,7 @@ std::vector<AlarmStatusRow> buildAlarmStatusRows(const XmlDocument* alarmStatus,
 // While the texts and the definitions are unchanged, the rows of elements
 // unchanged since the earlier rows were built are taken over from them: a
 // refresh after every walk then reads little and allocates next to nothing.
+// rows and earlier are two different vectors.
 void buildAlarmStatusRows(const XmlDocument* alarmStatus, const XmlDocument* linkDefs, const XmlDocument* zamDefs,
                           TimeMs now, std::vector<AlarmStatusRow>& rows, const std::vector<AlarmStatusRow>& earlier);
 
