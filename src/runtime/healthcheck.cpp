@@ -5,6 +5,7 @@
 
 #include "logic/core/settings.h"
 #include "runtime/httpclient.h"
+#include "runtime/metricsexporter.h"
 
 namespace zampo {
 
@@ -42,10 +43,7 @@ int runHealthCheck(DataPaths& paths, std::ostream& out) {
             << ini << " and reload the gateway.\n";
         return kHealthUnknown;
     }
-    const bool v6 = s.metricsAddress.find(':') != std::string::npos;
-    const std::string url =
-        "http://" + (v6 ? "[" + s.metricsAddress + "]" : s.metricsAddress) + ":" + std::to_string(s.metricsPort) +
-        "/metrics";
+    const std::string url = "http://" + metricsEndpoint(s.metricsAddress, s.metricsPort) + "/metrics";
     HttpLimits limits;
     limits.timeLimit = std::chrono::seconds(5);
     limits.maxBody = 1024 * 1024;
@@ -69,8 +67,10 @@ int runHealthCheck(DataPaths& paths, std::ostream& out) {
         << number(v("zampo_privaoffice_exchange_failures_total")) << " of "
         << number(v("zampo_privaoffice_exchanges_total")) << " exchanges failed\n";
     out << "ZamMeld:         "
-        << (zamConnected ? "connected" : zamFailing ? "FAILING (not connected)" : "not connected yet") << ", "
-        << number(v("zampo_zammeld_socket_errors_total")) << " socket errors\n";
+        << (zamConnected ? "connected"
+            : zamFailing ? "FAILING (not connected)"
+                         : "not connected yet")
+        << ", " << number(v("zampo_zammeld_socket_errors_total")) << " socket errors\n";
     out << "Forwarded:       raise " << number(kind("raise")) << ", reset " << number(kind("reset")) << ", group "
         << number(kind("group")) << ", system " << number(kind("system")) << ", other " << number(kind("other"))
         << "\n";

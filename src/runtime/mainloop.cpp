@@ -147,11 +147,7 @@ void MainLoop::wait(StepTimer& m, TimeMs now) {
     m.setStateText(" 3 wait ");
     if (startWatchdogIfDue(m, now, kWait)) {
     } else if (poll_.due(now)) {
-        poll_.last = now;
-        poll_.interval = kPollSeconds;
-        cycle_.elementIndex = 0;
-        cycle_.next = {};
-        m.setState(kStartGetAlarms);
+        startPoll(m, now);
     } else if (d_.state.closingRequest) {
         m.setState(kStop);
     } else if ((definitions_.due(now) || d_.state.refreshRequest || definitionsPending_) &&
@@ -170,13 +166,17 @@ void MainLoop::wait(StepTimer& m, TimeMs now) {
     showFaultStatus();
 }
 
-bool MainLoop::startPollIfDue(StepTimer& m, TimeMs now) {
-    if (!poll_.due(now) || d_.state.faultStatus > kFaultNone || d_.state.closingRequest) return false;
+void MainLoop::startPoll(StepTimer& m, TimeMs now) {
     poll_.last = now;
     poll_.interval = kPollSeconds;
     cycle_.elementIndex = 0;
     cycle_.next = {};
     m.setState(kStartGetAlarms);
+}
+
+bool MainLoop::startPollIfDue(StepTimer& m, TimeMs now) {
+    if (!poll_.due(now) || d_.state.faultStatus > kFaultNone || d_.state.closingRequest) return false;
+    startPoll(m, now);
     return true;
 }
 
@@ -224,8 +224,8 @@ void MainLoop::collectSave() {
 }
 
 void MainLoop::flushStatus() {
+    saveAgain_ = false;  // what is left is written below, not in another thread
     collectSave();
-    saveAgain_ = false;
     saveTimer_.stop();
     showSaveResult(statusFile_.save(held(d_.alarmStatus), d_.paths.poDataDir()));
 }
@@ -448,8 +448,8 @@ CycleDocuments MainLoop::documents() {
     return {held(d_.alarmStatus), held(d_.linkDefs), held(d_.zamDefs)};
 }
 
-void MainLoop::follow(StepTimer& m, const CycleOutcome& outcome) {
-    d_.state.counters.noteOutcome(outcome, d_.clock.nowUtc());
+void MainLoop::follow(StepTimer& m, const CycleOutcome& outcome, TimeMs now) {
+    d_.state.counters.noteOutcome(outcome, now);
     for (const std::string& line : outcome.log) writeLog(line, kLogPoList);
     if (!outcome.message.empty()) messageTicket_ = d_.receiver.sendIPString(outcome.message, true);
     if (outcome.changed) statusFile_.markChanged();
@@ -474,14 +474,14 @@ void MainLoop::follow(StepTimer& m, const CycleOutcome& outcome) {
 void MainLoop::checkAlarms(StepTimer& m, TimeMs now) {
     m.setStateText(" 9 check alarms ");
     if (startWatchdogIfDue(m, now, kCheckAlarms) || startPollIfDue(m, now)) return;
-    follow(m, examineNext(cycle_, documents(), now));
+    follow(m, examineNext(cycle_, documents(), now), now);
 }
 
 void MainLoop::sendAlarm(StepTimer& m, TimeMs now) {
     m.setStateText("10 send alarm to zam ");
     // The operator's two check boxes, as the gateway's settings hold them now.
     const TextOptions options{d_.settings.sendPcu, d_.settings.filterPunct};
-    follow(m, sendForCurrent(cycle_, documents(), options, now));
+    follow(m, sendForCurrent(cycle_, documents(), options, now), now);
     requestTime_ = now;
 }
 
@@ -500,7 +500,7 @@ void MainLoop::checkResponse(StepTimer& m, TimeMs now) {
         // An answer that comes after this must not count for the next message.
         if (answer.timeUp && !answer.received) d_.receiver.dropConnection();
     }
-    follow(m, outcome);
+    follow(m, outcome, now);
     // Waiting steps that changed nothing leave the file alone.
     if (outcome.changed) saveSoon();
     if (m.state() == kCheckResponse) m.restFor(msUntil(now, requestTime_, kAnswerWaitSeconds));

@@ -122,6 +122,7 @@ private:
     // From the walk: a due poll goes out between two elements while the exchanges
     // go well, and the walk starts over on the merged document.
     bool startPollIfDue(StepTimer& m, TimeMs now);
+    void startPoll(StepTimer& m, TimeMs now);
     // Milliseconds until the watchdog is due.
     int64_t untilWatchdog(TimeMs now) const;
     // Before an alarms fetch: the file as someone else left it, and a copy with content.
@@ -131,7 +132,7 @@ private:
     bool fetchSlotFree();
     std::string poUrl(const char* path) const;
     CycleDocuments documents();
-    void follow(StepTimer& m, const CycleOutcome& outcome);
+    void follow(StepTimer& m, const CycleOutcome& outcome, TimeMs now);
 
     MainLoopDeps d_;
     LoopTimer watchdog_, poll_, definitions_;

@@ -35,13 +35,12 @@ void add(MetricFamily& f, double value, std::vector<ClientMetric::Label> labels 
     f.metric.push_back(std::move(m));
 }
 
-// civetweb wants an IPv6 address in brackets.
-std::string listenEndpoint(const std::string& address, int port) {
+}  // namespace
+
+std::string metricsEndpoint(const std::string& address, int port) {
     const bool v6 = address.find(':') != std::string::npos && !address.starts_with("[");
     return (v6 ? "[" + address + "]" : address) + ":" + std::to_string(port);
 }
-
-}  // namespace
 
 class GatewayCollectable : public prometheus::Collectable {
 public:
@@ -49,10 +48,10 @@ public:
 
     std::vector<MetricFamily> Collect() const override {
         std::vector<MetricFamily> out;
-        auto forwarded = family("zampo_alarms_forwarded_total", "Alarm messages written to ZamMeld, by kind",
-                                MetricType::Counter);
-        for (MessageKind k : {MessageKind::Raise, MessageKind::Reset, MessageKind::Group, MessageKind::System,
-                              MessageKind::Other})
+        auto forwarded =
+            family("zampo_alarms_forwarded_total", "Alarm messages written to ZamMeld, by kind", MetricType::Counter);
+        for (MessageKind k :
+             {MessageKind::Raise, MessageKind::Reset, MessageKind::Group, MessageKind::System, MessageKind::Other})
             add(forwarded, double(c_.written[std::size_t(k)]), {{"kind", messageKindName(k)}});
         out.push_back(std::move(forwarded));
 
@@ -79,7 +78,7 @@ public:
         gauge("zampo_privaoffice_failing", "1 when the last Priva Office exchange failed", c_.poFailing ? 1 : 0);
         gauge("zampo_privaoffice_seconds_since_good",
               "Seconds since the last good Priva Office exchange (since the start when there was none)",
-              double(secondsSinceGood.load()) / 1000.0);
+              double(msSinceGood.load()) / 1000.0);
         gauge("zampo_zammeld_connected", "1 when connected to ZamMeld with no socket error since",
               c_.zamConnected ? 1 : 0);
         counter("zampo_zammeld_socket_errors_total", "Socket errors on the ZamMeld connection",
@@ -95,16 +94,14 @@ public:
         return out;
     }
 
-    std::atomic<int64_t> secondsSinceGood{0};  // in ms, sampled
+    std::atomic<int64_t> msSinceGood{0};  // sampled
 
 private:
     const GatewayCounters& c_;
 };
 
 MetricsExporter::MetricsExporter(GatewayRuntime& gateway, QObject* parent)
-    : QObject(parent),
-      gateway_(gateway),
-      collectable_(std::make_shared<GatewayCollectable>(gateway.state.counters)) {
+    : QObject(parent), gateway_(gateway), collectable_(std::make_shared<GatewayCollectable>(gateway.state.counters)) {
     sampler_.setInterval(500);
     connect(&sampler_, &QTimer::timeout, this, &MetricsExporter::sample);
 }
@@ -119,7 +116,7 @@ bool MetricsExporter::listen(const std::string& address, int port) {
     port_ = port;
     if (port == 0) return true;
     if (started_ == TimeMs{}) started_ = gateway_.clock().nowUtc();
-    const std::string endpoint = listenEndpoint(address, port);
+    const std::string endpoint = metricsEndpoint(address, port);
     try {
         exposer_ = std::make_unique<prometheus::Exposer>(endpoint, 2);
         exposer_->RegisterCollectable(collectable_);
@@ -145,7 +142,7 @@ void MetricsExporter::sample() {
     const TimeMs now = gateway_.clock().nowUtc();
     const int64_t good = c.lastGoodPoMs;
     const TimeMs since = good > 0 ? TimeMs(Millis(good)) : started_;
-    collectable_->secondsSinceGood = std::max<int64_t>(0, std::chrono::duration_cast<Millis>(now - since).count());
+    collectable_->msSinceGood = std::max<int64_t>(0, std::chrono::duration_cast<Millis>(now - since).count());
 }
 
 }  // namespace zampo

@@ -20,6 +20,9 @@ namespace zampo {
 class GatewayRuntime;
 class GatewayCollectable;
 
+// address:port as the HTTP server and a URL want it, an IPv6 address in brackets.
+std::string metricsEndpoint(const std::string& address, int port);
+
 class MetricsExporter : public QObject {
     Q_OBJECT
 public:

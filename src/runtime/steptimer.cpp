@@ -31,6 +31,12 @@ void StepTimer::setEnabled(bool on) {
     }
 }
 
+void StepTimer::setTurnBudget(int budgetMs) {
+    budgetMs_ = budgetMs;
+    // A wait that runs out is a deadline: on time, not within the coarse timer's slack.
+    timer_.setTimerType(Qt::PreciseTimer);
+}
+
 void StepTimer::restFor(int64_t ms) {
     resting_ = true;
     restMs_ = ms;
@@ -78,8 +84,6 @@ void StepTimer::runTurn() {
     if (!resting_ || woken_) {
         timer_.start(0);  // more to do: after what else has come in meanwhile
     } else if (restMs_ >= 0) {
-        // A wait that runs out is a deadline: on time, not within the coarse timer's slack.
-        timer_.setTimerType(Qt::PreciseTimer);
         timer_.start(static_cast<int>(std::min<int64_t>(restMs_, std::numeric_limits<int>::max())));
     }
 }

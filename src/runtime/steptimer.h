@@ -38,7 +38,7 @@ public:
     bool enabled() const { return eventDriven() ? enabled_ : timer_.isActive(); }
 
     // Event-driven from now on: a turn runs steps for up to budgetMs.
-    void setTurnBudget(int budgetMs) { budgetMs_ = budgetMs; }
+    void setTurnBudget(int budgetMs);
     bool eventDriven() const { return budgetMs_ > 0; }
     // Called by a step that waits: the turn ends, and the machine rests until wake()
     // or until ms have passed (ms < 0: until wake() only).

@@ -177,6 +177,16 @@ Link resolveLink(pugi::xml_node locations, pugi::xml_node general,
     return link;
 }
 
+// The link of an alarm by its names as stored first: the definitions merge stores
+// them that way, so a location with a blank in its name can be linked at all.
+// Links made for the names without their first blank still count.
+template <typename Find>
+Link storedNamesFirst(const Find& find, std::string_view pcu, std::string_view location, std::string_view nr) {
+    Link link = find(pcu, location, nr);
+    if (!link.found) link = find(removeFirstBlank(pcu), removeFirstBlank(location), removeFirstBlank(nr));
+    return link;
+}
+
 }  // namespace
 
 Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::string_view pcu, std::string_view location,
@@ -217,21 +227,13 @@ Link LinkIndex::findForAlarm(pugi::xml_node alarm) const {
 }
 
 Link LinkIndex::findForAlarm(std::string_view pcu, std::string_view location, std::string_view nr) const {
-    Link link = find(pcu, location, nr);
-    if (!link.found) link = find(removeFirstBlank(pcu), removeFirstBlank(location), removeFirstBlank(nr));
-    return link;
+    return storedNamesFirst([this](auto... names) { return find(names...); }, pcu, location, nr);
 }
 
 Link findAlarmLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, pugi::xml_node alarm) {
-    // The names as stored first: the definitions merge stores them that way, so a
-    // location with a blank in its name can be linked at all.
-    const char* pcu = alarm.attribute("pcu").value();
-    const char* location = alarm.attribute("location").value();
-    const char* nr = alarm.attribute("nr").value();
-    Link link = findLink(linkDefs, zamDefs, pcu, location, nr);
-    if (!link.found)
-        link = findLink(linkDefs, zamDefs, removeFirstBlank(pcu), removeFirstBlank(location), removeFirstBlank(nr));
-    return link;
+    return storedNamesFirst([&](auto... names) { return findLink(linkDefs, zamDefs, names...); },
+                            alarm.attribute("pcu").value(), alarm.attribute("location").value(),
+                            alarm.attribute("nr").value());
 }
 
 void updateGroup(XmlDocument& alarmStatus, const XmlDocument& zamDefs, std::string_view groupLocation,

@@ -21,7 +21,7 @@ inline constexpr int kMessageKinds = 6;
 const char* messageKindName(MessageKind kind);
 
 // What a message to ZamMeld is, from its text. A group alarm reads as a linked
-// alarm; the caller knows which it queued (GatewayCounters::noteGroupQueued).
+// alarm; GatewayCounters tells them apart by the group messages the walk queued.
 MessageKind classifyMessage(std::string_view message);
 
 struct GatewayCounters {
@@ -32,12 +32,12 @@ struct GatewayCounters {
     std::array<Counter, 4> errorMarks{};           // Error marks set, by code 1..3
     Counter poExchanges{0};
     Counter poFailures{0};
-    std::atomic<bool> poFailing{false};       // the last exchange failed
-    std::atomic<int64_t> lastGoodPoMs{0};     // epoch ms of the last good exchange; 0: none yet
-    std::atomic<bool> zamConnected{false};    // connected, and no socket error since
+    std::atomic<bool> poFailing{false};     // the last exchange failed
+    std::atomic<int64_t> lastGoodPoMs{0};   // epoch ms of the last good exchange; 0: none yet
+    std::atomic<bool> zamConnected{false};  // connected, and no socket error since
     Counter zamSocketErrors{0};
     Counter watchdogsAnswered{0};
-    std::atomic<int64_t> lastWalkMs{-1};      // the last complete element walk; -1: none yet
+    std::atomic<int64_t> lastWalkMs{-1};  // the last complete element walk; -1: none yet
     // Sampled in the window's thread for the exporter.
     Counter messagesWaiting{0};
     Counter statusElements{0};

@@ -13,8 +13,9 @@ namespace zampo {
 std::optional<int> refuseStart(SingleInstanceLock& lock, ForwardingLock& forwarding, DataPaths& paths,
                                const char* program, bool* editor) {
     const char* xdg = std::getenv("XDG_RUNTIME_DIR");
+    const char* sessionDir = (xdg && *xdg) ? xdg : "/tmp";
     // The window looks for the service first: it may run in this very session.
-    if (!editor && lock.alreadyRunning((xdg && *xdg) ? xdg : "/tmp")) return 0;
+    if (!editor && lock.alreadyRunning(sessionDir)) return 0;
     // Without a usable data directory there is no log to report anything in.
     if (const std::string problem = paths.zamDataDirProblem(); !problem.empty()) {
         std::fprintf(stderr,
@@ -34,7 +35,7 @@ std::optional<int> refuseStart(SingleInstanceLock& lock, ForwardingLock& forward
                          holder->empty() ? "another gateway" : holder->c_str(), paths.poDataDir().c_str());
         return 0;
     }
-    if (editor && lock.alreadyRunning((xdg && *xdg) ? xdg : "/tmp")) return 0;
+    if (editor && lock.alreadyRunning(sessionDir)) return 0;
     return std::nullopt;
 }
 
