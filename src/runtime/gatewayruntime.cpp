@@ -59,6 +59,7 @@ GatewayRuntime::GatewayRuntime(DataPaths& paths, const Clock& clock, WindowPort&
       clock_(clock),
       window_(window) {
     poMonitor.setCounters(&state.counters);
+    receiver.setClock(&clock_);
     // Both machines step when something they wait for happens, and rest otherwise.
     tmmMain.setTurnBudget(kTurnBudgetMs);
     tmmMain.setDoState([this](StepTimer& m) {
@@ -209,8 +210,8 @@ void GatewayRuntime::watchDefinitionFiles() {
 }
 
 void GatewayRuntime::checkDefinitionFiles(bool force) {
-    for (auto [slot, file, stamp] : {std::tuple{&zamDefs, &kZamDefsFile, &zamStamp_},
-                                     std::tuple{&linkDefs, &kLinkDefsFile, &linkStamp_}}) {
+    for (auto [slot, file, stamp] :
+         {std::tuple{&zamDefs, &kZamDefsFile, &zamStamp_}, std::tuple{&linkDefs, &kLinkDefsFile, &linkStamp_}}) {
         const FileStamp now = stampOf(*file);
         if (!force && now == *stamp) continue;
         *stamp = now;
@@ -245,12 +246,11 @@ void GatewayRuntime::reload() {
     const bool endpointChanged = trimmed(s.zamHost) != trimmed(settings.zamHost) || s.zamPort != settings.zamPort;
     applySettings(s);
     // A new ZamMeld address counts from the next connection; nothing waiting is cut off.
-    if (endpointChanged && receiver.queuedCount() == 0 && receiver.currentMessage().empty())
-        receiver.dropConnection();
+    if (endpointChanged && receiver.queuedCount() == 0 && receiver.currentMessage().empty()) receiver.dropConnection();
     writeLog("Reload: " + file + " read again: ZamMeld " + trimmed(s.zamHost) + ":" + std::to_string(s.zamPort) +
                  ", Priva Office " + trimmed(s.poHost) + ", sendpcu " + (s.sendPcu ? "1" : "0") + ", filterpunct " +
-                 (s.filterPunct ? "1" : "0") + ", WDid " + std::to_string(s.watchdogId) + ", language " +
-                 s.language + ", Trace " + (s.trace ? "1" : "0") + ", metrics " +
+                 (s.filterPunct ? "1" : "0") + ", WDid " + std::to_string(s.watchdogId) + ", language " + s.language +
+                 ", Trace " + (s.trace ? "1" : "0") + ", metrics " +
                  (s.metricsPort ? s.metricsAddress + ":" + std::to_string(s.metricsPort) : "off"),
              kLogFileOnly);
 

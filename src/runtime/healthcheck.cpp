@@ -59,7 +59,9 @@ int runHealthCheck(DataPaths& paths, std::ostream& out) {
 
     const bool poFailing = v("zampo_privaoffice_failing") != 0;
     const bool zamConnected = v("zampo_zammeld_connected") != 0;
-    const bool zamFailing = !zamConnected && v("zampo_zammeld_socket_errors_total") > 0;
+    // What ZamMeld answers counts, not whether a socket is open.
+    const bool zamSilent = m.count("zampo_zammeld_answering") && v("zampo_zammeld_answering") == 0;
+    const bool zamFailing = v("zampo_zammeld_failing") != 0 || zamSilent;
 
     out << "Gateway figures from " << url << "\n";
     out << "Priva Office:    " << (poFailing ? "FAILING" : "ok") << ", last good exchange "
@@ -67,13 +69,18 @@ int runHealthCheck(DataPaths& paths, std::ostream& out) {
         << number(v("zampo_privaoffice_exchange_failures_total")) << " of "
         << number(v("zampo_privaoffice_exchanges_total")) << " exchanges failed\n";
     out << "ZamMeld:         "
-        << (zamConnected ? "connected"
-            : zamFailing ? "FAILING (not connected)"
-                         : "not connected yet")
+        << (zamSilent      ? "FAILING (connections closed before any answer)"
+            : zamFailing   ? "FAILING (not reached)"
+            : zamConnected ? "connected"
+                           : "not connected now")
         << ", " << number(v("zampo_zammeld_socket_errors_total")) << " socket errors\n";
-    out << "Forwarded:       raise " << number(kind("raise")) << ", reset " << number(kind("reset")) << ", group "
+    out << "Accepted:        raise " << number(kind("raise")) << ", reset " << number(kind("reset")) << ", group "
         << number(kind("group")) << ", system " << number(kind("system")) << ", other " << number(kind("other"))
         << "\n";
+    double written = 0;
+    for (const char* k : {"raise", "reset", "group", "system", "watchdog", "other"})
+        written += v(std::string("zampo_lines_written_total{kind=\"") + k + "\"}");
+    out << "Lines written:   " << number(written) << " (every send counted)\n";
     out << "Resends:         " << number(v("zampo_resends_total")) << "\n";
     out << "Failures:        Error 1: " << number(code(1)) << ", Error 2: " << number(code(2))
         << ", Error 3: " << number(code(3)) << "\n";

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -101,6 +102,8 @@ private:
     void checkAlarms(StepTimer& m, TimeMs now);
     void sendAlarm(StepTimer& m, TimeMs now);
     void checkResponse(StepTimer& m, TimeMs now);
+    // The element's line was cut off by ZamMeld: does that count as a send?
+    bool cutOffCountsAsSend();
     void sendWatchdog(StepTimer& m, TimeMs now);
     void waitWatchdog(StepTimer& m, TimeMs now);
     void stop(StepTimer& m);
@@ -141,8 +144,13 @@ private:
     int32_t retryCount_ = 0;  // watchdog sends; the element cycle keeps its own
     ElementCycle cycle_;
     AlarmStatusFile statusFile_;
-    uint64_t messageTicket_ = 0;  // the element's message in flight
+    uint64_t messageTicket_ = 0;   // the element's message in flight
+    std::string message_;          // its text, as queued
+    bool messageWritten_ = false;  // seen on the wire: its answer wait has started
+    // Lines ZamMeld hung up on, with the answers it had given by the first time.
+    std::map<std::string, uint64_t> cutOffLines_;
     uint64_t watchdogTicket_ = 0;
+    bool watchdogWritten_ = false;
     TimeMs watchdogSentAt_{};
     State watchdogReturn_ = kWait;
     bool definitionsPending_ = false;  // a definitions fetch waits for a running worker

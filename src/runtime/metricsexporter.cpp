@@ -48,12 +48,20 @@ public:
 
     std::vector<MetricFamily> Collect() const override {
         std::vector<MetricFamily> out;
-        auto forwarded =
-            family("zampo_alarms_forwarded_total", "Alarm messages written to ZamMeld, by kind", MetricType::Counter);
+        // Accepted is what got through; written counts every try on the wire.
+        auto forwarded = family("zampo_alarms_forwarded_total",
+                                "Alarm messages ZamMeld accepted (answered OK), by kind", MetricType::Counter);
         for (MessageKind k :
              {MessageKind::Raise, MessageKind::Reset, MessageKind::Group, MessageKind::System, MessageKind::Other})
-            add(forwarded, double(c_.written[std::size_t(k)]), {{"kind", messageKindName(k)}});
+            add(forwarded, double(c_.accepted[std::size_t(k)]), {{"kind", messageKindName(k)}});
         out.push_back(std::move(forwarded));
+        auto byKind = [&](const char* name, const char* help, const auto& counts) {
+            out.push_back(family(name, help, MetricType::Counter));
+            for (int k = 0; k < kMessageKinds; ++k)
+                add(out.back(), double(counts[std::size_t(k)]), {{"kind", messageKindName(MessageKind(k))}});
+        };
+        byKind("zampo_lines_written_total", "Lines written to ZamMeld, by kind, every send counted", c_.written);
+        byKind("zampo_lines_accepted_total", "Lines ZamMeld answered with OK, by kind", c_.accepted);
 
         auto counter = [&](const char* name, const char* help, double v) {
             out.push_back(family(name, help, MetricType::Counter));
@@ -79,8 +87,14 @@ public:
         gauge("zampo_privaoffice_seconds_since_good",
               "Seconds since the last good Priva Office exchange (since the start when there was none)",
               double(msSinceGood.load()) / 1000.0);
-        gauge("zampo_zammeld_connected", "1 when connected to ZamMeld with no socket error since",
+        gauge("zampo_zammeld_connected", "1 while a connection to ZamMeld is open, with no socket error since",
               c_.zamConnected ? 1 : 0);
+        gauge("zampo_zammeld_answering",
+              "0 while ZamMeld closes every connection before it answers (a receiver fault), else 1",
+              c_.zamAnswering ? 1 : 0);
+        gauge("zampo_zammeld_failing",
+              "1 while the gateway shows the ZamMeld fault: a socket error, or no answer, since ZamMeld last answered",
+              zamFault ? 1 : 0);
         counter("zampo_zammeld_socket_errors_total", "Socket errors on the ZamMeld connection",
                 double(c_.zamSocketErrors));
         gauge("zampo_messages_waiting", "Messages queued for ZamMeld and not yet written", double(c_.messagesWaiting));
@@ -95,6 +109,7 @@ public:
     }
 
     std::atomic<int64_t> msSinceGood{0};  // sampled
+    std::atomic<bool> zamFault{false};    // sampled
 
 private:
     const GatewayCounters& c_;
@@ -142,6 +157,7 @@ void MetricsExporter::sample() {
     const TimeMs now = gateway_.clock().nowUtc();
     const int64_t good = c.lastGoodPoMs;
     const TimeMs since = good > 0 ? TimeMs(Millis(good)) : started_;
+    collectable_->zamFault = gateway_.state.faultStatus == kFaultReceiver;
     collectable_->msSinceGood = std::max<int64_t>(0, std::chrono::duration_cast<Millis>(now - since).count());
 }
 

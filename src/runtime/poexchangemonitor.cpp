@@ -12,7 +12,24 @@ constexpr int kPoExchangeInput = 8;
 
 PoExchangeMonitor::PoExchangeMonitor(const Clock& clock, SocketMachine& receiver, QObject* parent)
     : QObject(parent), clock_(clock), receiver_(receiver) {
-    connect(&receiver_, &SocketMachine::socketFailed, this, &PoExchangeMonitor::clearRaised);
+    connect(&receiver_, &SocketMachine::deliveryChanged, this, &PoExchangeMonitor::onDeliveryChanged);
+}
+
+void PoExchangeMonitor::send(bool raise) {
+    ticket_ = receiver_.sendIPString(systemAlarmMessage(kPoExchangeInput, raise), true);
+    ticketRaises_ = raise;
+}
+
+void PoExchangeMonitor::onDeliveryChanged() {
+    if (ticket_ == 0) return;
+    const Delivery d = receiver_.deliveryOf(ticket_);
+    if (d == Delivery::Queued || d == Delivery::Written) return;
+    if (d == Delivery::Answered) {
+        if (!ticketRaises_) resetOwed_ = false;
+    } else if (ticketRaises_) {
+        raised_ = false;  // never got there: raised again while the failures go on
+    }
+    ticket_ = 0;
 }
 
 void PoExchangeMonitor::report(bool succeeded) {
@@ -20,8 +37,10 @@ void PoExchangeMonitor::report(bool succeeded) {
     if (succeeded) {
         if (raised_) {
             raised_ = false;
-            receiver_.sendIPString(systemAlarmMessage(kPoExchangeInput, false), true);
+            resetOwed_ = true;
         }
+        // Sent again until ZamMeld answered it, or ZAM-Pro shows Priva Office failing for ever.
+        if (resetOwed_ && (ticket_ == 0 || ticketRaises_)) send(false);
         since_.reset();
         return;
     }
@@ -30,12 +49,15 @@ void PoExchangeMonitor::report(bool succeeded) {
         since_ = clock_.nowUtc();
     } else if (clock_.nowUtc() - *since_ > kRaiseAfter) {
         raised_ = true;
-        receiver_.sendIPString(systemAlarmMessage(kPoExchangeInput, true), true);
+        resetOwed_ = false;
+        send(true);
     }
 }
 
 void PoExchangeMonitor::reset() {
     raised_ = false;
+    resetOwed_ = false;
+    ticket_ = 0;
     since_.reset();
 }
 

@@ -86,9 +86,8 @@ uint64_t SocketMachine::sendIPString(const std::string& message, bool log) {
     std::string safe = blankControlChars(message);
     lastReply_.clear();
     replyReceived_ = false;
-    // An unfinished line from before belongs to no answer to this message.
-    pending_.clear();
-    pendingOverflow_ = false;
+    // A silent receiver is timed at every send too: the watchdog comes once a minute.
+    if (silentSince_ && !silentFault_) noteSilence();
     if (log) writeLog(langText(4, "Send:") + " " + safe, kLogReceiverList);
     const uint64_t ticket = ++lastTicket_;
     setDelivery(ticket, Delivery::Queued);
@@ -99,7 +98,22 @@ uint64_t SocketMachine::sendIPString(const std::string& message, bool log) {
 
 Delivery SocketMachine::deliveryOf(uint64_t ticket) const {
     const auto it = deliveries_.find(ticket);
-    return it == deliveries_.end() ? Delivery::Failed : it->second;
+    return it == deliveries_.end() ? Delivery::Failed : it->second.delivery;
+}
+
+std::string SocketMachine::answerOf(uint64_t ticket) const {
+    const auto it = deliveries_.find(ticket);
+    return it == deliveries_.end() ? std::string() : it->second.answer;
+}
+
+std::optional<TimeMs> SocketMachine::writtenAt(uint64_t ticket) const {
+    const auto it = deliveries_.find(ticket);
+    return it == deliveries_.end() ? std::nullopt : it->second.writtenAt;
+}
+
+bool SocketMachine::cutOff(uint64_t ticket) const {
+    const auto it = deliveries_.find(ticket);
+    return it != deliveries_.end() && it->second.delivery == Delivery::Failed && it->second.cutOff;
 }
 
 std::vector<std::string> SocketMachine::queuedMessages() const {
@@ -110,15 +124,46 @@ std::vector<std::string> SocketMachine::queuedMessages() const {
 
 void SocketMachine::setDelivery(uint64_t ticket, Delivery d) {
     if (ticket == 0) return;
-    deliveries_[ticket] = d;
+    deliveries_[ticket].delivery = d;
     while (deliveries_.size() > kDeliveriesKept) deliveries_.erase(deliveries_.begin());
     if (d != Delivery::Queued) emit deliveryChanged();
 }
 
 void SocketMachine::failUndelivered() {
     if (!current_.empty()) setDelivery(currentTicket_, Delivery::Failed);
-    if (awaitingTicket_ != 0) setDelivery(awaitingTicket_, Delivery::Failed);
-    awaitingTicket_ = 0;
+    failInFlight(false);
+}
+
+void SocketMachine::failInFlight(bool byPeer) {
+    const bool unanswered = !inFlight_.empty();
+    for (const uint64_t ticket : inFlight_) {
+        if (const auto it = deliveries_.find(ticket); it != deliveries_.end()) it->second.cutOff = byPeer;
+        setDelivery(ticket, Delivery::Failed);
+    }
+    inFlight_.clear();
+    if (byPeer && unanswered) noteSilence();
+}
+
+void SocketMachine::noteSilence() {
+    if (!clock_ || silentFault_) return;
+    const TimeMs now = clock_->nowUtc();
+    if (!silentSince_) silentSince_ = now;
+    if ((now - *silentSince_).count() <= kSilentReceiverFaultMs) return;
+    // Every connect succeeds, yet nothing is answered: as good as no ZamMeld at all.
+    silentFault_ = true;
+    gateway_.counters.zamAnswering = false;
+    writeLog("ZamMeld closes every connection before it answers, for " +
+                 std::to_string((now - *silentSince_).count() / 1000) + " s: nothing gets through",
+             kLogReceiverList);
+    window_.setStatusText(langText(5, "Error connecting to ZamMeld"));
+    gateway_.faultStatus = kFaultReceiver;
+    emit socketFailed();
+}
+
+void SocketMachine::noteAnswered() {
+    silentSince_.reset();
+    silentFault_ = false;
+    gateway_.counters.zamAnswering = true;
 }
 
 void SocketMachine::withdraw(uint64_t ticket) {
@@ -127,6 +172,7 @@ void SocketMachine::withdraw(uint64_t ticket) {
     if (currentTicket_ == ticket) {
         current_.clear();
         currentTicket_ = 0;
+        failUndelivered();  // the lines before it die with the connection
         socket_.abort();
         socketError_ = true;  // the machine starts over at its next step; no fault
         tmmSockets_.wake();
@@ -135,8 +181,9 @@ void SocketMachine::withdraw(uint64_t ticket) {
 }
 
 void SocketMachine::dropConnection() {
-    // What was written and is still unanswered stays Written: it reached ZamMeld.
-    awaitingTicket_ = 0;
+    // What was written and is still unanswered stays Written: it reached ZamMeld,
+    // and whoever waits on it has given up or is about to.
+    inFlight_.clear();
     pending_.clear();
     pendingOverflow_ = false;
     socket_.abort();
@@ -229,9 +276,15 @@ void SocketMachine::runSocketStep(StepTimer& m) {
                 handleSocketError(ENOTCONN);
             } else {
                 socket_.flush();  // on the wire when the step ends, not at some later event
-                gateway_.counters.noteWritten(current_);
-                // An older message still unanswered is past helping: only the newest is awaited.
-                awaitingTicket_ = currentTicket_;
+                Tracked& t = deliveries_[currentTicket_];
+                t.kind = gateway_.counters.noteWritten(current_);
+                if (clock_) t.writtenAt = clock_->nowUtc();
+                // An unfinished line from before, with nothing awaited, is no answer to this one.
+                if (inFlight_.empty()) {
+                    pending_.clear();
+                    pendingOverflow_ = false;
+                }
+                inFlight_.push_back(currentTicket_);
                 setDelivery(currentTicket_, Delivery::Written);
                 current_.clear();
                 currentTicket_ = 0;
@@ -274,20 +327,41 @@ void SocketMachine::onErrorOccurred(QAbstractSocket::SocketError error) {
 }
 
 void SocketMachine::onDisconnected() {
-    // Closed by ZamMeld before it answered: the message may never have been read.
-    if (awaitingTicket_ != 0) setDelivery(awaitingTicket_, Delivery::Failed);
-    awaitingTicket_ = 0;
+    gateway_.counters.zamConnected = false;
+    // Closed by ZamMeld before it answered: the messages may never have been read.
+    failInFlight(true);
 }
 
 void SocketMachine::handleSocketError(int code) {
     gateway_.counters.noteSocketError();
     failUndelivered();
+    if (code == ETIMEDOUT) noteSilence();
     window_.setStatusText(langText(5, "Error connecting to ZamMeld"));
     gateway_.faultStatus = kFaultReceiver;
     writeLog(langText(6, "Zam PO socket error:") + " " + std::to_string(code), kLogReceiverList);
     socketError_ = true;
     tmmSockets_.wake();
     emit socketFailed();
+}
+
+void SocketMachine::creditAnswers(const std::vector<std::string>& lines) {
+    // In order, oldest line first. Lines beyond those awaited leave the last one of
+    // the read for the newest, as a single message takes the last line it is given.
+    std::size_t next = 0;
+    while (next < lines.size() && !inFlight_.empty()) {
+        const std::size_t line = inFlight_.size() == 1 ? lines.size() - 1 : next;
+        const uint64_t ticket = inFlight_.front();
+        inFlight_.pop_front();
+        Tracked& t = deliveries_[ticket];
+        t.answer = decodeFromWire(lines[line]);
+        if (classifyReply(t.answer) == ReplyKind::Accepted)
+            ++gateway_.counters.accepted[static_cast<std::size_t>(t.kind)];
+        ++answersReceived_;
+        setDelivery(ticket, Delivery::Answered);
+        next = line + 1;
+    }
+    noteAnswered();
+    emit deliveryChanged();
 }
 
 void SocketMachine::onReadyRead() {
@@ -321,9 +395,7 @@ void SocketMachine::onReadyRead() {
         if (!lines.empty()) {
             lastReply_ = decodeFromWire(lines.back());
             replyReceived_ = true;
-            setDelivery(awaitingTicket_, Delivery::Answered);
-            awaitingTicket_ = 0;
-            emit deliveryChanged();
+            creditAnswers(lines);
         }
         // A line feed right after the last carriage return ends that answer; kept,
         // it would open the next answer, read on its own.

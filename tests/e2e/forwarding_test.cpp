@@ -6,6 +6,7 @@
 #include "logic/linkconfig/xmlstore.h"
 #include "runtime/mainloop.h"
 #include "support/loopback.h"
+#include "support/testhosts.h"
 
 using namespace zampo;
 using namespace zampo::test;
@@ -24,7 +25,7 @@ TEST_F(GatewayTest, LinkedAlarmsAreRaisedAndResetAsTheCheckBoxesSay) {
                     activeAlarm("PCU1", "Kas5", "9", "Sensor_defect", 5s) +         // location exception
                     activeAlarm("PCU2", "Kas_6.b", "77", "Storing, brander", 5s) +  // general exception
                     activeAlarm("PCU3", "Nergens", "5", "Onbekend", 5s));           // no link
-    ASSERT_NO_FATAL_FAILURE(start("127.0.7.1"));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ForwardingRaiseAndReset)));
 
     gateway->setSendPcuNames(true);
     gateway->setFilterPunctuation(false);
@@ -58,7 +59,7 @@ TEST_F(GatewayTest, RefusedAndUnansweredAlarmsAreMarkedAndNotSentAgain) {
     writeSiteDefinitions();
     setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s) +
                     activeAlarm("PCU1", "Kas4", "2", "Vocht hoog", 5s));
-    ASSERT_NO_FATAL_FAILURE(start("127.0.7.2", "nak,nak,nak,silent,ok"));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ForwardingRefusedAndUnanswered), "nak,nak,nak,silent,ok"));
 
     // Three refusals for the first alarm, none for the second: the loop waits for it.
     clock.advance(10s);
@@ -82,11 +83,56 @@ TEST_F(GatewayTest, RefusedAndUnansweredAlarmsAreMarkedAndNotSentAgain) {
     EXPECT_EQ(newWireLines(), Lines{kWatchdog});
 }
 
+TEST_F(GatewayTest, LineZamMeldAlwaysHangsUpOnIsGivenUpOnceZamMeldAnswersOthersAndTheRestGoOut) {
+    writeSiteDefinitions();
+    const std::string poison = "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp hoog]";
+    const std::string behind = "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Vocht hoog]";
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s) +
+                    activeAlarm("PCU1", "Kas4", "2", "Vocht hoog", 5s));
+    ASSERT_NO_FATAL_FAILURE(
+        start(testHost(TestHost::ForwardingLineZamMeldHangsUpOn), "ok", {}, 1, {"--close-on", "Temp hoog"}));
+
+    // Until ZamMeld has answered anything since it first hung up, the line waits,
+    // and everything behind it with it: sent twice a poll, nothing else.
+    for (int i = 0; i < 5; ++i) advance(10s);
+    EXPECT_EQ(newWireLines(), Lines(10, poison));
+    EXPECT_TRUE(poListHas("ZamMeld not reached; PCU1,Kas4,1 and what follows wait until it can be reached"));
+
+    advance(10s);  // the watchdog is answered: hanging up on this line is ZamMeld's answer to it
+    EXPECT_EQ(newWireLines(), (Lines{kWatchdog, poison, poison, poison, behind}));
+    EXPECT_EQ(receiverListCount("ZamMeld closed the connection on " + poison +
+                                " though it answers other lines: counted as a send it did not take"),
+              3);
+    const pugi::xml_node given = searchNode(gateway->alarmStatus->root(), "Alarm", {"nr"}, {"1"});
+    EXPECT_STREQ(given.attribute("Error").value(), "2");
+    EXPECT_STREQ(given.attribute("Sent").value(), stamp(5s).c_str());
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{});
+}
+
+TEST_F(GatewayTest, LineNeverAnsweredHoldsNothingBehindItAcrossPolls) {
+    writeSiteDefinitions();
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s) +
+                    activeAlarm("PCU1", "Kas4", "2", "Vocht hoog", 5s) + activeAlarm("PCU1", "Kas4", "3", "Druk", 5s));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ForwardingLineNeverAnswered), "silent,ok"));
+    clock.advance(10s);
+    ASSERT_TRUE(waitUntil([&] {
+        return zamsim.received().size() == 1 && gateway->tmmMain.state() == MainLoop::kCheckResponse;
+    })) << zamsim.output().toStdString();
+    moveClock(10s);  // the answer wait runs out just as the next poll is due
+    advance(10s);
+    advance(10s);
+    EXPECT_EQ(newWireLines(), (Lines{"[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp hoog]",
+                                     "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Vocht hoog]",
+                                     "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Druk]"}));
+    EXPECT_STREQ(searchNode(gateway->alarmStatus->root(), "Alarm", {"nr"}, {"1"}).attribute("Error").value(), "3");
+}
+
 TEST_F(GatewayTest, GroupOfTwoIsReportedOnceAfterItsDelayThenRepeatedAndReset) {
     writeSiteDefinitions();
     setActiveAlarms(activeAlarm("PCU1", "Kas5", "1", "Temp hoog", 5s) +
                     activeAlarm("PCU1", "Kas5", "2", "Vocht hoog", 5s));
-    ASSERT_NO_FATAL_FAILURE(start("127.0.7.3"));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ForwardingGroupOfTwo)));
     const Lines raised{"[ZAM RCVALARM 02,0012,04,T,,PreAlarm: PCU1 Kas5 Temp hoog]",
                        "[ZAM RCVALARM 02,0012,04,T,,PreAlarm: PCU1 Kas5 Vocht hoog]"};
     const std::string group = "[ZAM RCVALARM 02,0100,07,A,,]";
@@ -125,7 +171,7 @@ TEST_F(GatewayTest, AlarmListedAgainAfterItsResetIsRaisedAgainAndAStartInTheFutu
     const std::string a = activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s);
     const std::string resetA = "[ZAM RCVALARM 02,0012,03,R,,PCU1 Kas4 Temp hoog]";
     setActiveAlarms(a);
-    ASSERT_NO_FATAL_FAILURE(start("127.0.7.5"));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ForwardingListedAgainAfterReset)));
     advance(10s);
     EXPECT_EQ(newWireLines(), Lines{kRaiseA});
     setActiveAlarms("");  // dropped out of one answer
@@ -156,7 +202,7 @@ TEST_F(GatewayTest, StatusFileWithAnotherRootSendsNothing) {
     writeSiteDefinitions();
     writeDataFile("AlarmStatus.xml", "<OtherStatus/>");
     setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
-    ASSERT_NO_FATAL_FAILURE(start("127.0.7.4"));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ForwardingOtherRoot)));
 
     advance(10s);
     EXPECT_EQ(newWireLines(), Lines{});

@@ -82,9 +82,10 @@ void GatewayTest::writeSiteDefinitions() {
         </PO_Locations><PO_Exceptions><Except nr="77" zam_alarm="0030 - 02"/></PO_Exceptions></ZamPOLinkDefs>)");
 }
 
-void GatewayTest::start(const QString& address, const QString& zamMode, const QStringList& posimArgs, int watchdogId) {
+void GatewayTest::start(const QString& address, const QString& zamMode, const QStringList& posimArgs, int watchdogId,
+                        const QStringList& zamsimArgs) {
     poAddress = address;
-    ASSERT_TRUE(zamsim.start(zamMode)) << zamsim.output().toStdString();
+    ASSERT_TRUE(zamsim.start(zamMode, zamsimArgs)) << zamsim.output().toStdString();
     ASSERT_TRUE(posim.start(poAddress, QStringList{"--alarms", QString::fromStdString(alarmsFile)} + posimArgs))
         << posim.output().toStdString();
     startGateway(watchdogId);

@@ -79,7 +79,7 @@ protected:
     // on its own loopback address, then the gateway with that watchdog ID, and
     // waits until its loop waits in state 3.
     void start(const QString& address, const QString& zamMode = "ok", const QStringList& posimArgs = {},
-               int watchdogId = 1);
+               int watchdogId = 1, const QStringList& zamsimArgs = {});
     void startGateway(int watchdogId);
     void stopGateway();
 

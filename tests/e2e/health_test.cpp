@@ -7,6 +7,7 @@
 #include "logic/core/gatewaycounters.h"
 #include "runtime/healthcheck.h"
 #include "runtime/httpclient.h"
+#include "support/testhosts.h"
 
 using namespace zampo;
 using namespace zampo::test;
@@ -19,7 +20,8 @@ constexpr int kMetricsPort = 19464;
 class HealthTest : public GatewayTest {
 protected:
     std::map<std::string, double> scrape() {
-        const HttpResult r = HttpClient().get("http://127.0.24.1:" + std::to_string(kMetricsPort) + "/metrics", {});
+        const HttpResult r = HttpClient().get(
+            "http://" + testHostAddress(TestHost::HealthMetrics) + ":" + std::to_string(kMetricsPort) + "/metrics", {});
         EXPECT_TRUE(r.ok) << r.reason;
         return parseMetricsText(r.body);
     }
@@ -46,8 +48,8 @@ TEST_F(HealthTest, FiguresAfterAStormMatchWhatZamMeldReceivedAndCheckSaysWhenZam
              activeAlarm("PCU3", "Nergens", "5", "Onbekend", 5s);
     setActiveAlarms(storm);
     // The first alarm is refused: its element gets Error 1 and the configuration error goes out again.
-    ASSERT_NO_FATAL_FAILURE(start("127.0.24.2", "nak,ok"));
-    ASSERT_TRUE(gateway->metrics.listen("127.0.24.1", kMetricsPort));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::HealthStorm), "nak,ok"));
+    ASSERT_TRUE(gateway->metrics.listen(testHostAddress(TestHost::HealthMetrics), kMetricsPort));
     for (int i = 0; i < 5; ++i) advance(10s);  // raises, the group after its delay
     setActiveAlarms("");
     for (int i = 0; i < 3; ++i) advance(10s);  // resets and a watchdog
@@ -58,14 +60,22 @@ TEST_F(HealthTest, FiguresAfterAStormMatchWhatZamMeldReceivedAndCheckSaysWhenZam
     for (const std::string& line : zamsim.received()) {
         MessageKind kind = classifyMessage(line);
         if (line.find(",0100,07,") != std::string::npos) kind = MessageKind::Group;
-        want[kind == MessageKind::Watchdog ? "zampo_watchdogs_sent_total"
-                                           : std::string("zampo_alarms_forwarded_total{kind=\"") +
-                                                 messageKindName(kind) + "\"}"] += 1;
+        want[std::string("zampo_lines_written_total{kind=\"") + messageKindName(kind) + "\"}"] += 1;
     }
-    ASSERT_EQ(want["zampo_alarms_forwarded_total{kind=\"group\"}"], 2);  // the storm reached ZamMeld
+    ASSERT_EQ(want["zampo_lines_written_total{kind=\"group\"}"], 2);  // the storm reached ZamMeld
     auto got = scrape();
     for (const auto& [name, count] : want) EXPECT_EQ(got[name], count) << name;
+    EXPECT_EQ(got["zampo_watchdogs_sent_total"], want["zampo_lines_written_total{kind=\"watchdog\"}"]);
+    // Forwarded is what ZamMeld accepted: all but the one line it refused.
+    for (const char* kind : {"raise", "reset", "group", "system"}) {
+        const std::string k = std::string("{kind=\"") + kind + "\"}";
+        const double refused = std::string(kind) == "raise" ? 1 : 0;
+        EXPECT_EQ(got["zampo_alarms_forwarded_total" + k], want["zampo_lines_written_total" + k] - refused) << kind;
+        EXPECT_EQ(got["zampo_lines_accepted_total" + k], got["zampo_alarms_forwarded_total" + k]) << kind;
+    }
     EXPECT_EQ(got["zampo_alarms_forwarded_total{kind=\"reset\"}"], 27);
+    EXPECT_EQ(got["zampo_zammeld_answering"], 1);
+    EXPECT_EQ(got["zampo_zammeld_failing"], 0);
     EXPECT_EQ(got["zampo_resends_total"], 1);
     EXPECT_EQ(got["zampo_send_failures_total{code=\"1\"}"], 1);
     EXPECT_EQ(got["zampo_watchdogs_answered_total"], 1);
@@ -78,7 +88,8 @@ TEST_F(HealthTest, FiguresAfterAStormMatchWhatZamMeldReceivedAndCheckSaysWhenZam
         for (auto at = status.find(tag); at != std::string::npos; at = status.find(tag, at + 1)) ++elements;
     EXPECT_EQ(got["zampo_status_elements"], double(elements));
 
-    const std::string section = "[Metrics]\naddress=127.0.24.1\nport=" + std::to_string(kMetricsPort) + "\n";
+    const std::string section = "[Metrics]\naddress=" + testHostAddress(TestHost::HealthMetrics) +
+                                "\nport=" + std::to_string(kMetricsPort) + "\n";
     auto [healthy, shown] = check(section);
     EXPECT_EQ(healthy, kHealthy) << shown;
     EXPECT_NE(shown.find("reset 27"), std::string::npos) << shown;
@@ -92,8 +103,40 @@ TEST_F(HealthTest, FiguresAfterAStormMatchWhatZamMeldReceivedAndCheckSaysWhenZam
     EXPECT_NE(failShown.find("ZamMeld:         FAILING"), std::string::npos) << failShown;
 
     EXPECT_EQ(check("[PO]\nTrace=0\n").first, kHealthUnknown);  // metrics off
-    gateway->metrics.listen("127.0.24.1", 0);
+    gateway->metrics.listen(testHostAddress(TestHost::HealthMetrics), 0);
     EXPECT_EQ(check(section).first, kHealthUnknown);  // nobody answers
+}
+
+TEST_F(HealthTest, ReceiverThatAcceptsEveryConnectionAndClosesItIsAFaultUntilItAnswers) {
+    writeSiteDefinitions();
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::HealthAcceptAndClose), "close"));
+    const std::string metrics = testHostAddress(TestHost::HealthAcceptAndCloseMetrics);
+    ASSERT_TRUE(gateway->metrics.listen(metrics, kMetricsPort));
+    const std::string section = "[Metrics]\naddress=" + metrics + "\nport=" + std::to_string(kMetricsPort) + "\n";
+
+    // Every connect succeeds and nothing is answered: after one watchdog period a fault.
+    for (int i = 0; i < 12 && gateway->state.faultStatus != kFaultReceiver; ++i) advance(10s);
+    EXPECT_EQ(gateway->state.faultStatus, kFaultReceiver);
+    EXPECT_LE(clock.nowUtc() - kT0, Millis(120s));
+    gateway->metrics.sample();
+    auto [failing, shown] = check(section);
+    EXPECT_EQ(failing, kHealthFailing) << shown;
+    EXPECT_NE(shown.find("ZamMeld:         FAILING (connections closed before any answer)"), std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("Accepted:        raise 0,"), std::string::npos) << shown;
+    EXPECT_EQ(window.statusText, "Error connecting to ZamMeld");
+
+    // Once it answers, the fault clears and the raise goes out.
+    ASSERT_TRUE(zamsim.setMode("ok"));
+    for (int i = 0; i < 8; ++i) advance(10s);
+    const Lines wire = zamsim.received();
+    EXPECT_EQ(wire.back(), kRaiseA);
+    EXPECT_EQ(gateway->state.faultStatus, kFaultNone);
+    gateway->metrics.sample();
+    auto [healthy, shownAfter] = check(section);
+    EXPECT_EQ(healthy, kHealthy) << shownAfter;
+    EXPECT_NE(shownAfter.find("Accepted:        raise 1,"), std::string::npos) << shownAfter;
 }
 
 }  // namespace

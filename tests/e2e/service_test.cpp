@@ -9,6 +9,7 @@
 #include "logic/linkconfig/documentedit.h"
 #include "logic/linkconfig/linkediting.h"
 #include "support/loopback.h"
+#include "support/testhosts.h"
 
 using namespace zampo;
 using namespace zampo::test;
@@ -58,11 +59,12 @@ protected:
 
 TEST_F(ServiceTest, SighupTakesNewSettingsAndLinksWithoutARestart) {
     writeSiteDefinitions();
-    poAddress = "127.0.24.3";
+    poAddress = testHost(TestHost::ServiceReload);
     ASSERT_TRUE(zamsim.start("ok"));
     ZamsimProcess moved;
     ASSERT_TRUE(moved.start("ok"));
-    ASSERT_TRUE(posim.start(poAddress, {"--alarms", QString::fromStdString(alarmsFile)}));
+    ASSERT_TRUE(posim.start(poAddress, {"--alarms", QString::fromStdString(alarmsFile)}))
+        << posim.output().toStdString();
     writeSettings(zamsim.port(), 1);
     ASSERT_NO_FATAL_FAILURE(startService());
     setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
@@ -74,7 +76,9 @@ TEST_F(ServiceTest, SighupTakesNewSettingsAndLinksWithoutARestart) {
     writeDataFile("LinkDefs.xml", std::regex_replace(links, std::regex("0012 - 03"), "0020 - 01"));
     ::kill(service.processId(), SIGHUP);
     ASSERT_TRUE(waitUntil([&] { return logText().find("Reload: ") != std::string::npos; })) << logText();
-    EXPECT_NE(logText().find("ZamMeld 127.0.0.1:" + std::to_string(moved.port()) + ", Priva Office 127.0.24.3, "
+    EXPECT_NE(logText().find("ZamMeld 127.0.0.1:" + std::to_string(moved.port()) + ", Priva Office " +
+                             testHostAddress(TestHost::ServiceReload) +
+                             ", "
                              "sendpcu 0"),
               std::string::npos)
         << logText();
@@ -83,20 +87,19 @@ TEST_F(ServiceTest, SighupTakesNewSettingsAndLinksWithoutARestart) {
     EXPECT_TRUE(received(moved, "[ZAM RCVALARM 02,0020,01,T,,Kas4 Vocht hoog]")) << moved.output().toStdString();
     EXPECT_EQ(service.state(), QProcess::Running);
     const auto old = zamsim.received();
-    EXPECT_EQ(std::count_if(old.begin(), old.end(), [](const std::string& l) { return l.find("Vocht") != l.npos; }),
-              0);
+    EXPECT_EQ(std::count_if(old.begin(), old.end(), [](const std::string& l) { return l.find("Vocht") != l.npos; }), 0);
 }
 
 TEST_F(ServiceTest, EditorAssignsALinkWhileTheServiceMergesALocationAndBothAreKept) {
     writeSiteDefinitions();
     const std::string links = readDataFile("LinkDefs.xml");
-    writeDataFile("LinkDefs.xml", std::regex_replace(links, std::regex("text=\"Kas4\" zam_alarm=\"0012 - 03\""),
-                                                     "text=\"Kas4\""));
+    writeDataFile("LinkDefs.xml",
+                  std::regex_replace(links, std::regex("text=\"Kas4\" zam_alarm=\"0012 - 03\""), "text=\"Kas4\""));
     const std::string definitions = dir.path() + "/definitions.xml";
     writeFile(definitions, R"(<alarmserverconfig><alarmlocations>
         <alarmlocation pcu="PCU1" text="Kas4"/><alarmlocation pcu="PCU9" text="Nieuwe kas"/>
         </alarmlocations><alarmtypes><alarmtype nr="1" text="Temp hoog"/></alarmtypes></alarmserverconfig>)");
-    poAddress = "127.0.24.4";
+    poAddress = testHost(TestHost::ServiceStop);
     ASSERT_TRUE(zamsim.start("ok"));
     ASSERT_TRUE(posim.start(poAddress, {"--alarms", QString::fromStdString(alarmsFile), "--definitions",
                                         QString::fromStdString(definitions)}));

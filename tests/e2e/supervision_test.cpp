@@ -7,6 +7,7 @@
 #include "logic/linkconfig/xmlstore.h"
 #include "runtime/mainloop.h"
 #include "support/loopback.h"
+#include "support/testhosts.h"
 
 using namespace zampo;
 using namespace zampo::test;
@@ -15,7 +16,7 @@ using namespace std::chrono_literals;
 namespace {
 
 TEST_F(GatewayTest, WatchdogShortFormForIdZeroSentThreeTimesOnRefusalAndWithIdSeven) {
-    ASSERT_NO_FATAL_FAILURE(start("127.0.7.5", "nak,nak,nak,ok", {}, 0));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::SupervisionWatchdogShortForm), "nak,nak,nak,ok", {}, 0));
     advance(60s);
     EXPECT_EQ(newWireLines(), Lines(3, "[ZAM WD 09]"));  // then it gives up until the next due time
     advance(60s);
@@ -28,9 +29,11 @@ TEST_F(GatewayTest, WatchdogShortFormForIdZeroSentThreeTimesOnRefusalAndWithIdSe
 }
 
 TEST_F(GatewayTest, PrivaOfficeFailingForMoreThanFiveMinutesRaisesSystemAlarm8OnceAndSuccessResetsIt) {
+    writeSiteDefinitions();
     const std::string control = dir.path() + "/posim-control";
     writeFile(control, "fail");
-    ASSERT_NO_FATAL_FAILURE(start("127.0.7.6", "ok", {"--control", QString::fromStdString(control)}));
+    ASSERT_NO_FATAL_FAILURE(
+        start(testHost(TestHost::SupervisionPrivaOfficeFailing), "ok", {"--control", QString::fromStdString(control)}));
 
     const std::string raise = "[ZAM RCVALARM 02,9999,8,A]";
     std::optional<TimeMs> raisedAt;
@@ -46,11 +49,18 @@ TEST_F(GatewayTest, PrivaOfficeFailingForMoreThanFiveMinutesRaisesSystemAlarm8On
     EXPECT_EQ(window.statusText, "Error communicating with PO server");
     EXPECT_EQ(gateway->state.shownStatus, kFaultPriva);
 
+    // Back with an alarm: the reset and the raise are both on the wire when the OK
+    // of the reset comes, and the NAK 30 ms later is the raise's own.
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "3", "Temp hoog", 325s));
+    ASSERT_TRUE(zamsim.setMode("ok,ok+300,nak+330,ok"));
     writeFile(control, "");
     advance(10s);
-    EXPECT_EQ(newWireLines(), (Lines{kWatchdog, "[ZAM RCVALARM 02,9999,8,R]"}));
+    EXPECT_EQ(newWireLines(), (Lines{kWatchdog, "[ZAM RCVALARM 02,9999,8,R]", kRaiseA, kConfigError}));
     EXPECT_EQ(window.statusText, "Application running");
     EXPECT_EQ(gateway->state.shownStatus, kFaultNone);
+    EXPECT_EQ(searchNode(gateway->alarmStatus->root(), "Alarm", {"nr"}, {"3"}).attribute("Error").as_string(),
+              std::string("1"));
+    EXPECT_FALSE(gateway->poMonitor.resetOwed());
     advance(10s);
     advance(10s);
     EXPECT_EQ(newWireLines(), Lines{});
@@ -65,7 +75,8 @@ TEST_F(GatewayTest, DefinitionsFetchAddsLocationsReportsUndefinedLinksAndCleansU
     writeFile(definitions, R"(<alarmserverconfig><alarmlocations>
         <alarmlocation pcu="PCU1" text="Kas4"/><alarmlocation pcu="PCU9" text="Nieuw"/></alarmlocations>
         <alarmtypes><alarmtype nr="1" text="Temp hoog"/></alarmtypes></alarmserverconfig>)");
-    ASSERT_NO_FATAL_FAILURE(start("127.0.7.7", "ok", {"--definitions", QString::fromStdString(definitions)}));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::SupervisionDefinitionsFetch), "ok",
+                                  {"--definitions", QString::fromStdString(definitions)}));
 
     advance(290s);
     EXPECT_EQ(newWireLines(), Lines{kWatchdog});
@@ -85,7 +96,7 @@ TEST_F(GatewayTest, DefinitionsFetchAddsLocationsReportsUndefinedLinksAndCleansU
 TEST_F(GatewayTest, AnErrorInAStepIsLoggedWithItsStateAndTheLoopStartsAgain) {
     writeSiteDefinitions();
     setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
-    ASSERT_NO_FATAL_FAILURE(start("127.0.7.8"));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::SupervisionErrorInAStep)));
 
     // While the loop builds the alarm's message.
     clock.failWhen = [this] { return gateway->tmmMain.state() == MainLoop::kSendAlarm; };

@@ -9,8 +9,9 @@
 #include "gatewayfixture.h"
 #include "logic/linkconfig/linkdefslock.h"
 #include "logic/linkconfig/xmlstore.h"
-#include "support/posimprocess.h"
 #include "support/loopback.h"
+#include "support/posimprocess.h"
+#include "support/testhosts.h"
 
 using namespace zampo;
 using namespace zampo::test;
@@ -24,7 +25,7 @@ TEST_F(GatewayTest, DamagedStatusFileIsMovedAsideAndEveryActiveAlarmReportedFrom
     const std::string damaged = "<POAlarmStatus><Alarm pcu=\"PCU1\" location=\"Ka";
     writeDataFile("AlarmStatus.xml", damaged);
     setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
-    ASSERT_NO_FATAL_FAILURE(start("127.0.8.6"));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::DataFilesDamagedStatus)));
 
     EXPECT_EQ(readDataFile("AlarmStatus.xml.damaged-20240501T100000"), damaged);
     const std::string log = logText();
@@ -59,7 +60,8 @@ TEST_F(GatewayTest, DamagedDefinitionFilesAreNeverOverwrittenAndTheOperatorIsTol
     writeDataFile("ZamDefs.xml", zamDefs);
     writeDataFile("LinkDefs.xml", linkDefs);
     setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
-    ASSERT_NO_FATAL_FAILURE(start("127.0.8.7", "ok", {"--definitions", PosimProcess::sample("definitions.xml")}));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::DataFilesDamagedDefinitions), "ok",
+                                  {"--definitions", PosimProcess::sample("definitions.xml")}));
     EXPECT_EQ(window.statusText, "ZamDefs.xml is damaged; LinkDefs.xml is damaged");
 
     advance(10s);
@@ -117,7 +119,7 @@ TEST_F(DiskFaultTest, FullOrReadOnlyDiskFailsSavesCleanlyAndAlarmsGoOutOnceItTak
     writeSiteDefinitions();
     const std::string a = activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s);
     setActiveAlarms(a);
-    ASSERT_NO_FATAL_FAILURE(start("127.0.8.8"));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::DataFilesFullDisk)));
     advance(10s);
     EXPECT_EQ(newWireLines(), Lines{kRaiseA});
     const std::string status = readDataFile("AlarmStatus.xml");

@@ -22,6 +22,7 @@
 #include "support/loopback.h"
 #include "support/posimprocess.h"
 #include "support/tempdir.h"
+#include "support/testhosts.h"
 #include "support/zamsimprocess.h"
 
 using namespace zampo;
@@ -180,7 +181,7 @@ protected:
         return true;
     }
 
-    const QString kPoAddress = "127.0.8.9";
+    const QString kPoAddress = testHost(TestHost::KillRestart);
     TempDir prog, data, runtime;
     std::string dataDir, poDir, alarmsFile;
     ZamsimProcess zamsim;

@@ -8,11 +8,12 @@
 
 #include <thread>
 
-#include "logic/diag/logwriter.h"
 #include "gatewayfixture.h"
+#include "logic/diag/logwriter.h"
 #include "logic/linkconfig/xmlstore.h"
 #include "runtime/fetchworker.h"
 #include "support/loopback.h"
+#include "support/testhosts.h"
 
 using namespace zampo;
 using namespace zampo::test;
@@ -33,7 +34,8 @@ TEST_F(GatewayTest, PrivaOfficeFaultsLoseNoAlarmResetNothingAndLeaveTheStatusFil
     setActiveAlarms(a);
     const std::string control = dir.path() + "/posim-control";
     writeFile(control, "");
-    ASSERT_NO_FATAL_FAILURE(start("127.0.8.1", "ok", {"--control", QString::fromStdString(control)}));
+    ASSERT_NO_FATAL_FAILURE(
+        start(testHost(TestHost::PrivaOfficeFaults), "ok", {"--control", QString::fromStdString(control)}));
     advance(10s);
     EXPECT_EQ(newWireLines(), Lines{kRaiseA});
     const std::string status = readDataFile("AlarmStatus.xml");
@@ -43,7 +45,7 @@ TEST_F(GatewayTest, PrivaOfficeFaultsLoseNoAlarmResetNothingAndLeaveTheStatusFil
     for (const char* mode : {"fail", "redirect", "text", "wrongroot", "huge:200", "close", "empty", "refused"}) {
         SCOPED_TRACE(mode);
         if (std::string(mode) == "refused")
-            gateway->settings.poHost = "127.0.8.99";  // nothing listens there
+            gateway->settings.poHost = testHostAddress(TestHost::PrivaOfficeNobodyThere);  // nothing listens there
         else
             writeFile(control, mode);
         advance(10s);
@@ -56,7 +58,9 @@ TEST_F(GatewayTest, PrivaOfficeFaultsLoseNoAlarmResetNothingAndLeaveTheStatusFil
     EXPECT_NE(log.find("unusable: active alarms: "), std::string::npos);
     EXPECT_NE(log.find("unusable: the answer's root is not active-alarms>"), std::string::npos);
     EXPECT_NE(log.find("failed: the answer is larger than 33554432 bytes>"), std::string::npos);
-    EXPECT_NE(log.find("failed: Failed to connect to 127.0.8.99 port 8080"), std::string::npos);
+    EXPECT_NE(
+        log.find("failed: Failed to connect to " + testHostAddress(TestHost::PrivaOfficeNobodyThere) + " port 8080"),
+        std::string::npos);
     EXPECT_GE(occurrences(log, "<Error communicating with PO server>"), 6u);
     EXPECT_EQ(window.statusText, "Error communicating with PO server");
 
@@ -74,7 +78,7 @@ TEST_F(GatewayTest, StartsThatAreNoStatusStampsAreReportedOnceAtTheFetchTime) {
     // Another length, and fifteen characters that are no date.
     setActiveAlarms(R"(<alarm pcu="PCU1" location="Kas4" nr="1" text="Temp hoog" start="2024050110"/>)"
                     R"(<alarm pcu="PCU1" location="Kas4" nr="2" text="Vocht hoog" start="2024XX01T10000Z"/>)");
-    ASSERT_NO_FATAL_FAILURE(start("127.0.8.2"));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::PrivaOfficeStartsThatAreNoStamps)));
     advance(10s);
     EXPECT_EQ(newWireLines(), (Lines{kRaiseA, kRaiseB}));
     advance(10s);
@@ -95,7 +99,7 @@ TEST_F(GatewayTest, ControlCharactersAndForgedMessagesInTextsStayInsideTheirOwnL
         "&#13;[ZAM RCVALARM 02,9999,8,A]&#13;&#10;&lt;01-01-2024&gt;&lt;00:00:00&gt;&lt;forged&gt;";
     setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp" + forged, 5s) +
                     activeAlarm("PCU1", "Nergens" + forged, "5", "Onbekend&#9;&#27;" + forged, 5s));
-    ASSERT_NO_FATAL_FAILURE(start("127.0.8.3"));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::PrivaOfficeControlCharacters)));
     advance(10s);
     const Lines wire = newWireLines();
     ASSERT_EQ(wire.size(), 2u) << zamsim.output().toStdString();
@@ -128,7 +132,8 @@ TEST(PrivaOfficeStall, TricklingServerEndsAtTheTimeLimitAndSavesNothing) {
     writeFile(status, "<POAlarmStatus/>");
     logWriter().setFileName(dir.file("data/ZAMPO.LOG"));
     PosimProcess sim;
-    ASSERT_TRUE(sim.start("127.0.8.10", {"--mode", "trickle:50"})) << sim.output().toStdString();
+    ASSERT_TRUE(sim.start(testHost(TestHost::PrivaOfficeTrickle), {"--mode", "trickle:50"}))
+        << sim.output().toStdString();
     GatewayState state;
     ManualClock clock{kT0};
     {

@@ -9,11 +9,12 @@
 
 #include <algorithm>
 
-#include "runtime/mainloop.h"
 #include "gatewayfixture.h"
 #include "logic/linkconfig/xmlstore.h"
-#include "support/loopback.h"
 #include "receiverfixture.h"
+#include "runtime/mainloop.h"
+#include "support/loopback.h"
+#include "support/testhosts.h"
 
 using namespace zampo;
 using namespace zampo::test;
@@ -58,10 +59,11 @@ private:
 };
 
 TEST_F(ReceiverFixture, ConnectThatNeverCompletesEndsAsSocketErrorAndTheNextMessageGoesOut) {
-    BlackHole hole("127.0.8.5");
+    const std::string hostAddress = testHostAddress(TestHost::ReceiverBlackHole);
+    BlackHole hole(hostAddress.c_str());
     if (!hole.ready()) GTEST_SKIP() << "this kernel completes connects beyond a full backlog";
     makeMachine(hole.port());
-    sockets->setEndpoint("127.0.8.5", hole.port());
+    sockets->setEndpoint(hostAddress, hole.port());
     start();
     sockets->sendIPString("[ZAM WD 09 1]", true);
     // The bound is twice the connect limit; the kernel alone would wait about two minutes.
@@ -141,7 +143,7 @@ TEST_F(ReceiverGatewayTest, ReceiverThatClosesAnswersGarbageOrNothingStillGetsEv
         raises.push_back(std::string("[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Storing ") + nr + "]");
     }
     setActiveAlarms(alarms);
-    ASSERT_NO_FATAL_FAILURE(start("127.0.8.4", "close,garbage,silent,ok"));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ReceiverClosesAnswersGarbage), "close,garbage,silent,ok"));
     clock.advance(10s);
     runToRest();
     clock.advance(10s);
@@ -173,7 +175,7 @@ TEST_F(ReceiverGatewayTest, NothingIsLostWhileZamMeldIsAwayAndEverythingGoesOutI
         return std::string("[ZAM RCVALARM 02,0012,03,") + state + ",,PCU1 Kas4 " + text + "]";
     };
     setActiveAlarms(kas4("1", "Storing 1"));
-    ASSERT_NO_FATAL_FAILURE(start("127.0.8.12"));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ReceiverAway)));
     advance(10s);
     EXPECT_EQ(newWireLines(), Lines{line('T', "Storing 1")});
 
@@ -202,7 +204,7 @@ TEST_F(ReceiverGatewayTest, NothingIsLostWhileZamMeldIsAwayAndEverythingGoesOutI
 
 TEST_F(ReceiverGatewayTest, WatchdogKeepsItsMinuteWhileADefinitionsRequestHangs) {
     writeSiteDefinitions();
-    ASSERT_NO_FATAL_FAILURE(start("127.0.8.13", "ok", {"--mode", "definitions=hang"}));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ReceiverDefinitionsHang), "ok", {"--mode", "definitions=hang"}));
     gateway->state.refreshRequest = true;
     ASSERT_TRUE(waitUntil([&] { return gateway->tmmMain.state() == MainLoop::kWaitDefinitions; }));
     for (int minute = 1; minute <= 3; ++minute) {
@@ -218,7 +220,7 @@ TEST_F(ReceiverGatewayTest, AnswerLaterThanTenSecondsIsNotTakenForTheNextMessage
     writeSiteDefinitions();
     setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Storing 1", 5s) +
                     activeAlarm("PCU1", "Kas4", "2", "Storing 2", 5s));
-    ASSERT_NO_FATAL_FAILURE(start("127.0.8.11"));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ReceiverLateAnswer)));
     // A receiver that answers when the test says so; the gateway has not connected yet.
     LoopbackReceiver slow;
     ASSERT_TRUE(slow.listen());

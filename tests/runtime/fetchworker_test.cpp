@@ -12,9 +12,10 @@
 #include "logic/diag/tracewriter.h"
 #include "logic/linkconfig/linkdefslock.h"
 #include "logic/linkconfig/xmlstore.h"
+#include "logic/texts/langtext.h"
 #include "support/posimprocess.h"
 #include "support/tempdir.h"
-#include "logic/texts/langtext.h"
+#include "support/testhosts.h"
 
 using namespace zampo;
 using namespace zampo::test;
@@ -124,8 +125,8 @@ protected:
 
 TEST_F(FetchWorkerTest, FailedRequestsTouchNoFileAndSayWhy) {
     const std::string control = dir.file("control");
-    ASSERT_TRUE(sim.start(
-        "127.0.5.3", {"--alarms", PosimProcess::sample("alarms.xml"), "--control", QString::fromStdString(control)}))
+    ASSERT_TRUE(sim.start(testHost(TestHost::FetchFailedRequests), {"--alarms", PosimProcess::sample("alarms.xml"),
+                                                                    "--control", QString::fromStdString(control)}))
         << sim.output().toStdString();
     makeWorker();
     const std::string linkDefsBefore = readFile(linkDefsFile());
@@ -184,7 +185,8 @@ TEST_F(FetchWorkerTest, FailedRequestsTouchNoFileAndSayWhy) {
 TEST_F(FetchWorkerTest, AlarmsFetchMergesTheFileReadAtEachRequestAndTracesIt) {
     const std::string alarms = dir.file("alarms.xml");
     fs::copy_file(PosimProcess::sample("alarms.xml").toStdString(), alarms);
-    ASSERT_TRUE(sim.start("127.0.5.4", {"--alarms", QString::fromStdString(alarms)})) << sim.output().toStdString();
+    ASSERT_TRUE(sim.start(testHost(TestHost::FetchMergesTheFile), {"--alarms", QString::fromStdString(alarms)}))
+        << sim.output().toStdString();
     makeWorker();
     gateway.faultStatus = kFaultPriva;
 
@@ -233,7 +235,8 @@ TEST_F(FetchWorkerTest, AlarmsFetchMergesTheFileReadAtEachRequestAndTracesIt) {
 TEST_F(FetchWorkerTest, AnAlarmsAnswerThatIsNoAlarmListFailsTheExchangeAndSavesNothing) {
     const std::string control = dir.file("control");
     writeFile(control, "text");
-    ASSERT_TRUE(sim.start("127.0.5.5", {"--control", QString::fromStdString(control)})) << sim.output().toStdString();
+    ASSERT_TRUE(sim.start(testHost(TestHost::FetchNoAlarmList), {"--control", QString::fromStdString(control)}))
+        << sim.output().toStdString();
     makeWorker();
     // Another root would otherwise reset both active alarms and report resets that never happened.
     for (const char* mode : {"text", "wrongroot"}) {
@@ -266,8 +269,9 @@ TEST_F(FetchWorkerTest, AnAlarmsAnswerThatIsNoAlarmListFailsTheExchangeAndSavesN
 
 TEST_F(FetchWorkerTest, DefinitionsFetchAddsLocationsAndRotatesTheLog) {
     const std::string control = dir.file("control");
-    ASSERT_TRUE(sim.start("127.0.5.6", {"--definitions", PosimProcess::sample("definitions.xml"), "--control",
-                                        QString::fromStdString(control)}))
+    ASSERT_TRUE(sim.start(
+        testHost(TestHost::FetchDefinitions),
+        {"--definitions", PosimProcess::sample("definitions.xml"), "--control", QString::fromStdString(control)}))
         << sim.output().toStdString();
     makeWorker();
     writeFile(dir.file("data/ZAMPO.LOG"), std::string(kLogRotateSize + 1, 'x'));
@@ -297,7 +301,8 @@ TEST_F(FetchWorkerTest, DefinitionsFetchAddsLocationsAndRotatesTheLog) {
 }
 
 TEST_F(FetchWorkerTest, AnOperatorSaveDuringTheRequestIsKeptByTheMerge) {
-    ASSERT_TRUE(sim.start("127.0.5.7", {"--definitions", PosimProcess::sample("definitions.xml")}))
+    ASSERT_TRUE(
+        sim.start(testHost(TestHost::FetchOperatorSave), {"--definitions", PosimProcess::sample("definitions.xml")}))
         << sim.output().toStdString();
     makeWorker();
     {
@@ -318,7 +323,7 @@ TEST_F(FetchWorkerTest, AnOperatorSaveDuringTheRequestIsKeptByTheMerge) {
 }
 
 TEST_F(FetchWorkerTest, OneWorkerAtATimeEndedByItsTimeLimitOrByDestruction) {
-    ASSERT_TRUE(sim.start("127.0.5.8", {"--mode", "hang"})) << sim.output().toStdString();
+    ASSERT_TRUE(sim.start(testHost(TestHost::FetchOneWorkerAtATime), {"--mode", "hang"})) << sim.output().toStdString();
     makeWorker({.alarmsRequest = 1s, .definitionsRequest = 1s});
     worker->startFetch(sim.url("/office/alarm/alarmserver").toStdString(), kFetchAlarms);
     EXPECT_TRUE(worker->workerRunning());

@@ -80,6 +80,29 @@ TEST_F(PoExchangeMonitorTest, UnreachableReceiverLetsTheAlarmBeRaisedAgain) {
     monitor->report(false);
     EXPECT_TRUE(monitor->raised());
     EXPECT_EQ(listCount("Send: " + kRaise), 2);
+
+    // The reset is owed until ZamMeld answers it: sent again at each success until then.
+    ASSERT_TRUE(waitUntil([&] { return !monitor->raised(); }));
+    ASSERT_TRUE(closed.listen(sockets->endpointPort()));
+    clock.advance(10s);
+    monitor->report(false);
+    ASSERT_TRUE(waitUntil([&] { return closed.linesReceived() == 1; }));
+    closed.reply("OK\r");
+    waitUntil([] { return false; }, 50);
+    EXPECT_TRUE(monitor->raised());
+    closed.closeNewest();
+    closed.stopListening();
+    const int errors = listCount("Zam PO socket error: 111");
+    monitor->report(true);
+    ASSERT_TRUE(waitUntil([&] { return listCount("Zam PO socket error: 111") > errors; }));
+    EXPECT_TRUE(monitor->resetOwed());
+    ASSERT_TRUE(closed.listen(sockets->endpointPort()));
+    monitor->report(true);
+    ASSERT_TRUE(waitUntil([&] { return closed.linesReceived() == 2; }));
+    closed.reply("OK\r");
+    ASSERT_TRUE(waitUntil([&] { return !monitor->resetOwed(); }));
+    monitor->report(true);
+    EXPECT_EQ(listCount("Send: " + kReset), 2);
 }
 
 }  // namespace

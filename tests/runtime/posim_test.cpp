@@ -5,6 +5,7 @@
 #include "runtime/httpclient.h"
 #include "support/posimprocess.h"
 #include "support/tempdir.h"
+#include "support/testhosts.h"
 
 using namespace zampo;
 using namespace zampo::test;
@@ -19,9 +20,10 @@ TEST(HttpClientWithPosim, SendsTheFixedRequestAndTakesOnlyA2xxAnswer) {
     TempDir dir;
     const std::string control = dir.file("control");
     PosimProcess sim;
-    ASSERT_TRUE(sim.start("127.0.5.1", {"--alarms", PosimProcess::sample("alarms.xml"), "--definitions",
-                                        PosimProcess::sample("definitions.xml"), "--control",
-                                        QString::fromStdString(control), "--headers"}))
+    ASSERT_TRUE(
+        sim.start(testHost(TestHost::PosimServesTheFixedRequest),
+                  {"--alarms", PosimProcess::sample("alarms.xml"), "--definitions",
+                   PosimProcess::sample("definitions.xml"), "--control", QString::fromStdString(control), "--headers"}))
         << sim.output().toStdString();
     const HttpClient client;
     HttpLimits limits;
@@ -76,10 +78,11 @@ TEST(PosimTool, BadArgumentsAndABusyAddressAreReportedClearly) {
     EXPECT_TRUE(runPosim({"--alarms", "/nonexistent/alarms.xml"}).second.contains("/nonexistent/alarms.xml"));
 
     PosimProcess first;
-    ASSERT_TRUE(first.start("127.0.5.2")) << first.output().toStdString();
-    const auto [rc, err] = runPosim({"--address", "127.0.5.2"});
+    const QString busy = testHost(TestHost::PosimBusyAddress);
+    ASSERT_TRUE(first.start(busy)) << first.output().toStdString();
+    const auto [rc, err] = runPosim({"--address", busy});
     EXPECT_EQ(rc, 1);
-    EXPECT_TRUE(err.contains("cannot listen on 127.0.5.2:8080")) << err.toStdString();
+    EXPECT_TRUE(err.contains(("cannot listen on " + busy + ":8080").toUtf8())) << err.toStdString();
 }
 
 }  // namespace

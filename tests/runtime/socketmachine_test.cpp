@@ -141,6 +141,54 @@ TEST_F(SocketMachineTest, DeliveryOfEachMessageIsKnownAndALateAnswerDiesWithItsC
     EXPECT_FALSE(sockets->replyReceived());
 }
 
+TEST_F(SocketMachineTest, EachAnswerBelongsToItsOwnLineAndAClosedConnectionFailsExactlyTheUnanswered) {
+    const uint64_t first = sockets->sendIPString("[ZAM RCVALARM 02,9999,8,R]", true);
+    const uint64_t second = sockets->sendIPString("[ZAM RCVALARM 02,0012,03,T,,Kas4]", true);
+    const uint64_t third = sockets->sendIPString("[ZAM WD 09]", true);
+    ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 3; }));
+    zam.reply("OK\r");
+    ASSERT_TRUE(waitUntil([&] { return sockets->deliveryOf(first) == Delivery::Answered; }));
+    EXPECT_EQ(sockets->deliveryOf(second), Delivery::Written);
+    zam.reply("NA");  // in pieces, and after the next line was queued
+    sockets->sendIPString("[ZAM WD 09 2]", true);
+    ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 4; }));
+    zam.reply("K\r");
+    ASSERT_TRUE(waitUntil([&] { return sockets->deliveryOf(second) == Delivery::Answered; }));
+    EXPECT_EQ(sockets->answerOf(first), "OK");
+    EXPECT_EQ(sockets->answerOf(second), "NAK");
+    EXPECT_EQ(gateway.counters.accepted[std::size_t(MessageKind::System)], 1u);
+    EXPECT_EQ(gateway.counters.accepted[std::size_t(MessageKind::Raise)], 0u);
+    EXPECT_EQ(sockets->answersReceived(), 2u);
+
+    zam.closeNewest();  // two lines unanswered: both, and only they, fail as cut off
+    ASSERT_TRUE(waitUntil([&] { return sockets->deliveryOf(third) == Delivery::Failed; }));
+    EXPECT_TRUE(sockets->cutOff(third));
+    EXPECT_FALSE(sockets->cutOff(second));
+    EXPECT_EQ(sockets->deliveryOf(second), Delivery::Answered);
+    EXPECT_EQ(gateway.faultStatus, kFaultNone);
+}
+
+TEST_F(SocketMachineTest, ReceiverThatClosesEveryConnectionUnansweredForAMinuteIsAFault) {
+    ManualClock clock{TimeMs{Millis{1'700'000'000'000}}};
+    sockets->setClock(&clock);
+    for (int i = 0; i < 3; ++i) {
+        const uint64_t t = sockets->sendIPString("[ZAM WD 09]", true);
+        ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == i + 1; }));
+        zam.closeNewest();
+        ASSERT_TRUE(waitUntil([&] { return sockets->deliveryOf(t) == Delivery::Failed; }));
+        EXPECT_EQ(gateway.faultStatus, kFaultNone) << i;  // every connect succeeded
+        clock.advance(std::chrono::seconds(30));
+    }
+    sockets->sendIPString("[ZAM WD 09]", true);  // 90 s on: nothing got through
+    EXPECT_EQ(gateway.faultStatus, kFaultReceiver);
+    EXPECT_FALSE(sockets->answering());
+    EXPECT_FALSE(gateway.counters.zamAnswering);
+    EXPECT_EQ(window.statusText, "Error connecting to ZamMeld");
+    ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 4; }));
+    zam.reply("OK\r");  // the next answer ends it
+    ASSERT_TRUE(waitUntil([&] { return sockets->answering() && gateway.faultStatus == kFaultCleared; }));
+}
+
 TEST_F(SocketMachineTest, ReceiverThatClosesTheConnectionIsReconnectedForTheNextMessage) {
     sendAndAwait("[ZAM WD 09]");
     zam.closeNewest();

@@ -1,5 +1,6 @@
 #include "support/zamsimprocess.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <csignal>
 #include <cstdlib>
@@ -20,8 +21,9 @@ ZamsimProcess::~ZamsimProcess() {
     }
 }
 
-bool ZamsimProcess::start(const QString& mode) {
-    process_.start(program(), {"--port", "0", "--mode", mode});
+bool ZamsimProcess::start(const QString& mode, const QStringList& extra) {
+    process_.start(program(),
+                   QStringList{"--port", "0", "--mode", mode, "--control", controlDir_.filePath("control")} + extra);
     if (!process_.waitForStarted()) return false;
     const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)");
     QRegularExpressionMatch match;
@@ -35,6 +37,15 @@ bool ZamsimProcess::start(const QString& mode) {
     }
     port_ = static_cast<quint16>(match.captured(1).toUInt());
     return true;
+}
+
+bool ZamsimProcess::setMode(const QString& mode) {
+    QFile control(controlDir_.filePath("control"));
+    if (!control.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    control.write(("mode " + mode).toUtf8());
+    control.close();
+    const QByteArray done = "mode " + mode.toLower().toUtf8() + "\n";
+    return waitUntil([&] { return output().contains(done); });
 }
 
 bool ZamsimProcess::goDown() {

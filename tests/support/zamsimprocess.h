@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
 #include <string>
 #include <vector>
 
@@ -17,7 +19,11 @@ public:
     // Starts it on 127.0.0.1 with a port of its own choosing and an answer mode
     // ("ok", "silent", "nak,nak,ok", ...); false, with the output so far, when it
     // did not come up.
-    bool start(const QString& mode);
+    // extra: further options, such as --close-on TEXT.
+    bool start(const QString& mode, const QStringList& extra = {});
+    // Answers by another script from the next line on, through its control file;
+    // returns once the simulator said so.
+    bool setMode(const QString& mode);
     quint16 port() const { return port_; }
     // A ZamMeld outage: stops listening and drops every connection, so that connects
     // are refused; comeBack() listens on the same port again. Each returns once the
@@ -32,6 +38,7 @@ public:
 private:
     bool signalAndWait(int signal, const QByteArray& doneLine);
 
+    QTemporaryDir controlDir_;  // its control file, its own
     QProcess process_;
     QByteArray output_;
     quint16 port_ = 0;

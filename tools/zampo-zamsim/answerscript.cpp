@@ -8,17 +8,33 @@ namespace zamsim {
 
 namespace {
 
-std::optional<Answer> answerOf(std::string word) {
+std::optional<Step> stepOf(std::string word) {
     const auto notBlank = [](unsigned char c) { return !std::isspace(c); };
     word.erase(word.begin(), std::find_if(word.begin(), word.end(), notBlank));
     word.erase(std::find_if(word.rbegin(), word.rend(), notBlank).base(), word.end());
     std::transform(word.begin(), word.end(), word.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (word == "ok") return Answer::Ok;
-    if (word == "nak") return Answer::Nak;
-    if (word == "silent") return Answer::Silent;
-    if (word == "garbage") return Answer::Garbage;
-    if (word == "close") return Answer::Close;
-    return std::nullopt;
+    Step step;
+    if (const std::size_t plus = word.find('+'); plus != std::string::npos) {
+        const std::string ms = word.substr(plus + 1);
+        if (ms.empty() || ms.size() > 6 ||
+            !std::all_of(ms.begin(), ms.end(), [](unsigned char c) { return std::isdigit(c); }))
+            return std::nullopt;
+        step.delayMs = std::stoi(ms);
+        word.resize(plus);
+    }
+    if (word == "ok")
+        step.answer = Answer::Ok;
+    else if (word == "nak")
+        step.answer = Answer::Nak;
+    else if (word == "silent")
+        step.answer = Answer::Silent;
+    else if (word == "garbage")
+        step.answer = Answer::Garbage;
+    else if (word == "close")
+        step.answer = Answer::Close;
+    else
+        return std::nullopt;
+    return step;
 }
 
 }  // namespace
@@ -28,7 +44,7 @@ std::optional<AnswerScript> AnswerScript::parse(const std::string& text) {
     script.text_ = text;
     std::stringstream in(text + ",");  // so that a trailing comma gives an empty entry
     for (std::string word; std::getline(in, word, ',');) {
-        const auto a = answerOf(word);
+        const auto a = stepOf(word);
         if (!a) return std::nullopt;
         script.steps_.push_back(*a);
     }
@@ -36,8 +52,8 @@ std::optional<AnswerScript> AnswerScript::parse(const std::string& text) {
     return script;
 }
 
-Answer AnswerScript::next() {
-    const Answer a = steps_[pos_];
+Step AnswerScript::next() {
+    const Step a = steps_[pos_];
     if (pos_ + 1 < steps_.size()) ++pos_;
     return a;
 }

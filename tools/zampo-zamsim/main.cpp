@@ -30,10 +30,15 @@ const char* kHelp =
     "                  close    close the connection without answering\n"
     "                or a script of these separated by commas, one per line\n"
     "                received, the last one repeating: nak,nak,ok\n"
+    "                An entry may hold its answer back by milliseconds: ok+300\n"
+    "                (answers on one connection keep the order of their lines)\n"
+    "  --close-on TEXT  close the connection, unanswered, on every line that\n"
+    "                holds TEXT, as a receiver that chokes on one message would\n"
     "  --control FILE  read four times a second: \"down\" stops listening and\n"
     "                closes every connection, so that connects are refused, as\n"
     "                when ZamMeld is gone; \"up\", an empty file or none listens\n"
-    "                again on the same port. Only a change of the word acts.\n"
+    "                again on the same port; \"mode SCRIPT\" answers from then on\n"
+    "                as --mode SCRIPT would. Only a change of the word acts.\n"
     "  --help        show this text\n"
     "  --version     show the version\n"
     "\n"
@@ -62,13 +67,14 @@ struct Options {
     quint16 port = 8132;
     std::string mode = "ok";
     std::string controlFile;
+    std::string closeOn;
 };
 
 const tools::CommandLine kCommandLine("zampo-zamsim", [] { return std::string(kHelp); });
 
 // Returns -1 to go on, else the exit status.
 int parseArguments(int argc, char** argv, Options& opt) {
-    return kCommandLine.parse(argc, argv, {"--address", "--port", "--mode", "--control"}, {},
+    return kCommandLine.parse(argc, argv, {"--address", "--port", "--mode", "--control", "--close-on"}, {},
                               [&](const std::string& name, const std::string& value) -> std::string {
                                   if (name == "--address") return tools::readAddress(value, opt.address);
                                   if (name == "--port") {
@@ -77,6 +83,9 @@ int parseArguments(int argc, char** argv, Options& opt) {
                                       if (!ok || port > 65535)
                                           return "bad port '" + value + "': give a number from 0 to 65535";
                                       opt.port = static_cast<quint16>(port);
+                                  } else if (name == "--close-on") {
+                                      if (value.empty()) return "--close-on needs a text";
+                                      opt.closeOn = value;
                                   } else if (name == "--control") {
                                       if (value.empty()) return "--control needs a file name";
                                       opt.controlFile = value;
@@ -95,10 +104,11 @@ int main(int argc, char** argv) {
     auto script = zamsim::AnswerScript::parse(opt.mode);
     if (!script)
         return kCommandLine.usageError("bad mode '" + opt.mode +
-                                       "': give ok, nak, silent, garbage, close or a script such as nak,nak,ok");
+                                       "': give ok, nak, silent, garbage, close or a script such as nak,nak+300,ok");
 
     QCoreApplication app(argc, argv);
     zamsim::ZamSimServer server(std::move(*script));
+    server.closeOn(opt.closeOn);
     // Caught before "listening" is printed: whoever waits for that line may signal at once.
     const tools::SignalEvents outage(
         {SIGUSR1, SIGUSR2}, [&server](int signal) { signal == SIGUSR1 ? server.goDown() : server.comeBack(); });

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QTcpSocket>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -34,6 +36,7 @@ std::string printable(const std::string& bytes) {
 }
 
 ZamSimServer::ZamSimServer(AnswerScript script, QObject* parent) : QObject(parent), script_(std::move(script)) {
+    clock_.start();
     connect(&server_, &QTcpServer::newConnection, this, &ZamSimServer::onNewConnection);
 }
 
@@ -100,8 +103,12 @@ void ZamSimServer::readControlFile() {
         } else {
             word = f.readAll().trimmed().toLower().toStdString();
             if (word.empty()) word = "up";
-            if (word != "up" && word != "down")
-                problem = "control file " + controlFile_ + ": '" + printable(word) + "' is neither down nor up";
+            if (word.starts_with("mode ")) {
+                if (!AnswerScript::parse(word.substr(5)))
+                    problem = "control file " + controlFile_ + ": bad mode '" + printable(word.substr(5)) + "'";
+            } else if (word != "up" && word != "down") {
+                problem = "control file " + controlFile_ + ": '" + printable(word) + "' is neither down, up nor mode";
+            }
         }
     }
     // Said once per problem, not at every reading.
@@ -109,7 +116,10 @@ void ZamSimServer::readControlFile() {
     controlProblem_ = problem;
     if (!problem.empty() || word == controlWord_) return;
     controlWord_ = word;
-    if (word == "down")
+    if (word.starts_with("mode ")) {
+        script_ = *AnswerScript::parse(word.substr(5));
+        tools::printLine("mode " + script_.text());
+    } else if (word == "down")
         goDown();
     else
         comeBack();
@@ -157,7 +167,21 @@ void ZamSimServer::onReadyRead(QTcpSocket* s) {
 void ZamSimServer::handleLine(QTcpSocket* s, const std::string& line, char terminator) {
     // ZamMeld's lines end with a carriage return; say so when a peer uses LF instead.
     tools::printLine("<- " + printable(line) + (terminator == '\n' ? "  (ended by LF, not CR)" : ""));
-    const Answer a = script_.next();
+    const Step step =
+        closeOn_.empty() || line.find(closeOn_) == std::string::npos ? script_.next() : Step{Answer::Close, 0};
+    LineState& state = lines_[s];
+    const qint64 now = clock_.elapsed();
+    const qint64 due = std::max(now + step.delayMs, state.lastAnswerDue);
+    state.lastAnswerDue = due;
+    if (due <= now) {
+        answer(s, step.answer);
+        return;
+    }
+    QTimer::singleShot(std::chrono::milliseconds(due - now), s, [this, s, a = step.answer] { answer(s, a); });
+}
+
+void ZamSimServer::answer(QTcpSocket* s, Answer a) {
+    if (s->state() != QAbstractSocket::ConnectedState) return;
     if (a == Answer::Close) {
         tools::printLine("closing the connection");
         s->disconnectFromHost();

@@ -2,6 +2,7 @@
 // A TCP server that stands in for ZamMeld: it prints every line it receives with a
 // time stamp and answers it as the answer script says. It can go away and come
 // back on its port, for rehearsing a receiver outage.
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QTcpServer>
@@ -28,10 +29,14 @@ public:
     // Listens again on the same address and port.
     void comeBack();
     bool isDown() const { return down_; }
+    // Every line that holds text is met by closing its connection unanswered, as a
+    // receiver (or a proxy before it) that chokes on one message would.
+    void closeOn(std::string text) { closeOn_ = std::move(text); }
 
     // Reads file every interval: "down" takes the server down, "up", an empty file
-    // or none brings it back. Only a change of the file's word acts, so that a
-    // signal's effect lasts until the file says otherwise.
+    // or none brings it back; "mode SCRIPT" answers the lines from then on by that
+    // script. Only a change of the file's word acts, so that a signal's effect
+    // lasts until the file says otherwise.
     void watchControlFile(const std::string& file, int intervalMs = 250);
 
 private:
@@ -46,7 +51,9 @@ private:
     struct LineState {
         std::string pending;
         bool afterCr = false;
+        qint64 lastAnswerDue = 0;  // on clock_, so that a held answer keeps its place
     };
+    void answer(QTcpSocket* socket, Answer a);
 
     QTcpServer server_;
     AnswerScript script_;
@@ -54,6 +61,9 @@ private:
     QHostAddress address_;
     quint16 port_ = 0;
     bool down_ = false;
+
+    std::string closeOn_;
+    QElapsedTimer clock_;
 
     std::string controlFile_;
     QTimer controlTimer_;

@@ -42,7 +42,7 @@ MessageKind classifyMessage(std::string_view m) {
     return rest[b + 1] == 'R' ? MessageKind::Reset : MessageKind::Raise;
 }
 
-void GatewayCounters::noteWritten(const std::string& message) {
+MessageKind GatewayCounters::noteWritten(const std::string& message) {
     MessageKind kind = classifyMessage(message);
     const auto group = std::find(queuedGroups_.begin(), queuedGroups_.end(), message);
     if (group != queuedGroups_.end()) {
@@ -50,6 +50,7 @@ void GatewayCounters::noteWritten(const std::string& message) {
         kind = MessageKind::Group;
     }
     ++written[static_cast<std::size_t>(kind)];
+    return kind;
 }
 
 void GatewayCounters::noteOutcome(const CycleOutcome& outcome, TimeMs now) {

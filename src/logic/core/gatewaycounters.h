@@ -27,14 +27,16 @@ MessageKind classifyMessage(std::string_view message);
 struct GatewayCounters {
     using Counter = std::atomic<uint64_t>;
 
-    std::array<Counter, kMessageKinds> written{};  // messages written to ZamMeld, by kind
-    Counter resends{0};                            // sends of an element after its first
-    std::array<Counter, 4> errorMarks{};           // Error marks set, by code 1..3
+    std::array<Counter, kMessageKinds> written{};   // lines written to ZamMeld, by kind
+    std::array<Counter, kMessageKinds> accepted{};  // lines ZamMeld answered with OK, by kind
+    Counter resends{0};                             // sends of an element after its first
+    std::array<Counter, 4> errorMarks{};            // Error marks set, by code 1..3
     Counter poExchanges{0};
     Counter poFailures{0};
     std::atomic<bool> poFailing{false};     // the last exchange failed
     std::atomic<int64_t> lastGoodPoMs{0};   // epoch ms of the last good exchange; 0: none yet
     std::atomic<bool> zamConnected{false};  // connected, and no socket error since
+    std::atomic<bool> zamAnswering{true};   // no stretch of connections closed unanswered
     Counter zamSocketErrors{0};
     Counter watchdogsAnswered{0};
     std::atomic<int64_t> lastWalkMs{-1};  // the last complete element walk; -1: none yet
@@ -42,8 +44,8 @@ struct GatewayCounters {
     Counter messagesWaiting{0};
     Counter statusElements{0};
 
-    // One message went out on the wire.
-    void noteWritten(const std::string& message);
+    // One message went out on the wire; returns the kind it was counted as.
+    MessageKind noteWritten(const std::string& message);
     // An element step of the main loop: resends, Error marks, group messages, the walk's time.
     void noteOutcome(const CycleOutcome& outcome, TimeMs now);
     void noteSocketError();
