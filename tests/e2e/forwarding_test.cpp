@@ -198,6 +198,53 @@ TEST_F(GatewayTest, AlarmListedAgainAfterItsResetIsRaisedAgainAndAStartInTheFutu
     EXPECT_EQ(withoutWatchdog(newWireLines()), (Lines{"[ZAM RCVALARM 02,0012,03,R,,PCU1 Kas4 Vocht hoog]", kRaiseB}));
 }
 
+TEST_F(GatewayTest, ChangesDuringAnOutageReachZamMeldInOrderAndTheGroupKeepsItsText) {
+    writeSiteDefinitions();
+    const std::string member = activeAlarm("PCU1", "Kas5", "1", "Temp hoog", 15s);
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ForwardingChangesDuringAnOutage)));
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{kRaiseA});
+
+    ASSERT_TRUE(zamsim.goDown()) << zamsim.output().toStdString();
+    // The member raised while ZamMeld is away, tried at more than one poll; then
+    // alarm A reset and raised anew before ZamMeld is back.
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s) + member);
+    advance(10s);
+    advance(10s);
+    setActiveAlarms(member);
+    advance(10s);
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 35s) + member);
+    advance(10s);
+    ASSERT_TRUE(zamsim.comeBack()) << zamsim.output().toStdString();
+    advance(20s);
+    advance(10s);
+    advance(10s);
+    EXPECT_EQ(withoutWatchdog(zamsim.received()),
+              (Lines{kRaiseA, "[ZAM RCVALARM 02,0012,03,R,,PCU1 Kas4 Temp hoog]", kRaiseA,
+                     "[ZAM RCVALARM 02,0012,04,T,,PreAlarm: PCU1 Kas5 Temp hoog]",
+                     "[ZAM RCVALARM 02,0100,07,T,,PCU1 Kas5 Temp hoog]"}))
+        << zamsim.output().toStdString();
+    advance(10s);
+    EXPECT_EQ(withoutWatchdog(zamsim.received()).size(), 5u);
+}
+
+TEST_F(GatewayTest, PrivaOfficesClockAheadRaisesAnUnchangedAlarmOnce) {
+    writeSiteDefinitions();
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ForwardingClockAhead)));
+    // Priva Office 20 s ahead: the alarm starts at what its clock reads at the request.
+    const std::string a = activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 30s);
+    setActiveAlarms(a);
+    for (int i = 0; i < 7; ++i) advance(10s);
+    EXPECT_EQ(withoutWatchdog(newWireLines()), Lines{kRaiseA});
+    EXPECT_TRUE(poListHas("Start time \"" + stamp(30s) +
+                          "\" of alarm PCU1,Kas4,1 lies in the future; taken as the time of the fetch"));
+    // A new start from Priva Office is a new occurrence.
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 100s));
+    advance(10s);
+    EXPECT_EQ(withoutWatchdog(newWireLines()), Lines{kRaiseA});
+}
+
 TEST_F(GatewayTest, StatusFileWithAnotherRootSendsNothing) {
     writeSiteDefinitions();
     writeDataFile("AlarmStatus.xml", "<OtherStatus/>");

@@ -8,6 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 
 #include "gatewayfixture.h"
 #include "logic/linkconfig/xmlstore.h"
@@ -244,6 +248,122 @@ TEST_F(ReceiverGatewayTest, AnswerLaterThanTenSecondsIsNotTakenForTheNextMessage
     for (pugi::xml_node alarm : saved.root().children("Alarm"))
         marks.push_back(std::string(alarm.attribute("Sent").value()) + " " + alarm.attribute("Error").value());
     EXPECT_EQ(marks, (Lines{stamp(5s) + " 3", stamp(5s) + " "}));
+}
+
+// ZamMeld outages while alarms are raised and reset at random, in simulated time:
+// every change of every alarm must reach ZamMeld in the order it happened. Half
+// the alarms come from a Priva Office whose clock is 20 s ahead. It runs for
+// ZAMPO_OUTAGE_SOAK_MINUTES simulated minutes (default 20, two outages); scripts/soak
+// outages runs it for two hours. Prints its figures.
+TEST_F(ReceiverGatewayTest, RandomRaisesResetsAndOutagesReachZamMeldInOrder) {
+    const char* minutesEnv = std::getenv("ZAMPO_OUTAGE_SOAK_MINUTES");
+    const int minutes = minutesEnv && std::atoi(minutesEnv) > 0 ? std::atoi(minutesEnv) : 20;
+    constexpr int kAlarms = 200;
+    constexpr int kOutageSteps = 10;      // 100 s
+    constexpr int kStepsPerOutage = 180;  // one outage in every half hour
+    const int steps = minutes * 6;
+    // A new run each time, repeatable from its seed (ZAMPO_OUTAGE_SOAK_SEED).
+    const char* seedEnv = std::getenv("ZAMPO_OUTAGE_SOAK_SEED");
+    const unsigned seed = seedEnv && *seedEnv ? static_cast<unsigned>(std::strtoul(seedEnv, nullptr, 10))
+                                              : std::random_device{}();
+    SCOPED_TRACE("ZAMPO_OUTAGE_SOAK_SEED=" + std::to_string(seed));
+    std::mt19937 rng(seed);
+
+    writeSiteDefinitions();
+    setActiveAlarms("");
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ReceiverOutageSoak)));
+    // One outage at a random moment of every stretch, the first after two minutes.
+    std::vector<int> outageAt;
+    for (int from = 12; from + kOutageSteps + 6 < steps; from += std::min(kStepsPerOutage, steps / 2))
+        outageAt.push_back(from + static_cast<int>(rng() % static_cast<unsigned>(std::min(kStepsPerOutage, steps / 2) -
+                                                                                 kOutageSteps - 6)));
+
+    struct Alarm {
+        bool active = false;
+        Millis start{0};
+        int lastChange = -10;
+        int lastOutage = -1;  // the outage of its last change
+        std::string truth;    // T and R in the order they happened
+    };
+    std::vector<Alarm> alarms(kAlarms);
+    auto text = [](int i) { return "Storing " + std::to_string(i); };
+    const auto began = std::chrono::steady_clock::now();
+    bool down = false;
+    int outages = 0, changesDuringOutages = 0, twiceWithinOneOutage = 0;
+    for (int step = 0; step < steps && !HasFatalFailure(); ++step) {
+        if (std::find(outageAt.begin(), outageAt.end(), step) != outageAt.end()) {
+            ASSERT_TRUE(zamsim.goDown()) << zamsim.output().toStdString();
+            down = true;
+            ++outages;
+        }
+        if (down && std::any_of(outageAt.begin(), outageAt.end(), [&](int at) { return step == at + kOutageSteps; })) {
+            ASSERT_TRUE(zamsim.comeBack()) << zamsim.output().toStdString();
+            down = false;
+        }
+        const Millis now = std::chrono::duration_cast<Millis>(clock.ManualClock::nowUtc() - kT0);
+        std::string list;
+        for (int i = 0; i < kAlarms; ++i) {
+            Alarm& a = alarms[static_cast<std::size_t>(i)];
+            // Each state holds for at least two polls, so that every change is seen.
+            if (step - a.lastChange >= 3 && rng() % 12 == 0) {
+                a.active = !a.active;
+                a.lastChange = step;
+                a.truth += a.active ? 'T' : 'R';
+                a.start = now + (i % 2 == 0 ? 20s : 0s);
+                if (down) {
+                    ++changesDuringOutages;
+                    // a reset and a raise, or a raise and a reset, ZamMeld gets after the outage
+                    if (a.lastOutage == outages) ++twiceWithinOneOutage;
+                    a.lastOutage = outages;
+                }
+            }
+            // Numbers clear of the site's general exception 77.
+            if (a.active) list += activeAlarm("PCU1", "Kas4", std::to_string(1000 + i), text(i), a.start);
+        }
+        setActiveAlarms(list);
+        advance(10s);
+    }
+    if (down) {
+        ASSERT_TRUE(zamsim.comeBack()) << zamsim.output().toStdString();
+    }
+    for (int i = 0; i < 8; ++i) advance(10s);  // the watchdog clears the fault; the next polls send the rest
+
+    std::vector<std::string> wire(kAlarms);
+    const std::string prefix = "[ZAM RCVALARM 02,0012,03,";
+    std::size_t lines = 0;
+    for (const std::string& line : zamsim.received()) {
+        if (!line.starts_with(prefix)) continue;
+        const auto number = line.rfind(' ');
+        const int i = std::atoi(line.c_str() + number + 1);
+        ASSERT_TRUE(i >= 0 && i < kAlarms) << line;
+        wire[static_cast<std::size_t>(i)] += line[prefix.size()];
+        ++lines;
+    }
+    int transitions = 0, duplicates = 0, wrong = 0;
+    for (int i = 0; i < kAlarms; ++i) {
+        const std::string& got = wire[static_cast<std::size_t>(i)];
+        std::string once;
+        for (char c : got) {
+            if (!once.empty() && once.back() == c)
+                ++duplicates;
+            else
+                once += c;
+        }
+        const std::string& truth = alarms[static_cast<std::size_t>(i)].truth;
+        transitions += static_cast<int>(truth.size());
+        if (once != truth) {
+            ++wrong;
+            ADD_FAILURE() << "alarm " << i << ": happened " << truth << ", ZamMeld got " << got;
+        }
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    std::printf(
+        "[ outage soak ] %d simulated minutes in %.0f s: %d alarms, %d changes (%d during %d outages of "
+        "100 s, %d of them an alarm's second change in the same outage), %zu alarm lines at ZamMeld, "
+        "%d duplicates, %d alarms with a change lost or out of order\n",
+        minutes, seconds, kAlarms, transitions, changesDuringOutages, outages, twiceWithinOneOutage, lines, duplicates,
+        wrong);
+    EXPECT_GT(changesDuringOutages, 0);
 }
 
 }  // namespace

@@ -97,7 +97,7 @@ bool hasNonEmpty(pugi::xml_node e, const char* attribute) {
 // The reporting rule, made safe for a start that cannot be read at all: such an
 // alarm is reported once, when its start differs from Sent (which then takes it over).
 bool alarmMustReport(pugi::xml_node alarm, std::vector<std::string>& log) {
-    if (alarm.attribute(kRaisePendingAttr)) return true;
+    if (pendingChanges(alarm) > 0) return true;
     const char* start = alarm.attribute("start").value();
     if (parseStatusTime(start)) return mustReport(alarm);
     if (std::strcmp(start, alarm.attribute("Sent").value()) == 0) return false;
@@ -143,14 +143,14 @@ Link resolveLink(pugi::xml_node locations, pugi::xml_node general,
     if (general) {
         const pugi::xml_node except = findGeneral(nr);
         zamRef = except.attribute("zam_alarm").value();
-        // An unlinked general exception leaves the alarm to its location, group included.
-        if (!zamRef.empty()) groupRef = except.attribute("zam_group").value();
+        groupRef = except.attribute("zam_group").value();
     }
     if (zamRef.empty()) {
         const pugi::xml_node loc = findLocation(pcu.empty() ? kUnreportedValue : pcu, location);
         if (!loc) return link;
         zamRef = loc.attribute("zam_alarm").value();
-        groupRef = loc.attribute("zam_group").value();
+        // An unlinked general exception's group stays unless the location names one.
+        if (*loc.attribute("zam_group").value() != '\0') groupRef = loc.attribute("zam_group").value();
         // Most locations have no exceptions at all.
         const pugi::xml_node except =
             loc.first_child() ? searchNode(loc, "Except", {"nr"}, {std::string(nr)}) : pugi::xml_node();
@@ -391,8 +391,8 @@ CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, Tex
         out.log.push_back("Group reference \"" + link.unusableGroup +
                           "\" is not a number; alarm sent without group: " + alarmKey(e));
 
-    // A raise overtaken by its reset goes out first.
-    const bool reset = attrIs(e, "State", kAlarmReset) && !e.attribute(kRaisePendingAttr);
+    // Changes overtaken by later ones go out first, in the order they happened.
+    const bool reset = nextReportIsReset(e);
     const bool punct = options.filterPunctuation;
     std::string text;
     if (options.sendPcuNames) text = filterPunctuation(pcu, punct) + " ";
@@ -401,10 +401,13 @@ CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, Tex
     if (!link.groupLocation.empty()) text = langText(103, "PreAlarm") + ": " + text;
     out.message = linkedAlarmMessage(link.zamLocation, link.zamInput, reset ? 'R' : 'T', text);
 
-    // Sent again because it did not get through: the group has counted this member.
-    if (!link.groupLocation.empty() && cycle.undelivered == 0) {
+    // Once per change: a send repeated, in this walk or a later one, must not count
+    // the member again (that would empty the text of a group not yet reported and
+    // report one already reported once more).
+    if (!link.groupLocation.empty() && !e.attribute(kGroupCountedAttr)) {
         setAttr(e, "Group", zamAlarmRef(*codeValue(link.groupLocation), *codeValue(link.groupInput)));
         updateGroup(docs.alarmStatus, docs.zamDefs, link.groupLocation, link.groupInput, groupText, reset, now);
+        setAttr(e, kGroupCountedAttr, "1");
     }
     out.changed = true;
     return out;
@@ -455,9 +458,10 @@ CycleOutcome evaluateAnswer(ElementCycle& cycle, const CycleDocuments& docs, con
         }
         out.changed = true;
         out.next = CycleStep::Examine;
-        if (isAlarm && e.attribute(kRaisePendingAttr)) {
-            // The raise is done with; the reset of the same element comes next.
-            pugi::xml_node(e).remove_attribute(kRaisePendingAttr);
+        if (isAlarm) pugi::xml_node(e).remove_attribute(kGroupCountedAttr);
+        if (const int pending = isAlarm ? pendingChanges(e) : 0; pending > 0) {
+            // That change is done with; the next one of the same element follows.
+            setPendingChanges(e, pending - 1);
             return;
         }
         ++cycle.elementIndex;

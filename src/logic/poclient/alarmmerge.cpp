@@ -24,32 +24,55 @@ void setAttr(pugi::xml_node node, const char* name, const char* value) {
     a.set_value(value);
 }
 
-// The start an Alarm had before phase 1 reset it, so that an alarm that is still
-// listed without a usable start of its own keeps the start it had.
-using PriorStarts = std::unordered_map<pugi::xml_node_struct*, std::optional<std::string>>;
+// Changes ZamMeld has not had yet, kept for an alarm that flaps while ZamMeld is
+// away; beyond this a raise and the reset after it are dropped as a pair, so
+// that what ZamMeld gets still alternates and ends in the present state.
+constexpr int kMaxPendingChanges = 64;
 
-PriorStarts resetActiveAlarms(pugi::xml_node root, const std::string& nowText) {
-    PriorStarts prior;
+std::optional<std::string> attrValue(pugi::xml_node node, const char* name) {
+    pugi::xml_attribute a = node.attribute(name);
+    return a ? std::optional<std::string>(a.value()) : std::nullopt;
+}
+
+void setOrRemove(pugi::xml_node node, const char* name, const std::optional<std::string>& value) {
+    if (value)
+        setAttr(node, name, value->c_str());
+    else
+        node.remove_attribute(name);
+}
+
+void setPending(pugi::xml_node alarm, int count) {
+    if (count > kMaxPendingChanges) count -= 2;
+    setPendingChanges(alarm, count);
+}
+
+// What an active Alarm was before phase 1 reset it, so that an alarm still listed
+// as the same occurrence comes out of the merge as it went in.
+struct Prior {
+    std::optional<std::string> start, poStart;
+    int pending = 0;
+    // The start Priva Office gave for the occurrence.
+    std::string priorPoStart() const { return poStart ? *poStart : start.value_or(std::string()); }
+};
+using PriorAlarms = std::unordered_map<pugi::xml_node_struct*, Prior>;
+
+PriorAlarms resetActiveAlarms(pugi::xml_node root, const std::string& nowText) {
+    PriorAlarms prior;
     for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
         if (child.type() != pugi::node_element || std::strcmp(child.name(), "Alarm") != 0) continue;
         if (!hasValue(child, "State", kAlarmActive)) continue;
-        pugi::xml_attribute start = child.attribute("start");
-        prior.emplace(child.internal_object(), start ? std::optional<std::string>(start.value()) : std::nullopt);
+        Prior before{attrValue(child, "start"), attrValue(child, kPoStartAttr), pendingChanges(child)};
         // A raise still unreported must not be swallowed by its reset.
-        if (mustReport(child)) setAttr(child, kRaisePendingAttr, "1");
+        const int pending = before.pending + (mustReport(child) ? 1 : 0);
+        prior.emplace(child.internal_object(), std::move(before));
         setAttr(child, "State", kAlarmReset);
         pugi::xml_attribute sent = child.attribute("Sent");
         const std::string resetStart = sent ? formatStatusTime(readStatusTime(sent.value()) + kResetOffset) : nowText;
         setAttr(child, "start", resetStart.c_str());
+        child.remove_attribute(kPoStartAttr);
+        setPending(child, pending);
     }
     return prior;
-}
-
-void restoreStart(pugi::xml_node alarm, const std::optional<std::string>& start) {
-    if (start)
-        setAttr(alarm, "start", start->c_str());
-    else
-        alarm.remove_attribute("start");
 }
 
 }  // namespace
@@ -76,7 +99,7 @@ AlarmMergeResult mergeActiveAlarms(std::string_view answer, DocumentSlot& alarmS
     const std::string nowText = formatStatusTime(now);
 
     // Phase 1: everything active becomes reset.
-    PriorStarts prior = resetActiveAlarms(root, nowText);
+    PriorAlarms prior = resetActiveAlarms(root, nowText);
 
     const pugi::xml_node list = answerDoc.document_element();
     result.ok = true;
@@ -114,37 +137,65 @@ AlarmMergeResult mergeActiveAlarms(std::string_view answer, DocumentSlot& alarmS
             alarm.append_attribute("start") = usableStart ? answerStart.value() : nowText.c_str();
             alarm.append_attribute("State") = kAlarmActive;
             alarm.append_attribute("Sent") = "";
-            if (future) takenAsFetchTime("lies in the future");
+            if (future) {
+                takenAsFetchTime("lies in the future");
+                alarm.append_attribute(kPoStartAttr) = answerStart.value();
+            }
             known.appended(alarm);
             ++result.added;
             continue;
         }
         // Taken out at the first sight, so that a later duplicate in the answer
         // does not undo what this one set.
-        std::optional<std::optional<std::string>> startBeforeReset;
+        std::optional<Prior> before;
         if (auto it = prior.find(alarm.internal_object()); it != prior.end()) {
-            startBeforeReset = std::move(it->second);
+            before = std::move(it->second);
             prior.erase(it);
         }
         setAttr(alarm, "text", text);
-        alarm.remove_attribute(kRaisePendingAttr);
-        const bool returning = !startBeforeReset && !hasValue(alarm, "State", kAlarmActive);
+        // Priva Office's start as the gateway chose another one for it.
+        auto substitute = [&](const char* why) {
+            if (answerTime) {
+                takenAsFetchTime(why);
+                setAttr(alarm, kPoStartAttr, answerStart.value());
+            } else {
+                alarm.remove_attribute(kPoStartAttr);
+            }
+            setAttr(alarm, "start", nowText.c_str());
+        };
+        const bool returning = !before && !hasValue(alarm, "State", kAlarmActive);
         if (returning) {
             // Listed again after its reset: a new raise, whatever start it comes with.
+            // A reset ZamMeld has not had yet goes out before it.
+            const int pending = pendingChanges(alarm) + (mustReport(alarm) ? 1 : 0);
             if (usableStart && answerAt > readStatusTime(alarm, "Sent")) {
                 setAttr(alarm, "start", answerStart.value());
+                alarm.remove_attribute(kPoStartAttr);
             } else {
-                if (answerTime) takenAsFetchTime(future ? "lies in the future" : "is not later than its last report");
-                setAttr(alarm, "start", nowText.c_str());
+                substitute(future ? "lies in the future" : "is not later than its last report");
+            }
+            setAttr(alarm, "State", kAlarmActive);
+            setPending(alarm, pending);
+            continue;
+        }
+        // Still active: a new occurrence only when Priva Office's start changed. A
+        // start that is missing or unreadable tells nothing new.
+        const std::string poBefore =
+            before ? before->priorPoStart() : attrValue(alarm, kPoStartAttr).value_or(alarm.attribute("start").value());
+        const bool sameOccurrence = !answerTime || poBefore == answerStart.value();
+        if (sameOccurrence) {
+            if (before) {
+                setOrRemove(alarm, "start", before->start);
+                setOrRemove(alarm, kPoStartAttr, before->poStart);
             }
         } else if (usableStart) {
-            if (std::strcmp(answerStart.value(), alarm.attribute("start").value()) != 0)
-                setAttr(alarm, "start", answerStart.value());
-        } else if (startBeforeReset) {
-            // Still active: nothing new to report.
-            restoreStart(alarm, *startBeforeReset);
+            setAttr(alarm, "start", answerStart.value());
+            alarm.remove_attribute(kPoStartAttr);
+        } else {
+            substitute("lies in the future");
         }
         setAttr(alarm, "State", kAlarmActive);
+        if (before) setPending(alarm, before->pending);
     }
     return result;
 }

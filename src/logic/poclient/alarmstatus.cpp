@@ -1,5 +1,6 @@
 #include "logic/poclient/alarmstatus.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -61,8 +62,33 @@ bool mustReport(pugi::xml_node alarm) {
     return readStatusTime(alarm, "start") > readStatusTime(alarm, "Sent");
 }
 
+int pendingChanges(pugi::xml_node alarm) {
+    if (pugi::xml_attribute a = alarm.attribute(kPendingAttr)) return std::max(0, a.as_int());
+    return alarm.attribute(kRaisePendingAttr) ? 1 : 0;
+}
+
+void setPendingChanges(pugi::xml_node alarm, int count) {
+    // A raise pending before a reset is written as older copies wrote it.
+    const bool legacy = count == 1 && std::strcmp(alarm.attribute("State").value(), kAlarmReset) == 0;
+    const char* keep = count <= 0 ? nullptr : legacy ? kRaisePendingAttr : kPendingAttr;
+    for (const char* name : {kPendingAttr, kRaisePendingAttr})
+        if (name != keep) alarm.remove_attribute(name);
+    if (!keep) return;
+    pugi::xml_attribute a = alarm.attribute(keep);
+    if (!a) a = alarm.append_attribute(keep);
+    if (legacy)
+        a.set_value("1");
+    else
+        a.set_value(count);
+}
+
+bool nextReportIsReset(pugi::xml_node alarm) {
+    const bool reset = std::strcmp(alarm.attribute("State").value(), kAlarmReset) == 0;
+    return pendingChanges(alarm) % 2 == 1 ? !reset : reset;
+}
+
 bool resetReported(pugi::xml_node element) {
-    if (std::strcmp(element.name(), "Alarm") == 0) return !mustReport(element) && !element.attribute(kRaisePendingAttr);
+    if (std::strcmp(element.name(), "Alarm") == 0) return !mustReport(element) && pendingChanges(element) == 0;
     if (std::strcmp(element.name(), "Group") == 0) return static_cast<bool>(element.attribute("Sent"));
     return true;
 }

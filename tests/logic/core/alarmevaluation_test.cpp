@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <deque>
 
+#include "logic/poclient/alarmmerge.h"
 #include "logic/poclient/alarmstatus.h"
 #include "logic/texts/langtext.h"
 
@@ -67,6 +68,24 @@ struct EvaluationTest : ::testing::Test {
         ADD_FAILURE() << "the pass does not end";
         return sent;
     }
+    // ZamMeld cannot be reached: every send fails to get through.
+    void passAway(TimeMs now) {
+        cycle.elementIndex = 0;
+        const CycleDocuments docs{status, links, zam};
+        for (CycleOutcome out = examineNext(cycle, docs, now); out.next != CycleStep::Finished;) {
+            while (out.next == CycleStep::Send) {
+                note(sendForCurrent(cycle, docs, options, now));
+                out = undelivered(cycle);
+            }
+            if (out.next != CycleStep::Finished) out = examineNext(cycle, docs, now);
+        }
+    }
+    void merge(const std::string& answer, TimeMs now) {
+        DocumentSlot slot = std::make_unique<XmlDocument>();
+        ASSERT_TRUE(slot->loadText(status.toText()));
+        ASSERT_TRUE(mergeActiveAlarms(answer, slot, now).ok);
+        ASSERT_TRUE(status.loadText(slot->toText()));
+    }
     void note(const CycleOutcome& out) {
         log.insert(log.end(), out.log.begin(), out.log.end());
         if (!out.message.empty()) sent.push_back(out.message);
@@ -101,10 +120,11 @@ TEST_F(EvaluationTest, FindLinkPrecedence) {
     EXPECT_EQ(find("PCU1", "Kas4", "1"), "0012,03 r15");
     EXPECT_EQ(find("PCU1", "Nowhere", "7"), "0020,01 r0 g0100,07");  // general exception, whatever the location
     EXPECT_EQ(find("PCU1", "Kas5", "1"), "0012,04 r0 g0100,07");
-    EXPECT_EQ(find("PCU1", "Kas5", "9"), "0020,01 r0");   // location exception without group drops the group
-    EXPECT_EQ(find("PCU1", "Kas5", "8"), "-");            // location exception with an empty alarm: unlinked
-    EXPECT_EQ(find("PCU1", "Kas4", "6"), "0012,03 r15");  // an unlinked general exception lends no group
-    EXPECT_EQ(find("", "AB C", "1"), "0012,03 r15");      // no PCU name: the placeholder
+    EXPECT_EQ(find("PCU1", "Kas5", "9"), "0020,01 r0");            // location exception without group drops the group
+    EXPECT_EQ(find("PCU1", "Kas5", "8"), "-");                     // location exception with an empty alarm: unlinked
+    EXPECT_EQ(find("PCU1", "Kas4", "6"), "0012,03 r15 g0100,07");  // an unlinked general exception keeps its group
+    EXPECT_EQ(find("PCU1", "Kas5", "6"), "0012,04 r0 g0100,07");   // unless the location names one
+    EXPECT_EQ(find("", "AB C", "1"), "0012,03 r15");               // no PCU name: the placeholder
     const Link bad = findLink(links, zam, "PCU1", "Bad", "1");
     EXPECT_EQ(show(bad), "0020,01 r0");
     EXPECT_EQ(bad.unusableGroup, "00x1 - 07");
@@ -124,7 +144,7 @@ TEST_F(EvaluationTest, MessageTextsPrefixCutPunctuationAndFirstBlank) {
     ASSERT_EQ(msgs.size(), 4u);
     EXPECT_EQ(msgs[0], "[ZAM RCVALARM 02,0012,04,T,,PreAlarm: PCU1 Kas5 " + std::string(80 - 20, 'x') + "]");
     EXPECT_EQ(msgs[1], "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp  25  hoog]");
-    EXPECT_EQ(msgs[2], "[ZAM RCVALARM 02,0012,03,T,, AB C t]");  // no "A B C": looked up as AB C
+    EXPECT_EQ(msgs[2], "[ZAM RCVALARM 02,0012,03,T,, AB C t]");      // no "A B C": looked up as AB C
     EXPECT_EQ(msgs[3], "[ZAM RCVALARM 02,0020,01,T,,PCU1 Kas6 t]");  // linked as stored, "Kas 6"
     EXPECT_EQ(attr(0, "Group"), "0100 - 07");
     EXPECT_EQ(attr(0, "repeat_at"), "");                 // only the group repeats
@@ -169,6 +189,50 @@ TEST_F(EvaluationTest, GroupIsReportedOnceAfterItsDelayRepeatsAndReportsItsReset
     EXPECT_EQ(pass(kT0 + 3h + 10s).size(), 1u);
     EXPECT_EQ(attr(2, "State"), "R");
     EXPECT_EQ(pass(kT0 + 4h).size(), 0u);
+}
+
+TEST_F(EvaluationTest, EveryChangeMissedWhileZamMeldWasAwayGoesOutInTheOrderItHappened) {
+    // 1 was reported; 2 was raised and never reported.
+    const std::string reported =
+        R"(<Alarm pcu="PCU1" location="Kas4" nr="1" start="20240301T115900" State="A" Sent="20240301T115900"/>)";
+    load(reported + alarm("Kas4", "2"));
+    passAway(kT0);
+    merge("<active-alarms/>", kT0 + 10s);
+    passAway(kT0 + 10s);
+    merge(R"(<active-alarms><a pcu="PCU1" location="Kas4" nr="1" start="20240301T120015"/>
+        <a pcu="PCU1" location="Kas4" nr="2" start="20240301T120015"/></active-alarms>)",
+          kT0 + 20s);
+    const std::string t1 = "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 ]", r1 = "[ZAM RCVALARM 02,0012,03,R,,PCU1 Kas4 ]";
+    EXPECT_EQ(pass(kT0 + 30s), (std::vector<std::string>{r1, t1, t1, r1, t1}));
+    EXPECT_TRUE(pass(kT0 + 40s).empty());
+    EXPECT_EQ(cleanUpResetElements(status), 0);
+
+    // a reset missed, then the raise after it
+    load(reported);
+    merge("<active-alarms/>", kT0);
+    merge(R"(<active-alarms><a pcu="PCU1" location="Kas4" nr="1" start="20240301T120015"/></active-alarms>)",
+          kT0 + 20s);
+    EXPECT_EQ(attr(0, "Pending"), "1");
+    EXPECT_EQ(pass(kT0 + 30s), (std::vector<std::string>{r1, t1}));
+    EXPECT_FALSE(child(0).attribute("Pending"));
+}
+
+TEST_F(EvaluationTest, AMemberSentAgainInALaterWalkCountsForItsGroupOnce) {
+    load(alarm("Kas5", "1", R"(text="t")"));
+    passAway(kT0);
+    passAway(kT0 + 10s);
+    EXPECT_EQ(pass(kT0 + 20s).size(), 1u);
+    EXPECT_EQ(attr(1, "Text"), "PCU1 Kas5 t");  // one member: its text stays
+    EXPECT_EQ(pass(kT0 + 61s), (std::vector<std::string>{"[ZAM RCVALARM 02,0100,07,T,,PCU1 Kas5 t]"}));
+
+    // a second member raised once: the group is reported once more, not twice
+    status.root().append_copy(child(0)).attribute("nr").set_value("2");
+    child(2).attribute("Sent").set_value("");
+    child(2).remove_attribute("Group");
+    passAway(kT0 + 70s);
+    EXPECT_EQ(pass(kT0 + 80s), (std::vector<std::string>{"[ZAM RCVALARM 02,0100,07,T,,PCU1 Kas5 t]",
+                                                         "[ZAM RCVALARM 02,0012,04,T,,PreAlarm: PCU1 Kas5 t]"}));
+    EXPECT_TRUE(pass(kT0 + 90s).empty());
 }
 
 TEST_F(EvaluationTest, ResetOfAMemberWithoutGroupElementReportsTheResetInTheSamePass) {

@@ -5,6 +5,7 @@
 #include "logic/poclient/alarmstatus.h"
 
 using namespace zampo;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -97,6 +98,49 @@ TEST_F(AlarmMergeTest, AnAlarmListedWithoutAUsableStartIsReportedOnlyWhenItChang
     slot->root().find_child_by_attribute("nr", "active").attribute("Sent") = "20240301T110000";
     merge(R"(<active-alarms><a pcu="P" location="L" nr="active"/></active-alarms>)");
     EXPECT_FALSE(mustReport(alarm("active")));
+}
+
+TEST_F(AlarmMergeTest, AStartAheadOfTheGatewaysClockIsOneOccurrenceUntilPrivaOfficeChangesIt) {
+    start("<POAlarmStatus/>");
+    auto at = [&](const char* start, TimeMs now) {
+        mergeActiveAlarms(std::string(R"(<active-alarms><a pcu="P" location="L" nr="1" start=")") + start + "\"/>" +
+                              "</active-alarms>",
+                          slot, now);
+    };
+    auto report = [&] { alarm("1").attribute("Sent") = alarm("1").attribute("start").value(); };
+    at("20240301T120020", kNow);  // 20 s ahead
+    EXPECT_EQ(attrs("1"), "pcu=P location=L nr=1 text= start=20240301T120000 State=A Sent= po_start=20240301T120020 ");
+    report();
+    for (auto later : {10s, 30s, 60s}) {
+        at("20240301T120020", kNow + later);
+        EXPECT_FALSE(mustReport(alarm("1"))) << later.count();
+    }
+    EXPECT_STREQ(alarm("1").attribute("start").value(), "20240301T120000");
+    // a new start from Priva Office is a new occurrence, in the past or not
+    at("20240301T120200", kNow + 90s);
+    EXPECT_STREQ(alarm("1").attribute("start").value(), "20240301T120130");
+    EXPECT_TRUE(mustReport(alarm("1")));
+    report();
+    at("20240301T120135", kNow + 2min);
+    EXPECT_EQ(attrs("1"), "pcu=P location=L nr=1 text= start=20240301T120135 State=A Sent=20240301T120130 ");
+    EXPECT_TRUE(mustReport(alarm("1")));
+}
+
+TEST_F(AlarmMergeTest, AResetNotYetReportedIsKeptWhenTheAlarmIsListedAgain) {
+    start(R"(<POAlarmStatus>
+        <Alarm pcu="P" location="L" nr="1" start="20240301T100000" State="A" Sent="20240301T100000"/>
+        <Alarm pcu="P" location="L" nr="2" start="20240301T100000" State="A" Sent=""/></POAlarmStatus>)");
+    merge("<active-alarms/>");
+    EXPECT_EQ(attrs("2"), "pcu=P location=L nr=2 start=18991230T000008 State=R Sent= RaisePending=1 ");
+    merge(R"(<active-alarms><a pcu="P" location="L" nr="1" start="20240301T115000"/>
+        <a pcu="P" location="L" nr="2" start="20240301T115000"/></active-alarms>)");
+    EXPECT_EQ(attrs("1"), "pcu=P location=L nr=1 start=20240301T115000 State=A Sent=20240301T100000 text= Pending=1 ");
+    EXPECT_EQ(attrs("2"), "pcu=P location=L nr=2 start=20240301T115000 State=A Sent= text= Pending=2 ");
+    // still listed as the same occurrence: nothing added
+    merge(R"(<active-alarms><a pcu="P" location="L" nr="1" start="20240301T115000"/></active-alarms>)");
+    EXPECT_EQ(attrs("1"), "pcu=P location=L nr=1 start=20240301T115000 State=A Sent=20240301T100000 text= Pending=1 ");
+    EXPECT_EQ(pendingChanges(alarm("2")), 3);
+    EXPECT_FALSE(nextReportIsReset(alarm("2")));  // raise, reset, raise, then the present reset
 }
 
 TEST_F(AlarmMergeTest, WithoutAListEveryActiveAlarmIsResetAndNothingAdded) {
