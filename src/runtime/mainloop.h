@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -73,8 +74,10 @@ public:
     MainLoop& operator=(const MainLoop&) = delete;
 
     // The step handler of tmmMain: runs one step and turns an error into a log
-    // line and a restart at state 1.
+    // line and a restart at state 1. The safe point runs first, inside the same
+    // guard, at every step in state 3.
     void doState(StepTimer& machine);
+    void setSafePoint(std::function<void()> atSafePoint) { safePoint_ = std::move(atSafePoint); }
     // One step; errors escape to doState.
     void runMainStep(StepTimer& machine);
 
@@ -83,6 +86,10 @@ public:
     const LoopTimer& pollTimer() const { return poll_; }
     const LoopTimer& definitionsTimer() const { return definitions_; }
     const ElementCycle& cycle() const { return cycle_; }
+    // At a reload: waits for a save in flight and writes what is left, then takes the
+    // file over only when someone else wrote it since; the gateway never reads its
+    // own save back, half-written or older than its copy.
+    void reloadStatusFile();
     // A save is being written or waits for its moment.
     bool savePending() const { return saveRunning_ || saveTimer_.isActive(); }
     int32_t retryCount() const { return retryCount_; }
@@ -96,6 +103,8 @@ private:
     void wait(StepTimer& m, TimeMs now);
     void getDefinitions(StepTimer& m, TimeMs now);
     void waitDefinitions(StepTimer& m, TimeMs now);
+    // After a merge: LinkDefs.xml as the merge left it, when it can be read.
+    void takeMergedLinks();
     void startGetAlarms(StepTimer& m, TimeMs now);
     void waitAlarms(StepTimer& m, TimeMs now);
     void checkAlarms(StepTimer& m, TimeMs now);
@@ -155,6 +164,7 @@ private:
     QElapsedTimer saveTook_;
     bool saveRunning_ = false;
     bool saveAgain_ = false;
+    std::function<void()> safePoint_;
 };
 
 }  // namespace zampo
