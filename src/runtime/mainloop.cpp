@@ -209,7 +209,7 @@ void MainLoop::persistStatus(std::string madeText) {
     saveTook_.start();
     // The write and its fsync go on beside the loop; the walk does not wait for the disk.
     saveThread_ = std::thread([this, snapshot = std::move(*snapshot)] {
-        written_ = AlarmStatusFile::write(snapshot);
+        written_ = writer_ ? writer_(snapshot) : AlarmStatusFile::write(snapshot);
         invokeInThreadOf(&saveTimer_, [this] { collectSave(); });
     });
 }

@@ -90,6 +90,9 @@ public:
     // file over only when someone else wrote it since; the gateway never reads its
     // own save back, half-written or older than its copy.
     void reloadStatusFile();
+    // What writes a save beside the loop; a test stands in a slow disk with it.
+    using StatusWriter = std::function<AlarmStatusFile::Written(const AlarmStatusFile::Snapshot&)>;
+    void setStatusWriter(StatusWriter writer) { writer_ = std::move(writer); }
     // A save is being written or waits for its moment.
     bool savePending() const { return saveRunning_ || saveTimer_.isActive(); }
     int32_t retryCount() const { return retryCount_; }
@@ -165,6 +168,7 @@ private:
     bool saveRunning_ = false;
     bool saveAgain_ = false;
     std::function<void()> safePoint_;
+    StatusWriter writer_;  // set before the loop runs
 };
 
 }  // namespace zampo
