@@ -209,6 +209,7 @@ TEST_F(ServiceTest, SighupKeepsTheLinksAndSettingsInUseWhenTheirFilesCannotBeRea
 // The window beside the service, started by another account: it may not forward,
 // whether it can only read the forwarding lock or finds a directory in its place.
 TEST_F(ServiceTest, TheWindowBesideTheServiceNeverForwardsWhenItCannotTakeTheLock) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to start the window as another account";
     writeSiteDefinitions();
     poAddress = "127.0.32.3";
     ASSERT_TRUE(zamsim.start("ok"));
