@@ -63,15 +63,17 @@ void FormLifecycle::start() {
     gateway_.startMachines();
 }
 
-void FormLifecycle::startAsEditor() {
+void FormLifecycle::startAsEditor(const std::string& whyNotForwarding) {
     editor_ = true;
     gateway_.prepareEditor();
+    if (!whyNotForwarding.empty()) writeLog("Editor only: " + whyNotForwarding, kLogFileOnly);
     fillWindow();
     followOperatorChanges();
     // Both would wait on a loop and a connection that only the service has.
     for (const char* name : {"SendButton", "tbRefresh"})
         if (auto* w = form_.findChild<QWidget*>(name)) w->setEnabled(false);
-    form_.setStatusText(langText(113, "Editor: the service forwards the alarms"));
+    form_.setStatusText(whyNotForwarding.empty() ? langText(113, "Editor: the service forwards the alarms")
+                                                 : "Editor only: " + whyNotForwarding);
 }
 
 void FormLifecycle::fillWindow() {
@@ -90,13 +92,13 @@ void FormLifecycle::fillWindow() {
 }
 
 void FormLifecycle::followOperatorChanges() {
-    // The two check boxes and the watchdog ID take effect at once, through the gateway's settings.
+    // The two check boxes take effect at once, through the gateway's settings. The
+    // watchdog ID does not: every step of its spin box would go on the wire, and each
+    // may be another client's ID. It is saved at the close and taken at the next start.
     if (auto* box = form_.findChild<QCheckBox*>("cbPCU"))
         connect(box, &QCheckBox::toggled, this, [this](bool on) { gateway_.setSendPcuNames(on); });
     if (auto* box = form_.findChild<QCheckBox*>("cbPunct"))
         connect(box, &QCheckBox::toggled, this, [this](bool on) { gateway_.setFilterPunctuation(on); });
-    if (auto* id = form_.findChild<QSpinBox*>("SpinEdit1"))
-        connect(id, &QSpinBox::valueChanged, this, [this](int value) { gateway_.setWatchdogId(value); });
 }
 
 void FormLifecycle::askToClose() {

@@ -22,8 +22,9 @@ public:
     // The gateway's start-up, then the window filled from it, then both machines.
     void start();
     // While the service forwards for the same data directory: the documents and the
-    // window only, no loop and no connection; the status bar says so.
-    void startAsEditor();
+    // window only, no loop and no connection; the status bar says so, or says why
+    // when whyNotForwarding is given (nobody can tell whether another process forwards).
+    void startAsEditor(const std::string& whyNotForwarding = {});
     bool editor() const { return editor_; }
     // The operator closes the window: asks first; on Yes as closeConfirmed.
     void askToClose();

@@ -27,7 +27,8 @@ int run(int argc, char** argv) {
     zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory(), zampo::kPackageDirs);
     if (argc > 1 && std::string_view(argv[1]) == "--check") return zampo::runHealthCheck(paths, std::cout);
     zampo::StopSignals::holdUntilInstalled();
-    if (const auto refused = zampo::refuseStart(instanceLock, forwarding, paths, zampo::kServiceProgram)) return *refused;
+    if (const auto refused = zampo::refuseStart(instanceLock, forwarding, paths, zampo::kServiceProgram))
+        return *refused;
     zampo::logWriter().setFileName(paths.logFile());
     zampo::logWriter().setMirrorToStderr(true);
 
@@ -47,7 +48,7 @@ int run(int argc, char** argv) {
     gateway.prepare();
     gateway.watchDefinitionFiles();
     gateway.startMachines();
-    service.ready();
+    service.ready(&gateway.tmmMain);
     const int rc = app.exec();
     char busy[96];
     std::snprintf(busy, sizeof busy, "Event loop: longest busy stretch %.1f ms", app.busyMeter().longestMs());

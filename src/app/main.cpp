@@ -2,6 +2,7 @@
 // while the service forwards for the same data directory, the editor of its links.
 #include <cstdlib>
 #include <exception>
+#include <string>
 
 #include "app/formlifecycle.h"
 #include "app/zamapplication.h"
@@ -20,8 +21,10 @@ int run(int argc, char** argv) {
     static zampo::SingleInstanceLock instanceLock;
     static zampo::ForwardingLock forwarding;
     zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory(), zampo::kPackageDirs);
-    bool editor = false;  // the service forwards for this data directory
-    if (const auto refused = zampo::refuseStart(instanceLock, forwarding, paths, "zampo", &editor)) return *refused;
+    bool editor = false;  // the service forwards for this data directory, or nobody can tell who does
+    std::string editorReason;
+    if (const auto refused = zampo::refuseStart(instanceLock, forwarding, paths, "zampo", &editor, &editorReason))
+        return *refused;
     zampo::logWriter().setFileName(paths.logFile());
 
     // A gateway on a server without a desktop still runs, with its window offscreen.
@@ -38,7 +41,7 @@ int run(int argc, char** argv) {
     zampo::FormLifecycle lifecycle(form, gateway, &app);
     zampo::StopSignals stopSignals([&lifecycle] { lifecycle.closeConfirmed(); });
     if (editor)
-        lifecycle.startAsEditor();
+        lifecycle.startAsEditor(editorReason);
     else
         lifecycle.start();
     form.showMinimized();

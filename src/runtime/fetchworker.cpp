@@ -1,5 +1,7 @@
 #include "runtime/fetchworker.h"
 
+#include <unistd.h>
+
 #include "logic/diag/logwriter.h"
 #include "logic/diag/tracewriter.h"
 #include "logic/linkconfig/linkdefslock.h"
@@ -60,6 +62,8 @@ void FetchWorker::startFetch(const std::string& url, int kind, DocumentSlot alar
     job.limits.timeLimit = kind == kFetchDefinitions ? limits_.definitionsRequest : limits_.alarmsRequest;
     job.limits.maxBody = limits_.maxBody;
     job.alarmStatus = std::move(alarmStatus);
+    job.linksInUse = linksInUse_;
+    definitionsMerged_.store(false);
     {
         std::lock_guard lock(mergedMutex_);
         merged_.reset();
@@ -109,6 +113,10 @@ std::string FetchWorker::takeAlarmStatusText() {
 
 bool FetchWorker::fetchTimedOut() const {
     return timedOut_.load(std::memory_order_acquire);
+}
+
+bool FetchWorker::definitionsMerged() const {
+    return definitionsMerged_.load(std::memory_order_acquire);
 }
 
 bool FetchWorker::workerRunning() const {
@@ -169,11 +177,18 @@ void FetchWorker::mergeDefinitionsAnswer(const Job& job, const std::string& answ
         // The operator's edits save LinkDefs.xml under the same lock, so the fresh
         // read below already holds them and the save cannot undo one.
         DefinitionsFileLock lock(job.poDataDir);
+        if (job.linksInUse && ::access(dataFilePath(job.poDataDir, kLinkDefsFile).c_str(), F_OK) != 0) {
+            writeLog(std::string("Priva Office definitions not merged: ") + kLinkDefsFile.fileName +
+                         " is missing and is not made afresh while the gateway holds links of its own",
+                     kLogFileOnly);
+            return;
+        }
         DocumentSlot linkDefs;
         openDataFile(linkDefs, job.poDataDir, kLinkDefsFile);
         const DefinitionsMergeResult result = mergeDefinitions(answer, linkDefs, job.poDataDir);
         if (result.ok) {
             allLinksDefined_.store(result.allLinksDefined, std::memory_order_release);
+            definitionsMerged_.store(true, std::memory_order_release);
             if (!result.saved) saveWithReason(linkDefs, job.poDataDir, kLinkDefsFile);
         } else {
             setFetchMessage(result.fetchMessage);

@@ -55,6 +55,8 @@ public:
     bool fetchDone() const override;
     std::string fetchMessage() const override;
     bool allLinksDefined() const override;
+    bool definitionsMerged() const override;
+    void setLinksInUse(bool inUse) override { linksInUse_ = inUse; }
     bool workerRunning() const override;
 
 private:
@@ -66,6 +68,7 @@ private:
         std::shared_ptr<const HttpClient> client;
         HttpLimits limits;
         mutable DocumentSlot alarmStatus;  // the loop's copy, or none; the merge takes it
+        bool linksInUse = false;
     };
     void run(const Job& job);
     void process(const Job& job, const std::string& answer);
@@ -89,6 +92,8 @@ private:
     std::atomic<bool> cancel_{false};
     std::atomic<bool> done_{false};
     std::atomic<bool> allLinksDefined_{false};
+    std::atomic<bool> definitionsMerged_{false};
+    bool linksInUse_ = false;
     std::atomic<bool> traceFailing_{false};
     std::atomic<bool> timedOut_{false};
     std::mutex mergedMutex_;

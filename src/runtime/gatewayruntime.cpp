@@ -62,10 +62,8 @@ GatewayRuntime::GatewayRuntime(DataPaths& paths, const Clock& clock, WindowPort&
     receiver.setClock(&clock_);
     // Both machines step when something they wait for happens, and rest otherwise.
     tmmMain.setTurnBudget(kTurnBudgetMs);
-    tmmMain.setDoState([this](StepTimer& m) {
-        if (m.state() == MainLoop::kWait) atSafePoint();
-        mainLoop.doState(m);
-    });
+    mainLoop.setSafePoint([this] { atSafePoint(); });
+    tmmMain.setDoState([this](StepTimer& m) { mainLoop.doState(m); });
     tmmSockets.setTurnBudget(kTurnBudgetMs);
     connect(&receiver, &SocketMachine::deliveryChanged, &tmmMain, &StepTimer::wake);
     connect(&receiver, &SocketMachine::socketFailed, &tmmMain, &StepTimer::wake);
@@ -86,6 +84,7 @@ void GatewayRuntime::prepare() {
 void GatewayRuntime::prepareSteps() {
     const std::string settingsFile = paths_.settingsFile();
     logWriter().setFileName(paths_.logFile());
+    const std::string settingsProblem = settingsFileProblem(settingsFile);
     const Settings stored = loadSettings(settingsFile);
     loadLangTexts(stored.language);
 
@@ -109,11 +108,20 @@ void GatewayRuntime::prepareSteps() {
 
     traceWriter().setDirectory(paths_.traceDir());
     traceWriter().setEnabled(stored.trace);
-    iniWriteInteger(settingsFile, "PO", "Trace", stored.trace ? 1 : 0);
+    if (settingsProblem.empty()) iniWriteInteger(settingsFile, "PO", "Trace", stored.trace ? 1 : 0);
     if (stored.trace) std::filesystem::create_directory(paths_.traceDir(), ec);
 
     applySettings(stored);
+    if (!settingsProblem.empty()) {
+        // Nothing else to go by at a start: the defaults, said loudly, and the file left alone.
+        state.settingsFault =
+            std::filesystem::path(settingsFile).filename().string() + " cannot be read; built-in settings in use";
+        state.counters.settingsUnreadable = true;
+        writeLog(settingsFile + " cannot be read (" + settingsProblem + "); starting with the built-in settings",
+                 kLogPoList);
+    }
     openDocuments();
+    if (!state.settingsFault.empty()) window_.setStatusText(state.fileFaultText());
 }
 
 void GatewayRuntime::prepareEditor() {
@@ -216,13 +224,17 @@ void GatewayRuntime::checkDefinitionFiles(bool force) {
         if (!force && now == *stamp) continue;
         *stamp = now;
         // Its own merge writes LinkDefs.xml too; reading that again changes nothing.
-        if (now.exists) readAgain(*slot, *file, force ? "reload" : "changed on disk");
+        readAgain(*slot, *file, force ? "reload" : "changed on disk");
     }
 }
 
 bool GatewayRuntime::readAgain(DocumentSlot& slot, const DataFile& file, const std::string& why) {
     const std::string dir = paths_.poDataDir();
-    if (::access(dataFilePath(dir, file).c_str(), F_OK) != 0) return false;  // nothing to read: the copy stays
+    if (::access(dataFilePath(dir, file).c_str(), F_OK) != 0) {
+        writeLog(std::string(file.fileName) + " (" + why + ") is missing; the copy read before stays in use",
+                 kLogPoList);
+        return false;
+    }
     DocumentSlot fresh;
     openDataFile(fresh, dir, file);
     if (!fresh || !fresh->hasContent()) {
@@ -238,31 +250,45 @@ bool GatewayRuntime::readAgain(DocumentSlot& slot, const DataFile& file, const s
 
 void GatewayRuntime::reload() {
     const std::string file = paths_.settingsFile();
-    const Settings s = loadSettings(file);
-    loadLangTexts(s.language);
-    traceWriter().setEnabled(s.trace);
-    std::error_code ec;
-    if (s.trace) std::filesystem::create_directory(paths_.traceDir(), ec);
-    const bool endpointChanged = trimmed(s.zamHost) != trimmed(settings.zamHost) || s.zamPort != settings.zamPort;
-    applySettings(s);
-    // A new ZamMeld address counts from the next connection; nothing waiting is cut off.
-    if (endpointChanged && receiver.queuedCount() == 0 && receiver.currentMessage().empty()) receiver.dropConnection();
-    writeLog("Reload: " + file + " read again: ZamMeld " + trimmed(s.zamHost) + ":" + std::to_string(s.zamPort) +
-                 ", Priva Office " + trimmed(s.poHost) + ", sendpcu " + (s.sendPcu ? "1" : "0") + ", filterpunct " +
-                 (s.filterPunct ? "1" : "0") + ", WDid " + std::to_string(s.watchdogId) + ", language " + s.language +
-                 ", Trace " + (s.trace ? "1" : "0") + ", metrics " +
-                 (s.metricsPort ? s.metricsAddress + ":" + std::to_string(s.metricsPort) : "off"),
-             kLogFileOnly);
+    const bool hadFault = !state.settingsFault.empty();
+    if (const std::string problem = settingsFileProblem(file); !problem.empty()) {
+        // Taken as read it would give the built-in defaults: another ZamMeld, another Priva Office.
+        state.settingsFault =
+            std::filesystem::path(file).filename().string() + " cannot be read; the settings in use stay";
+        writeLog("Reload: " + file + " cannot be read (" + problem + "); the settings in use stay: ZamMeld " +
+                     trimmed(settings.zamHost) + ":" + std::to_string(settings.zamPort) + ", Priva Office " +
+                     trimmed(settings.poHost),
+                 kLogPoList);
+    } else {
+        state.settingsFault.clear();
+        const Settings s = loadSettings(file);
+        loadLangTexts(s.language);
+        traceWriter().setEnabled(s.trace);
+        std::error_code ec;
+        if (s.trace) std::filesystem::create_directory(paths_.traceDir(), ec);
+        const bool endpointChanged = trimmed(s.zamHost) != trimmed(settings.zamHost) || s.zamPort != settings.zamPort;
+        applySettings(s);
+        // A new ZamMeld address counts from the next connection; nothing waiting is cut off.
+        if (endpointChanged && receiver.queuedCount() == 0 && receiver.currentMessage().empty())
+            receiver.dropConnection();
+        writeLog("Reload: " + file + " read again: ZamMeld " + trimmed(s.zamHost) + ":" + std::to_string(s.zamPort) +
+                     ", Priva Office " + trimmed(s.poHost) + ", sendpcu " + (s.sendPcu ? "1" : "0") + ", filterpunct " +
+                     (s.filterPunct ? "1" : "0") + ", WDid " + std::to_string(s.watchdogId) + ", language " +
+                     s.language + ", Trace " + (s.trace ? "1" : "0") + ", metrics " +
+                     (s.metricsPort ? s.metricsAddress + ":" + std::to_string(s.metricsPort) : "off"),
+                 kLogFileOnly);
+    }
+    state.counters.settingsUnreadable = !state.settingsFault.empty();
 
     checkDefinitionFiles(true);
-    // The gateway's copy of the alarm status goes first while a save of it is outstanding.
-    if (mainLoop.statusFile().unsaved())
-        writeLog(std::string(kAlarmStatusFile.fileName) + " not read again: the gateway's copy is not saved yet",
-                 kLogPoList);
-    else
-        readAgain(alarmStatus, kAlarmStatusFile, "reload");
+    // After the save in flight, and only what someone else wrote: never the gateway's own file half-way.
+    mainLoop.reloadStatusFile();
     if (zamDefs && zamDefs->hasContent() && linkDefs && linkDefs->hasContent())
         state.dataFileFault.clear();  // a file mended since the start is in use now
+    if (const std::string fault = state.fileFaultText(); !fault.empty())
+        window_.setStatusText(fault);
+    else if (hadFault && state.faultStatus <= kFaultNone)
+        window_.setStatusText(langText(28, "Application running"));
     // Locations added in Priva Office since come with the definitions, as the refresh button fetches them.
     state.refreshRequest = true;
     window_.refillLinkGrid();

@@ -45,7 +45,6 @@ public:
     // The operator's changes, in effect from the next message on.
     void setSendPcuNames(bool on) { settings.sendPcu = on; }
     void setFilterPunctuation(bool on) { settings.filterPunct = on; }
-    void setWatchdogId(int id) { settings.watchdogId = state.watchdogId = id; }
     void requestDefinitions() {
         state.refreshRequest = true;
         tmmMain.wake();

@@ -36,6 +36,12 @@ std::string number(double v) {
 
 int runHealthCheck(DataPaths& paths, std::ostream& out) {
     const std::string ini = paths.settingsFile();
+    if (const std::string problem = settingsFileProblem(ini); !problem.empty()) {
+        // Its metrics port is in there: the running gateway cannot be asked.
+        out << ini << " cannot be read (" << problem
+            << "): --check cannot find the metrics port; a running gateway keeps the settings it had.\n";
+        return kHealthFailing;
+    }
     const Settings s = loadSettings(ini);
     if (s.metricsPort == 0) {
         out << "Metrics are off: --check reads the running gateway's figures from its metrics port.\n"
@@ -90,7 +96,10 @@ int runHealthCheck(DataPaths& paths, std::ostream& out) {
         << (m.count("zampo_last_walk_seconds") ? number(v("zampo_last_walk_seconds")) + " s" : "none yet") << "\n";
     out << "Watchdogs:       " << number(v("zampo_watchdogs_sent_total")) << " sent, "
         << number(v("zampo_watchdogs_answered_total")) << " answered\n";
-    return poFailing || zamFailing ? kHealthFailing : kHealthy;
+    const bool settingsUnreadable = v("zampo_settings_unreadable") != 0;
+    if (settingsUnreadable)
+        out << "Settings:        " << ini << " could not be read at the last start or reload; settings in use kept\n";
+    return poFailing || zamFailing || settingsUnreadable ? kHealthFailing : kHealthy;
 }
 
 }  // namespace zampo

@@ -1,10 +1,13 @@
 #include "runtime/mainloop.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "logic/diag/exceptionreport.h"
 #include "logic/diag/logwriter.h"
 #include "logic/poclient/alarmstatus.h"
+#include "logic/poclient/definitionsmerge.h"
 #include "logic/receiver/messages.h"
 #include "logic/texts/langtext.h"
 #include "runtime/poexchangemonitor.h"
@@ -68,6 +71,9 @@ std::string MainLoop::errorLine(uint32_t state, int progress, const std::string&
 
 void MainLoop::doState(StepTimer& m) {
     try {
+        // A reload or a re-read that fails restarts the loop like any other step.
+        progress_ = 0;
+        if (safePoint_ && m.state() == kWait) safePoint_();
         runMainStep(m);
     } catch (...) {
         m.setEnabled(false);
@@ -207,7 +213,7 @@ void MainLoop::persistStatus(std::string madeText) {
     saveTook_.start();
     // The write and its fsync go on beside the loop; the walk does not wait for the disk.
     saveThread_ = std::thread([this, snapshot = std::move(*snapshot)] {
-        written_ = AlarmStatusFile::write(snapshot);
+        written_ = writer_ ? writer_(snapshot) : AlarmStatusFile::write(snapshot);
         invokeInThreadOf(&saveTimer_, [this] { collectSave(); });
     });
 }
@@ -234,14 +240,40 @@ void MainLoop::flushStatus() {
     showSaveResult(statusFile_.save(held(d_.alarmStatus), d_.paths.poDataDir()));
 }
 
+void MainLoop::reloadStatusFile() {
+    flushStatus();
+    const char* name = kAlarmStatusFile.fileName;
+    if (statusFile_.unsaved()) {
+        writeLog(std::string(name) + " not read again: the gateway's copy could not be saved yet", kLogPoList);
+        return;
+    }
+    switch (statusFile_.checkOutsideChange(d_.alarmStatus, d_.paths.poDataDir(), d_.clock.nowUtc())) {
+        case AlarmStatusFile::Outside::TakenOver:
+            cycle_.current = cycle_.next = {};
+            d_.window.alarmStatusWalked();
+            writeLog(std::string(name) + " read again (reload)", kLogPoList);
+            break;
+        case AlarmStatusFile::Outside::MovedAside:
+            flushStatus();
+            break;
+        case AlarmStatusFile::Outside::Unchanged:
+            if (statusFile_.unsaved()) {  // removed: written anew from the copy
+                flushStatus();
+                break;
+            }
+            writeLog(std::string(name) + " not read again: it holds what the gateway wrote last", kLogFileOnly);
+            break;
+    }
+}
+
 void MainLoop::showSaveResult(AlarmStatusFile::SaveResult result) {
     switch (result) {
         case AlarmStatusFile::SaveResult::StartedFailing:
             d_.window.setStatusText(langText(91, "Error writing status"));
             break;
         case AlarmStatusFile::SaveResult::WrittenAgain:
-            d_.window.setStatusText(d_.state.dataFileFault.empty() ? langText(28, "Application running")
-                                                                   : d_.state.dataFileFault);
+            d_.window.setStatusText(d_.state.fileFaultText().empty() ? langText(28, "Application running")
+                                                                     : d_.state.fileFaultText());
             break;
         default:
             break;
@@ -291,9 +323,9 @@ void MainLoop::showFaultStatus() {
     if (gs.faultStatus == kFaultCleared) gs.faultStatus = kFaultNone;
     gs.shownStatus = gs.faultStatus;
     if (gs.shownStatus == kFaultNone)
-        d_.window.setStatusText(statusFile_.failing()      ? langText(91, "Error writing status")
-                                : gs.dataFileFault.empty() ? langText(28, "Application running")
-                                                           : gs.dataFileFault);
+        d_.window.setStatusText(statusFile_.failing()        ? langText(91, "Error writing status")
+                                : gs.fileFaultText().empty() ? langText(28, "Application running")
+                                                             : gs.fileFaultText());
     d_.window.showFaultStatus(gs.shownStatus);
 }
 
@@ -322,6 +354,8 @@ void MainLoop::getDefinitions(StepTimer& m, TimeMs now) {
     }
     definitionsPending_ = false;
     writeLog(langText(29, "Collect alarm definitions"), kLogPoList);
+    // A copy made afresh for a file that never was holds nothing to keep.
+    d_.fetch.setLinksInUse(d_.linkDefs && d_.linkDefs->hasContent() && d_.linkDefs->root().first_child());
     d_.fetch.clearFetchDone();
     d_.fetch.startFetch(poUrl("/office/alarm/alarmserverconfig"), kFetchDefinitions);
     requestTime_ = now;
@@ -346,24 +380,47 @@ void MainLoop::waitDefinitions(StepTimer& m, TimeMs now) {
             return;
         }
         const std::string message = d_.fetch.fetchMessage();
-        writeLog(message.empty() ? langText(89, "Definitions collected from Priva Office") : message, kLogPoList);
+        const bool merged = d_.fetch.definitionsMerged();
+        if (!message.empty()) writeLog(message, kLogPoList);
+        bool linksDefined = d_.fetch.allLinksDefined();
+        if (merged) {
+            if (message.empty()) writeLog(langText(89, "Definitions collected from Priva Office"), kLogPoList);
+            takeMergedLinks();
+        } else {
+            // Nothing of this answer is in the file: the links in use are the verdict.
+            writeLog("Definitions from Priva Office not merged; the links in use stay", kLogPoList);
+            linksDefined = d_.linkDefs && d_.linkDefs->hasContent() && allLinksDefined(*d_.linkDefs);
+        }
         d_.poMonitor.report(true);
-        reloadDataFile(d_.linkDefs, d_.paths.poDataDir(), kLinkDefsFile);
         // Reset elements whose reset went out are done with; unreported ones stay.
         if (cleanUpResetElements(held(d_.alarmStatus)) > 0) {
             cycle_.current = cycle_.next = {};
             statusFile_.markChanged();
             persistStatus();
         }
-        if (!d_.fetch.allLinksDefined()) {
+        if (!linksDefined) {
             writeLog(langText(30, "Undefined links found!"), kLogPoList);
             d_.receiver.sendIPString(systemAlarmMessage(kConfigErrorInput, true), true);
         }
-        d_.window.refillLinkGrid();
+        if (merged) d_.window.refillLinkGrid();
         m.setState(kWait);
     } else {
         m.restFor(std::min(untilWatchdog(now), msUntil(now, requestTime_, kDefinitionsWaitSeconds)));
     }
+}
+
+void MainLoop::takeMergedLinks() {
+    const std::string dir = d_.paths.poDataDir();
+    DocumentSlot fresh;
+    openDataFile(fresh, dir, kLinkDefsFile);
+    // Damaged or taken away since the merge saved it: the copy in use stays.
+    if (::access(dataFilePath(dir, kLinkDefsFile).c_str(), F_OK) != 0 || !fresh->hasContent()) {
+        writeLog(
+            std::string(kLinkDefsFile.fileName) + " cannot be read after the merge; the copy read before stays in use",
+            kLogPoList);
+        return;
+    }
+    d_.linkDefs = std::move(fresh);
 }
 
 void MainLoop::startGetAlarms(StepTimer& m, TimeMs now) {

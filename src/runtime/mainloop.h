@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <map>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -74,8 +75,10 @@ public:
     MainLoop& operator=(const MainLoop&) = delete;
 
     // The step handler of tmmMain: runs one step and turns an error into a log
-    // line and a restart at state 1.
+    // line and a restart at state 1. The safe point runs first, inside the same
+    // guard, at every step in state 3.
     void doState(StepTimer& machine);
+    void setSafePoint(std::function<void()> atSafePoint) { safePoint_ = std::move(atSafePoint); }
     // One step; errors escape to doState.
     void runMainStep(StepTimer& machine);
 
@@ -84,6 +87,13 @@ public:
     const LoopTimer& pollTimer() const { return poll_; }
     const LoopTimer& definitionsTimer() const { return definitions_; }
     const ElementCycle& cycle() const { return cycle_; }
+    // At a reload: waits for a save in flight and writes what is left, then takes the
+    // file over only when someone else wrote it since; the gateway never reads its
+    // own save back, half-written or older than its copy.
+    void reloadStatusFile();
+    // What writes a save beside the loop; a test stands in a slow disk with it.
+    using StatusWriter = std::function<AlarmStatusFile::Written(const AlarmStatusFile::Snapshot&)>;
+    void setStatusWriter(StatusWriter writer) { writer_ = std::move(writer); }
     // A save is being written or waits for its moment.
     bool savePending() const { return saveRunning_ || saveTimer_.isActive(); }
     int32_t retryCount() const { return retryCount_; }
@@ -97,6 +107,8 @@ private:
     void wait(StepTimer& m, TimeMs now);
     void getDefinitions(StepTimer& m, TimeMs now);
     void waitDefinitions(StepTimer& m, TimeMs now);
+    // After a merge: LinkDefs.xml as the merge left it, when it can be read.
+    void takeMergedLinks();
     void startGetAlarms(StepTimer& m, TimeMs now);
     void waitAlarms(StepTimer& m, TimeMs now);
     void checkAlarms(StepTimer& m, TimeMs now);
@@ -163,6 +175,8 @@ private:
     QElapsedTimer saveTook_;
     bool saveRunning_ = false;
     bool saveAgain_ = false;
+    std::function<void()> safePoint_;
+    StatusWriter writer_;  // set before the loop runs
 };
 
 }  // namespace zampo

@@ -99,6 +99,9 @@ public:
                 double(c_.zamSocketErrors));
         gauge("zampo_messages_waiting", "Messages queued for ZamMeld and not yet written", double(c_.messagesWaiting));
         gauge("zampo_status_elements", "Elements in the alarm status file", double(c_.statusElements));
+        gauge("zampo_settings_unreadable",
+              "1 when ZamLocal.INI could not be read at the last start or reload; the settings in use stay",
+              c_.settingsUnreadable ? 1 : 0);
         if (const int64_t walk = c_.lastWalkMs; walk >= 0)
             gauge("zampo_last_walk_seconds", "Duration of the last complete walk through the alarm status elements",
                   double(walk) / 1000.0);

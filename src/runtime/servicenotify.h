@@ -7,20 +7,28 @@
 
 namespace zampo {
 
+class StepTimer;
+
 class ServiceNotify : public QObject {
     Q_OBJECT
 public:
     explicit ServiceNotify(QObject* parent = nullptr);
 
     // READY=1, and from now on WATCHDOG=1 at half the interval the manager asked
-    // for. The pings come from a timer of this thread, so an event loop that
-    // stalls stops them and the manager restarts the gateway.
-    void ready();
+    // for, but only while loop keeps to its plan: a loop more than one manager
+    // interval behind the rest its last step asked for gets no ping, so the manager
+    // restarts a gateway whose loop stalled even though its event loop still runs.
+    void ready(const StepTimer* loop = nullptr);
     // STOPPING=1: the orderly stop has begun.
     void stopping();
 
 private:
+    void ping();
+
     QTimer watchdog_;
+    const StepTimer* loop_ = nullptr;
+    qint64 graceMs_ = 0;
+    bool withheld_ = false;
 };
 
 }  // namespace zampo

@@ -19,6 +19,10 @@ void StepTimer::stop() {
 
 void StepTimer::setEnabled(bool on) {
     enabled_ = on;
+    if (on && !lastStep_.isValid()) {
+        lastStep_.start();  // the first step is due now
+        plannedRestMs_ = 0;
+    }
     if (!on) {
         timer_.stop();
     } else if (eventDriven()) {
@@ -61,8 +65,15 @@ void StepTimer::tick() {
     if (doState_) {
         if (loopCount_ == 0) loopCount_ = 1;
         for (int32_t i = 0; i < loopCount_ && !stopped_; ++i) doState_(*this);
+        lastStep_.start();
+        plannedRestMs_ = timer_.interval();
     }
     timer_.start();
+}
+
+qint64 StepTimer::overdueMs() const {
+    if (!lastStep_.isValid() || plannedRestMs_ < 0) return 0;
+    return std::max<qint64>(0, lastStep_.elapsed() - plannedRestMs_);
 }
 
 void StepTimer::runTurn() {
@@ -76,6 +87,8 @@ void StepTimer::runTurn() {
         resting_ = false;
         restMs_ = -1;
         doState_(*this);
+        lastStep_.start();
+        plannedRestMs_ = resting_ ? restMs_ : 0;
         if (resting_ || turn.nsecsElapsed() >= budgetNs) break;
     }
     inTurn_ = false;

@@ -6,6 +6,7 @@
 //   budget is spent, in which case the machine goes on at the next turn of the
 //   event loop, after whatever else has come in. An idle machine costs nothing.
 // Either way a turn disables the timer and steps never overlap.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
@@ -50,6 +51,12 @@ public:
     // One expiry of the timer; public so tests can drive it without waiting.
     void tick();
 
+    // How far the machine is behind what its last step planned: 0 while it steps, or
+    // rests within the time that step asked for (or until a wake, when it asked for
+    // no time); else the milliseconds since that time ran out. A machine that stalls,
+    // stuck in a turn or no longer enabled, falls behind although the event loop runs.
+    qint64 overdueMs() const;
+
 private:
     void runTurn();
 
@@ -65,6 +72,8 @@ private:
     bool resting_ = false;
     bool woken_ = false;
     int64_t restMs_ = -1;
+    QElapsedTimer lastStep_;
+    int64_t plannedRestMs_ = 0;
 };
 
 }  // namespace zampo

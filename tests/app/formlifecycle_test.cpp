@@ -64,13 +64,17 @@ TEST(FormLifecycle, StartPreparesFilesLogsAndStartsBothMachines) {
     ASSERT_TRUE(life.runtime().alarmStatus && life.runtime().alarmStatus->hasContent());
     EXPECT_STREQ(life.runtime().alarmStatus->root().name(), "POAlarmStatus");
 
-    // The operator's check boxes and watchdog ID reach the gateway's settings at once.
+    // The operator's check boxes reach the gateway's settings at once; the watchdog
+    // ID, stepped through 5 and 6, stays 4 on the wire until the next start.
     form.findChild<QCheckBox*>("cbPCU")->setChecked(!gateway.settings.sendPcu);
     form.findChild<QCheckBox*>("cbPunct")->setChecked(!gateway.settings.filterPunct);
-    form.findChild<QSpinBox*>("SpinEdit1")->setValue(7);
+    auto* id = form.findChild<QSpinBox*>("SpinEdit1");
+    for (int step : {5, 6, 7}) id->setValue(step);
     EXPECT_EQ(gateway.settings.sendPcu, form.findChild<QCheckBox*>("cbPCU")->isChecked());
     EXPECT_EQ(gateway.settings.filterPunct, form.findChild<QCheckBox*>("cbPunct")->isChecked());
-    EXPECT_EQ(gateway.state.watchdogId, 7);
+    EXPECT_EQ(gateway.state.watchdogId, 4);
+    EXPECT_EQ(gateway.settings.watchdogId, 4);
+    EXPECT_EQ(form.editedSettings().watchdogId, 7);  // what the close saves
 }
 
 TEST(FormLifecycle, ExistingLinkDefsAreNeverOverwrittenAndTraceMakesItsDirectory) {

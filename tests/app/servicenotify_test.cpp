@@ -10,6 +10,8 @@
 #include <csignal>
 #include <filesystem>
 
+#include "runtime/servicenotify.h"
+#include "runtime/steptimer.h"
 #include "support/tempdir.h"
 
 using namespace zampo;
@@ -80,4 +82,40 @@ TEST(ServiceNotify, ReadyWatchdogOnlyWhileTheLoopRunsAndStoppingOnTerm) {
     const std::string err = gateway.readAllStandardError().toStdString();
     EXPECT_NE(err.find("Main form created, program started: version "), std::string::npos) << err;
     EXPECT_NE(err.find("Start closing application\n"), std::string::npos) << err;
+}
+
+// In this process, its event loop running all along: the pings follow the machine
+// they are given, not the event loop.
+TEST(ServiceNotify, NoWatchdogWhileTheLoopIsKeptFromStepping) {
+    test::TempDir runtime;
+    NotifySocket notify(runtime.file("notify"));
+    ASSERT_TRUE(notify.bound);
+    ::setenv("NOTIFY_SOCKET", runtime.file("notify").c_str(), 1);
+    ::setenv("WATCHDOG_USEC", "100000", 1);
+    ::unsetenv("WATCHDOG_PID");
+    StepTimer loop;
+    loop.setTurnBudget(4);
+    loop.setDoState([](StepTimer& m) { m.restFor(20); });
+    loop.setEnabled(true);
+    ServiceNotify service;
+    service.ready(&loop);
+    // Every notice reads the socket's name afresh; the other tests must not see it.
+    struct Unset {
+        ~Unset() {
+            ::unsetenv("NOTIFY_SOCKET");
+            ::unsetenv("WATCHDOG_USEC");
+        }
+    } unset;
+    ASSERT_TRUE(notify.waitFor("READY=1"));
+    ASSERT_TRUE(notify.waitFor("WATCHDOG=1"));
+
+    // Kept from stepping: what was sent before it fell behind is let through first.
+    loop.setEnabled(false);
+    QTest::qWait(400);
+    notify.take();
+    QTest::qWait(600);  // several ping intervals
+    EXPECT_EQ(notify.take(), std::vector<std::string>{});
+
+    loop.setEnabled(true);
+    EXPECT_TRUE(notify.waitFor("WATCHDOG=1")) << "the pings must come back when the loop steps again";
 }

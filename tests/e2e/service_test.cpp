@@ -1,5 +1,8 @@
 // The real zampo-gateway process as a service runs it, between both simulators:
 // SIGHUP reads the settings and definitions again.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QProcess>
 #include <csignal>
 #include <filesystem>
@@ -43,6 +46,28 @@ protected:
         service.start(QString::fromStdString(program), {});
         ASSERT_TRUE(waitUntil([&] { return logText().find("PO connection initialized") != std::string::npos; }))
             << logText();
+    }
+    // How often text stands in the log.
+    std::size_t logCount(const std::string& text) const {
+        const std::string log = logText();
+        std::size_t n = 0;
+        for (auto p = log.find(text); p != std::string::npos; p = log.find(text, p + 1)) ++n;
+        return n;
+    }
+    // SIGHUP, and the reload's work done once marker stands in the log once more.
+    void reloadUntil(const std::string& marker) {
+        const std::size_t before = logCount(marker);
+        ::kill(service.processId(), SIGHUP);
+        ASSERT_TRUE(waitUntil([&] { return logCount(marker) > before; }, 30000)) << logText();
+    }
+    // zampo-gateway --check beside the service: its exit code, its output in out.
+    int check(std::string& out) {
+        QProcess run;
+        run.setProcessEnvironment(service.processEnvironment());
+        run.start(QString::fromStdString(dir.path() + "/prog/zampo-gateway"), {"--check"});
+        EXPECT_TRUE(run.waitForFinished(20000));
+        out = run.readAllStandardOutput().toStdString();
+        return run.exitCode();
     }
     bool received(ZamsimProcess& sim, const std::string& line) {
         return waitUntil(
@@ -129,6 +154,130 @@ TEST_F(ServiceTest, EditorAssignsALinkWhileTheServiceMergesALocationAndBothAreKe
                     activeAlarm("PCU1", "Kas4", "2", "Vocht hoog", 5s));
     EXPECT_TRUE(received(zamsim, "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Vocht hoog]")) << zamsim.output().toStdString();
     EXPECT_NE(logText().find("LinkDefs.xml read again"), std::string::npos);
+}
+
+TEST_F(ServiceTest, SighupKeepsTheLinksAndSettingsInUseWhenTheirFilesCannotBeRead) {
+    writeSiteDefinitions();
+    poAddress = testHost(TestHost::ServiceUnreadableFiles);
+    ASSERT_TRUE(zamsim.start("ok"));
+    const std::string definitions = dir.path() + "/definitions.xml";
+    writeFile(definitions, R"(<alarmserverconfig><alarmlocations><alarmlocation pcu="PCU1" text="Kas4"/>
+        </alarmlocations><alarmtypes><alarmtype nr="1" text="Temp hoog"/></alarmtypes></alarmserverconfig>)");
+    ASSERT_TRUE(posim.start(poAddress, {"--alarms", QString::fromStdString(alarmsFile), "--definitions",
+                                        QString::fromStdString(definitions)}));
+    writeSettings(zamsim.port(), 1);
+    ASSERT_NO_FATAL_FAILURE(startService());
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
+    ASSERT_TRUE(received(zamsim, kRaiseA)) << zamsim.output().toStdString();
+
+    // LinkDefs.xml cut short: the reload keeps the copy in use, and so does the
+    // definitions merge it starts, which is refused and said to be.
+    const std::string links = readDataFile("LinkDefs.xml");
+    const std::string cut = links.substr(0, links.size() / 2);
+    writeDataFile("LinkDefs.xml", cut);
+    ASSERT_NO_FATAL_FAILURE(reloadUntil("Definitions from Priva Office not merged; the links in use stay"));
+    EXPECT_NE(logText().find("LinkDefs.xml (reload) is damaged ("), std::string::npos) << logText();
+    EXPECT_EQ(logText().find("Definitions collected from Priva Office"), std::string::npos) << logText();
+    // The reported alarm resets and another is raised: both with their links.
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "2", "Vocht hoog", 5s));
+    EXPECT_TRUE(received(zamsim, "[ZAM RCVALARM 02,0012,03,R,,PCU1 Kas4 Temp hoog]")) << zamsim.output().toStdString();
+    EXPECT_TRUE(received(zamsim, kRaiseB)) << zamsim.output().toStdString();
+    const auto lines = zamsim.received();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kConfigError), 0);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kRaiseA), 1);
+    EXPECT_EQ(readDataFile("LinkDefs.xml"), cut);
+
+    // ZamLocal.INI made garbage, then a directory: the settings in use stay, and the
+    // log, the status text and --check say so.
+    const std::string ini = paths->settingsFile();
+    writeFile(ini, std::string("\x7f\x45\x4c\x46\x02\x01\x00\x00garbage", 16));
+    ASSERT_NO_FATAL_FAILURE(
+        reloadUntil("cannot be read (it holds binary data); the settings in use stay: ZamMeld "
+                    "127.0.0.1:" +
+                    std::to_string(zamsim.port()) + ", Priva Office " + testHostAddress(TestHost::ServiceUnreadableFiles)));
+    EXPECT_NE(logText().find("<Status: ZamLocal.INI cannot be read; the settings in use stay>"), std::string::npos);
+    EXPECT_EQ(logText().find("ZamMeld 127.0.0.1:8132"), std::string::npos) << logText();
+    std::string out;
+    EXPECT_EQ(check(out), 1);
+    EXPECT_NE(out.find("ZamLocal.INI cannot be read (it holds binary data)"), std::string::npos) << out;
+    std::filesystem::remove(ini);
+    std::filesystem::create_directory(ini);
+    ASSERT_NO_FATAL_FAILURE(reloadUntil("cannot be read (it is a directory); the settings in use stay"));
+    EXPECT_EQ(check(out), 1);
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "2", "Vocht hoog", 5s) +
+                    activeAlarm("PCU1", "Kas4", "3", "CO2 laag", 5s));
+    EXPECT_TRUE(received(zamsim, "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 CO2 laag]")) << zamsim.output().toStdString();
+}
+
+// The window beside the service, started by another account: it may not forward,
+// whether it can only read the forwarding lock or finds a directory in its place.
+TEST_F(ServiceTest, TheWindowBesideTheServiceNeverForwardsWhenItCannotTakeTheLock) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to start the window as another account";
+    writeSiteDefinitions();
+    poAddress = testHost(TestHost::ServiceWindowBeside);
+    ASSERT_TRUE(zamsim.start("ok"));
+    ASSERT_TRUE(posim.start(poAddress, {"--alarms", QString::fromStdString(alarmsFile)}));
+    writeSettings(zamsim.port(), 1);
+    ::umask(022);
+    ASSERT_NO_FATAL_FAILURE(startService());
+    const std::string lock = poDir + "/.forwarding.lock";
+    struct stat st {};
+    ASSERT_EQ(::stat(lock.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0660, 0660u) << "the service's group must be able to lock it whatever the umask";
+
+    // nobody may use the ZAM data directory (log, settings) but not write the lock file.
+    namespace fs = std::filesystem;
+    for (const std::string& d : {dir.path(), dir.path() + "/prog", dir.path() + "/zam", poDir})
+        fs::permissions(d, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dir.path() + "/zam/data", fs::perms::all);
+    fs::permissions(paths->logFile(), fs::perms::all);
+    const std::string windowRun = dir.path() + "/run-window";
+    fs::create_directories(windowRun);
+    ASSERT_EQ(::chown(windowRun.c_str(), 65534, 65534), 0);
+    const std::string window = dir.path() + "/prog/zampo";
+    fs::copy_file(ZAMPO_WINDOW_BUILT, window, fs::copy_options::skip_existing);
+    auto startWindow = [&](QProcess& p, bool asNobody) {
+        QProcessEnvironment env = service.processEnvironment();
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(windowRun));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        if (asNobody)
+            p.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", QString::fromStdString(window)});
+        else
+            p.start(QString::fromStdString(window), {});
+    };
+    const auto stopWindow = [](QProcess& p) {
+        p.terminate();
+        if (!p.waitForFinished(15000)) p.kill();
+        p.waitForFinished(5000);
+    };
+
+    QProcess reader;
+    startWindow(reader, true);
+    ASSERT_TRUE(waitUntil([&] { return logCount("Editor opened, version ") == 1; }, 30000))
+        << logText() << reader.readAllStandardError().toStdString();
+    stopWindow(reader);
+
+    // A directory where the lock file was; the service still holds the file it locked.
+    fs::remove(lock);
+    fs::create_directory(lock);
+    QProcess blocked;
+    startWindow(blocked, false);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return logCount("Editor only: the forwarding lock cannot be taken (" + lock + ": Is a directory)") == 1;
+        },
+        30000))
+        << logText() << blocked.readAllStandardError().toStdString();
+    stopWindow(blocked);
+
+    // Only the service's loop ever started, and ZamMeld got each line once.
+    EXPECT_EQ(logCount("PO connection initialized"), 1u) << logText();
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
+    ASSERT_TRUE(received(zamsim, kRaiseA)) << zamsim.output().toStdString();
+    const auto lines = zamsim.received();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kRaiseA), 1);
 }
 
 }  // namespace

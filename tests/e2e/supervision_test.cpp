@@ -117,6 +117,19 @@ TEST_F(GatewayTest, AnErrorInAStepIsLoggedWithItsStateAndTheLoopStartsAgain) {
     advance(10s);
     EXPECT_EQ(posim.count("GET /office/alarm/alarmserverconfig"), 1);
     EXPECT_EQ(newWireLines(), Lines{});
+
+    // At the reload checkpoint before a step in state 3 (the look at the definition
+    // files): the same restart, and the loop goes on stepping.
+    gateway->watchDefinitionFiles();
+    clock.failWhen = [this] { return gateway->tmmMain.state() == MainLoop::kWait; };
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s) +
+                    activeAlarm("PCU1", "Kas4", "2", "Vocht hoog", 305s));
+    moveClock(1s);
+    ASSERT_TRUE(waitUntil([this] { return logText().find("<<tmmMain, state:3><") != std::string::npos; })) << logText();
+    ASSERT_TRUE(waitUntil([this] { return settled(); }));
+    EXPECT_EQ(receiverListCount("PO connection initialized"), 3);
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{kRaiseB});
 }
 
 }  // namespace

@@ -5,10 +5,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "gatewayfixture.h"
 #include "logic/linkconfig/linkdefslock.h"
 #include "logic/linkconfig/xmlstore.h"
+#include "logic/poclient/alarmstatusfile.h"
+#include "runtime/mainloop.h"
 #include "support/loopback.h"
 #include "support/posimprocess.h"
 #include "support/testhosts.h"
@@ -78,6 +81,91 @@ TEST_F(GatewayTest, DamagedDefinitionFilesAreNeverOverwrittenAndTheOperatorIsTol
     EXPECT_NE(log.find("<LinkDefs.xml is damaged and was not loaded ("), std::string::npos) << log;
     EXPECT_NE(log.find("<ZamDefs.xml is damaged and was not loaded ("), std::string::npos);
     EXPECT_NE(log.find("Priva Office definitions not merged"), std::string::npos);
+}
+
+// Definitions of the site's own locations only: a merge adds nothing unlinked.
+std::string siteDefinitionsAnswer(const TempDir& dir) {
+    const std::string file = dir.path() + "/definitions.xml";
+    writeFile(file, R"(<alarmserverconfig><alarmlocations><alarmlocation pcu="PCU1" text="Kas4"/>
+        <alarmlocation pcu="PCU1" text="Kas5"/></alarmlocations>
+        <alarmtypes><alarmtype nr="1" text="Temp hoog"/></alarmtypes></alarmserverconfig>)");
+    return file;
+}
+
+const std::string kResetA = "[ZAM RCVALARM 02,0012,03,R,,PCU1 Kas4 Temp hoog]";
+
+TEST_F(GatewayTest, LinkDefinitionsThatCannotBeReadNeverReplaceTheCopyInUse) {
+    writeSiteDefinitions();
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
+    ASSERT_NO_FATAL_FAILURE(
+        start(testHost(TestHost::DataFilesUnreadableLinks), "ok", {"--definitions", QString::fromStdString(siteDefinitionsAnswer(dir))}));
+    gateway->watchDefinitionFiles();
+    advance(10s);
+    EXPECT_EQ(newWireLines(), Lines{kRaiseA});
+
+    // Damaged on disk before the definitions merge 300 s after the start.
+    const std::string links = readDataFile("LinkDefs.xml");
+    const std::string cut = links.substr(0, links.size() / 2);
+    writeDataFile("LinkDefs.xml", cut);
+    advance(280s);
+    EXPECT_NE(logText().find("<LinkDefs.xml (changed on disk) is damaged ("), std::string::npos) << logText();
+    advance(10s);
+    EXPECT_EQ(posim.count("GET /office/alarm/alarmserverconfig"), 1);
+    EXPECT_TRUE(poListHas("Definitions from Priva Office not merged; the links in use stay")) << logText();
+    EXPECT_FALSE(poListHas("Definitions collected from Priva Office"));
+
+    // The reported alarm resets and another is raised: each once, with its link.
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "2", "Vocht hoog", 295s));
+    advance(10s);
+    EXPECT_EQ(withoutWatchdog(newWireLines()), (Lines{kResetA, kRaiseB}));
+    EXPECT_EQ(readDataFile("LinkDefs.xml"), cut);
+
+    // Gone altogether: not made afresh with every link empty, and the links stay.
+    std::filesystem::remove(poDir + "/LinkDefs.xml");
+    gateway->state.refreshRequest = true;
+    moveClock(1s);
+    EXPECT_EQ(posim.count("GET /office/alarm/alarmserverconfig"), 2);
+    EXPECT_FALSE(std::filesystem::exists(poDir + "/LinkDefs.xml"));
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "2", "Vocht hoog", 295s) +
+                    activeAlarm("PCU1", "Kas4", "4", "CO2 laag", 305s));
+    advance(10s);
+    EXPECT_EQ(withoutWatchdog(newWireLines()), Lines{"[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 CO2 laag]"});
+}
+
+TEST_F(GatewayTest, AReloadWaitsForTheSaveInFlightAndNeverReadsTheFileBack) {
+    writeSiteDefinitions();
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
+    ASSERT_NO_FATAL_FAILURE(
+        start(testHost(TestHost::DataFilesReloadDuringSave), "ok", {"--definitions", QString::fromStdString(siteDefinitionsAnswer(dir))}));
+    writeFile(paths->settingsFile(), "[IP]\naddress=127.0.0.1\nOIPort=" + std::to_string(zamsim.port()) +
+                                         "\n[PO]\naddress=" + testHostAddress(TestHost::DataFilesReloadDuringSave) + "\nWDid=5\n");
+    // A slow disk, so that the SIGHUP can come between the save's snapshot and its rename.
+    gateway->mainLoop.setStatusWriter([](const AlarmStatusFile::Snapshot& snapshot) {
+        std::this_thread::sleep_for(300ms);
+        return AlarmStatusFile::write(snapshot);
+    });
+    clock.advance(10s);
+    const MainLoop& loop = gateway->mainLoop;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return receiverListCount("Recv: OK") == 1 && gateway->tmmMain.state() == MainLoop::kWait &&
+                   !loop.statusFile().unsaved() && loop.savePending();
+        },
+        20000))
+        << logText();
+    gateway->requestReload();
+    ASSERT_TRUE(waitUntil([&] { return settled() && !gateway->reloadPending(); }, 20000));
+    EXPECT_EQ(newWireLines(), Lines{kRaiseA});
+    EXPECT_NE(logText().find("Reload: "), std::string::npos);
+    EXPECT_EQ(logText().find("AlarmStatus.xml read again"), std::string::npos) << logText();
+    // Not raised again: the copy kept its Sent, the file got it.
+    advance(10s);
+    advance(10s);
+    EXPECT_EQ(withoutWatchdog(newWireLines()), Lines{});
+    EXPECT_NE(readDataFile("AlarmStatus.xml").find("Sent=\"" + stamp(5s) + "\""), std::string::npos);
+    // The watchdog ID of the settings read at the reload.
+    advance(30s);
+    EXPECT_EQ(newWireLines(), Lines{"[ZAM WD 09 5]"});
 }
 
 // A tmpfs of its own over the PO data directory, taken away again at the end.

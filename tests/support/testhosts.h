@@ -39,6 +39,8 @@ enum class TestHost : int {
     HealthAcceptAndCloseMetrics,
     ServiceReload,
     ServiceStop,
+    ServiceUnreadableFiles,
+    ServiceWindowBeside,
     // tests/reliability
     PrivaOfficeFaults,
     PrivaOfficeNobodyThere,
@@ -54,6 +56,8 @@ enum class TestHost : int {
     DataFilesDamagedStatus,
     DataFilesDamagedDefinitions,
     DataFilesFullDisk,
+    DataFilesUnreadableLinks,
+    DataFilesReloadDuringSave,
     KillRestart,
     // Keep last: the number of entries.
     Count

@@ -33,6 +33,12 @@ public:
     virtual std::string fetchMessage() const = 0;
     // Result of the last definitions fetch that received an answer.
     virtual bool allLinksDefined() const = 0;
+    // After fetchDone of a definitions fetch: its answer went into LinkDefs.xml. False
+    // when the merge was refused (an unusable answer, a file that cannot be read).
+    virtual bool definitionsMerged() const { return true; }
+    // Before a definitions fetch: the loop holds links of its own, so a LinkDefs.xml
+    // that has gone missing is not made afresh with every link empty.
+    virtual void setLinksInUse(bool) {}
     // A worker thread is still alive; the loop never starts a second one.
     virtual bool workerRunning() const = 0;
 };

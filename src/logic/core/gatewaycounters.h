@@ -43,6 +43,7 @@ struct GatewayCounters {
     // Sampled in the window's thread for the exporter.
     Counter messagesWaiting{0};
     Counter statusElements{0};
+    std::atomic<bool> settingsUnreadable{false};  // ZamLocal.INI could not be read; the settings in use stay
 
     // One message went out on the wire; returns the kind it was counted as.
     MessageKind noteWritten(const std::string& message);

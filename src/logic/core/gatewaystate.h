@@ -22,6 +22,14 @@ struct GatewayState {
     // A definitions file that could not be read at start-up: shown instead of
     // "Application running" until the operator mends it and restarts.
     std::string dataFileFault;
+    // ZamLocal.INI could not be read (at the start or a reload): the settings in use
+    // stay, and the status text says so until a reload reads it.
+    std::string settingsFault;
+    // What the status text shows instead of "Application running", or empty.
+    std::string fileFaultText() const {
+        if (settingsFault.empty()) return dataFileFault;
+        return dataFileFault.empty() ? settingsFault : dataFileFault + "; " + settingsFault;
+    }
     GatewayCounters counters;
 };
 

@@ -1,5 +1,12 @@
 #include "logic/core/settings.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
 #include "logic/core/inifile.h"
 
 namespace zampo {
@@ -27,6 +34,30 @@ Settings loadSettings(const std::string& f) {
     s.metricsAddress = trimmed(iniReadString(f, "Metrics", "address", "127.0.0.1"));
     if (s.metricsAddress.empty()) s.metricsAddress = "127.0.0.1";
     return s;
+}
+
+std::string settingsFileProblem(const std::string& f) {
+    struct stat st {};
+    if (::stat(f.c_str(), &st) != 0) return errno == ENOENT ? "" : std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return "it is a directory";
+    if (!S_ISREG(st.st_mode)) return "it is not a regular file";
+    std::ifstream in(f, std::ios::binary);
+    if (!in) return std::strerror(errno);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) return "it could not be read";
+    std::string content = text.str();
+    if (content.starts_with("\xEF\xBB\xBF")) content.erase(0, 3);
+    if (content.find('\0') != std::string::npos) return "it holds binary data";
+    std::istringstream lines(content);
+    bool blank = true;
+    for (std::string line; std::getline(lines, line);) {
+        line = trimmed(line);
+        if (line.empty()) continue;
+        blank = false;
+        if (line.front() == '[' && line.back() == ']') return "";
+    }
+    return blank ? "" : "it holds no [section]";
 }
 
 void saveSettings(const std::string& f, const Settings& s) {

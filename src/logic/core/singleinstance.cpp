@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstring>
 
 namespace zampo {
 
@@ -29,26 +31,54 @@ ForwardingLock::~ForwardingLock() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-std::optional<std::string> ForwardingLock::heldBy(const std::string& poDataDir, const std::string& program) {
+ForwardingLock::Outcome ForwardingLock::take(const std::string& poDataDir, const std::string& program) {
     const std::string path = poDataDir + "/" + kForwardingLockName;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0664);
-    if (fd < 0) return std::nullopt;
+    holder_.clear();
+    problem_.clear();
+    bool writable = true;
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0664);
+    if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+        writable = false;
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    }
+    if (fd < 0) {
+        problem_ = path + ": " + std::strerror(errno);
+        return Outcome::Unusable;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        // A directory can be flocked too, but not the file the others lock.
+        problem_ = path + ": not a regular file";
+        ::close(fd);
+        return Outcome::Unusable;
+    }
+    // The umask may have taken the group's write bit; the other accounts need it.
+    if (writable && st.st_uid == ::geteuid() && (st.st_mode & 0660) != 0660)
+        if (::fchmod(fd, (st.st_mode & 07777) | 0660) != 0) {
+            // The lock works without: read-only is enough for the others' flock.
+        }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        if (err != EWOULDBLOCK) {
+            problem_ = path + ": " + std::strerror(err);
+            ::close(fd);
+            return Outcome::Unusable;
+        }
         char name[64] = {};
         const ssize_t n = ::pread(fd, name, sizeof name - 1, 0);
         ::close(fd);
-        std::string holder(name, n > 0 ? static_cast<std::size_t>(n) : 0);
-        if (const auto end = holder.find_first_of(" \n"); end != std::string::npos) holder.resize(end);
-        return holder;
+        holder_.assign(name, n > 0 ? static_cast<std::size_t>(n) : 0);
+        if (const auto end = holder_.find_first_of(" \n"); end != std::string::npos) holder_.resize(end);
+        return Outcome::HeldBy;
     }
     // Written only while held, so a reader that gets the lock refused sees a complete name.
     const std::string text = program + " " + std::to_string(::getpid()) + "\n";
-    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, text.data(), text.size(), 0) < 0) {
+    if (!writable || ::ftruncate(fd, 0) != 0 || ::pwrite(fd, text.data(), text.size(), 0) < 0) {
         // The name only helps the window decide; the lock itself holds.
     }
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
-    return std::nullopt;
+    return Outcome::Taken;
 }
 
 }  // namespace zampo

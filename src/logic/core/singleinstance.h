@@ -28,17 +28,29 @@ inline constexpr const char* kInstanceLockName = "ZAMPO_ACTIVE_SEMAPHORE";
 // that program, so that the window can tell the service from another window.
 class ForwardingLock {
 public:
+    enum class Outcome {
+        Taken,     // this process forwards
+        HeldBy,    // another process forwards: holder() names it
+        Unusable,  // the lock can be neither opened nor made: nobody may forward from here
+    };
+
     ForwardingLock() = default;
     ~ForwardingLock();
     ForwardingLock(const ForwardingLock&) = delete;
     ForwardingLock& operator=(const ForwardingLock&) = delete;
 
-    // Empty when this process holds it now (or it cannot be made at all); else the
-    // program name the holder wrote.
-    std::optional<std::string> heldBy(const std::string& poDataDir, const std::string& program);
+    // Takes the lock when it is free. A file this account may only read is locked
+    // read-only (flock needs no write access); one it makes is group-writable
+    // whatever the umask, so the other accounts of the group can lock it too.
+    Outcome take(const std::string& poDataDir, const std::string& program);
+    // HeldBy: the program name the holder wrote (empty when it wrote none).
+    const std::string& holder() const { return holder_; }
+    // Unusable: why, for the message that says the process does not forward.
+    const std::string& problem() const { return problem_; }
 
 private:
     int fd_ = -1;
+    std::string holder_, problem_;
 };
 
 inline constexpr const char* kForwardingLockName = ".forwarding.lock";

@@ -11,7 +11,7 @@
 namespace zampo {
 
 std::optional<int> refuseStart(SingleInstanceLock& lock, ForwardingLock& forwarding, DataPaths& paths,
-                               const char* program, bool* editor) {
+                               const char* program, bool* editor, std::string* editorReason) {
     const char* xdg = std::getenv("XDG_RUNTIME_DIR");
     const char* sessionDir = (xdg && *xdg) ? xdg : "/tmp";
     // The window looks for the service first: it may run in this very session.
@@ -24,16 +24,32 @@ std::optional<int> refuseStart(SingleInstanceLock& lock, ForwardingLock& forward
                      program, problem.c_str(), paths.poIniFile().c_str());
         return 1;
     }
-    if (const auto holder = forwarding.heldBy(paths.poDataDir(), program)) {
-        if (editor && *holder == kServiceProgram) {
-            *editor = true;
-            return std::nullopt;
+    switch (forwarding.take(paths.poDataDir(), program)) {
+        case ForwardingLock::Outcome::Taken:
+            break;
+        case ForwardingLock::Outcome::HeldBy:
+            if (editor && forwarding.holder() == kServiceProgram) {
+                *editor = true;
+                return std::nullopt;
+            }
+            // Two loops on one data directory would report every alarm twice.
+            if (!editor)
+                std::fprintf(stderr, "%s: %s already forwards the alarms of %s; not started\n", program,
+                             forwarding.holder().empty() ? "another gateway" : forwarding.holder().c_str(),
+                             paths.poDataDir().c_str());
+            return 0;
+        case ForwardingLock::Outcome::Unusable: {
+            // Whether another process forwards cannot be known: forwarding too might make two.
+            const std::string why = "the forwarding lock cannot be taken (" + forwarding.problem() +
+                                    "), so this process does not forward the alarms";
+            if (editor) {
+                *editor = true;
+                if (editorReason) *editorReason = why;
+                return std::nullopt;
+            }
+            std::fprintf(stderr, "%s: %s; not started\n", program, why.c_str());
+            return 1;
         }
-        // Two loops on one data directory would report every alarm twice.
-        if (!editor)
-            std::fprintf(stderr, "%s: %s already forwards the alarms of %s; not started\n", program,
-                         holder->empty() ? "another gateway" : holder->c_str(), paths.poDataDir().c_str());
-        return 0;
     }
     if (editor && lock.alreadyRunning(sessionDir)) return 0;
     return std::nullopt;

@@ -4,6 +4,7 @@
 // the log and the settings.
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "logic/core/datapaths.h"
 #include "logic/core/singleinstance.h"
@@ -13,9 +14,11 @@ namespace zampo {
 // The exit code to end with, or nothing when the program may go on. program
 // names it in the message on standard error. The process takes forwarding for the
 // PO data directory; with editor given (the window), a service that already
-// forwards for it sets *editor instead of ending the start.
+// forwards for it sets *editor instead of ending the start. A forwarding lock that
+// cannot be taken at all ends the service's start (exit 1) and makes the window an
+// editor, with the reason in *editorReason.
 std::optional<int> refuseStart(SingleInstanceLock& lock, ForwardingLock& forwarding, DataPaths& paths,
-                               const char* program, bool* editor = nullptr);
+                               const char* program, bool* editor = nullptr, std::string* editorReason = nullptr);
 
 inline constexpr const char* kServiceProgram = "zampo-gateway";
 
