@@ -71,7 +71,7 @@ void FormLifecycle::startAsEditor() {
     // Both would wait on a loop and a connection that only the service has.
     for (const char* name : {"SendButton", "tbRefresh"})
         if (auto* w = form_.findChild<QWidget*>(name)) w->setEnabled(false);
-    form_.setStatusText(langText(113, "Editor: the service forwards the alarms"));
+    form_.setStatusText(langText(222, "Editor: the service forwards the alarms"));
 }
 
 void FormLifecycle::fillWindow() {
