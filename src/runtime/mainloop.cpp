@@ -342,7 +342,7 @@ void MainLoop::waitDefinitions(StepTimer& m, TimeMs now) {
             return;
         }
         const std::string message = d_.fetch.fetchMessage();
-        writeLog(message.empty() ? langText(89, "Definitions collected from Priva Office") : message, kLogPoList);
+        writeLog(message.empty() ? langText(89, "") : message, kLogPoList);
         d_.poMonitor.report(true);
         reloadDataFile(d_.linkDefs, d_.paths.poDataDir(), kLinkDefsFile);
         // Reset elements whose reset went out are done with; unreported ones stay.
@@ -436,7 +436,7 @@ void MainLoop::waitAlarms(StepTimer& m, TimeMs now) {
 }
 
 void MainLoop::timeoutCollectingAlarms(StepTimer& m) {
-    writeLog(langText(32, "Timeout collecting alarms!"), kLogPoList);
+    writeLog(langText(32, "Timeout collecting alarms !"), kLogPoList);
     progress_ = 14;
     d_.poMonitor.report(false);
     progress_ = 15;

@@ -321,6 +321,14 @@ TEST_F(LoopFixture, DefinitionsFetchReloadsLinksAndReportsUndefinedLinksEveryTim
     runToWait();
     EXPECT_EQ(count(kSys9), 2);
     EXPECT_EQ(window.gridRefills, 2);
+
+    // Without a language the line is the caller's own default: nothing but the mark.
+    resetLangTexts();
+    poList.clear();
+    fetch.onFetch = [this](int) { succeed(); };
+    gs.refreshRequest = true;
+    runToWait();
+    EXPECT_TRUE(poListHas("_"));
 }
 
 TEST_F(LoopFixture, FetchesThatNeverEndTimeOutAndTheWatchdogKeepsItsCadenceMeanwhile) {
@@ -358,6 +366,12 @@ TEST_F(LoopFixture, FetchesThatNeverEndTimeOutAndTheWatchdogKeepsItsCadenceMeanw
     steps(3);  // 3 -> 7 -> 8 -> 9
     EXPECT_EQ(machine.state(), unsigned(MainLoop::kCheckAlarms));
     EXPECT_TRUE(poListHas("Timeout collecting alarms!"));
+
+    resetLangTexts();  // without a language, the caller's own default
+    runToWait();
+    clock.advance(10s);
+    steps(3);
+    EXPECT_TRUE(poListHas("_Timeout collecting alarms !"));
 }
 
 TEST_F(LoopFixture, NoFetchStartsWhileAWorkerIsStillRunning) {

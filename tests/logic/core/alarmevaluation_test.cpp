@@ -124,7 +124,7 @@ TEST_F(EvaluationTest, MessageTextsPrefixCutPunctuationAndFirstBlank) {
     ASSERT_EQ(msgs.size(), 4u);
     EXPECT_EQ(msgs[0], "[ZAM RCVALARM 02,0012,04,T,,PreAlarm: PCU1 Kas5 " + std::string(80 - 20, 'x') + "]");
     EXPECT_EQ(msgs[1], "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp  25  hoog]");
-    EXPECT_EQ(msgs[2], "[ZAM RCVALARM 02,0012,03,T,, AB C t]");  // no "A B C": looked up as AB C
+    EXPECT_EQ(msgs[2], "[ZAM RCVALARM 02,0012,03,T,, AB C t]");      // no "A B C": looked up as AB C
     EXPECT_EQ(msgs[3], "[ZAM RCVALARM 02,0020,01,T,,PCU1 Kas6 t]");  // linked as stored, "Kas 6"
     EXPECT_EQ(attr(0, "Group"), "0100 - 07");
     EXPECT_EQ(attr(0, "repeat_at"), "");                 // only the group repeats
@@ -192,6 +192,16 @@ TEST_F(EvaluationTest, RefusalsUnrecognisedAnswersAndSilence) {
     EXPECT_EQ(attr(4, "Sent"), "20240301T115900");  // the unlinked alarm counts as reported
     EXPECT_NE(std::find(log.begin(), log.end(), "No definition found for alarm: Nowhere, 5"), log.end());
     EXPECT_TRUE(pass(kT0 + 1s).empty());
+}
+
+TEST_F(EvaluationTest, WithoutALanguageTheCallersOwnDefaultsShow) {
+    resetLangTexts();
+    load(alarm("Kas4", "1") + alarm("Kas4", "2"));
+    replies = {"OK", "NAK", "OK"};
+    pass(kT0);
+    pass(kT0 + 16min);
+    for (const char* line : {"_Alarm not accepted by ZamMeld!", "_Repeat Alarm: PCU1,Kas4,1"})
+        EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
 }
 
 TEST_F(EvaluationTest, AGroupWithoutAnswerIsTriedAgainAtTheNextPassNotAtOnce) {
