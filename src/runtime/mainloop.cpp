@@ -1,6 +1,7 @@
 #include "runtime/mainloop.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "logic/diag/exceptionreport.h"
 #include "logic/diag/logwriter.h"
@@ -202,8 +203,9 @@ void MainLoop::persistStatus(std::string madeText) {
     saveRunning_ = true;
     saveTook_.start();
     // The write and its fsync go on beside the loop; the walk does not wait for the disk.
-    saveThread_ = std::thread([this, snapshot = std::move(*snapshot)] {
+    saveThread_ = std::thread([this, snapshot = std::move(*snapshot), trace = std::exchange(traceNextSave_, false)] {
         written_ = AlarmStatusFile::write(snapshot);
+        if (trace) d_.fetch.traceSavedAlarmStatus(snapshot.text);
         invokeInThreadOf(&saveTimer_, [this] { collectSave(); });
     });
 }
@@ -400,6 +402,7 @@ void MainLoop::waitAlarms(StepTimer& m, TimeMs now) {
             d_.alarmStatus = std::move(merged);
             d_.window.alarmStatusWalked();
             statusFile_.markChanged();
+            traceNextSave_ = true;
             progress_ = 11;
             // The worker wrote out its text already: saved at once, at no cost to the loop.
             std::string text = d_.fetch.takeAlarmStatusText();

@@ -155,6 +155,7 @@ private:
     QElapsedTimer saveTook_;
     bool saveRunning_ = false;
     bool saveAgain_ = false;
+    bool traceNextSave_ = false;  // the next save writes what an alarms merge made
 };
 
 }  // namespace zampo

@@ -49,8 +49,13 @@ struct TestFetch : FetchPort {
     }
     bool allLinksDefined() const override { return linksDefined; }
     bool workerRunning() const override { return running; }
+    // What was traced, beside the file as it stood then.
+    void traceSavedAlarmStatus(const std::string& text) override {
+        tracedSaves.push_back({text, statusDir ? test::readFile(*statusDir + "/AlarmStatus.xml") : ""});
+    }
 
     std::function<void(int kind)> onFetch;
+    std::vector<std::pair<std::string, std::string>> tracedSaves;
     std::vector<std::string> urls;
     int inits = 0, lastKind = 0;
     const std::string* statusDir = nullptr;
@@ -270,6 +275,10 @@ TEST_F(LoopFixture, PollForwardsEveryElementAndSavesWhatZamMeldAnswered) {
     for (pugi::xml_node a : saved.root().children())
         marks += std::string(a.attribute("Sent").value()) + "/" + a.attribute("Error").value() + " ";
     EXPECT_EQ(marks, "2023XX14T221300/ 20231114T221300/1 20231114T221300/ ");
+    // The status the merge made is traced once, after it reached the file.
+    ASSERT_EQ(fetch.tracedSaves.size(), 1u);
+    EXPECT_EQ(fetch.tracedSaves[0].first, fetch.tracedSaves[0].second);
+    EXPECT_NE(fetch.tracedSaves[0].first.find("Temp hoog"), std::string::npos);
 
     fetch.onFetch = [this](int) { succeed(); };  // the file stays as saved
     poll();
