@@ -72,7 +72,7 @@ void FormLifecycle::startAsEditor(const std::string& whyNotForwarding) {
     // Both would wait on a loop and a connection that only the service has.
     for (const char* name : {"SendButton", "tbRefresh"})
         if (auto* w = form_.findChild<QWidget*>(name)) w->setEnabled(false);
-    form_.setStatusText(whyNotForwarding.empty() ? langText(113, "Editor: the service forwards the alarms")
+    form_.setStatusText(whyNotForwarding.empty() ? langText(222, "Editor: the service forwards the alarms")
                                                  : "Editor only: " + whyNotForwarding);
 }
 

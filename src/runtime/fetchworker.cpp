@@ -222,14 +222,20 @@ void FetchWorker::mergeAlarmsAnswer(const Job& job, const std::string& answer) {
     }
     for (const std::string& line : result.log) writeLog(line, kLogPoList);
     std::string text = status->toText();
-    if (tracing) trace(text, "02");
     if (ownCopy) {
+        // The loop saves its copy and has it traced then.
         std::lock_guard lock(mergedMutex_);
         merged_ = std::move(status);
         mergedText_ = std::move(text);
-    } else if (!saveWithReason(status, job.poDataDir, kAlarmStatusFile)) {
-        writeLog(langText(91, "Error writing status"), kLogPoList);
+        return;
     }
+    if (!saveWithReason(status, job.poDataDir, kAlarmStatusFile))
+        writeLog(langText(91, "Error writing status"), kLogPoList);
+    if (tracing) trace(text, "02");
+}
+
+void FetchWorker::traceSavedAlarmStatus(const std::string& text) {
+    if (traceWriter().enabled()) trace(text, "02");
 }
 
 void FetchWorker::failExchange(const Job& job, const std::string& reason) {

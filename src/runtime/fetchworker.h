@@ -50,6 +50,8 @@ public:
     void startFetch(const std::string& url, int kind, DocumentSlot alarmStatus = {}) override;
     DocumentSlot takeAlarmStatus() override;
     std::string takeAlarmStatusText() override;
+    // May be called from any thread.
+    void traceSavedAlarmStatus(const std::string& text) override;
     bool fetchTimedOut() const override;
     void clearFetchDone() override;
     bool fetchDone() const override;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "logic/diag/exceptionreport.h"
 #include "logic/diag/logwriter.h"
@@ -212,8 +213,9 @@ void MainLoop::persistStatus(std::string madeText) {
     saveRunning_ = true;
     saveTook_.start();
     // The write and its fsync go on beside the loop; the walk does not wait for the disk.
-    saveThread_ = std::thread([this, snapshot = std::move(*snapshot)] {
+    saveThread_ = std::thread([this, snapshot = std::move(*snapshot), trace = std::exchange(traceNextSave_, false)] {
         written_ = writer_ ? writer_(snapshot) : AlarmStatusFile::write(snapshot);
+        if (trace) d_.fetch.traceSavedAlarmStatus(snapshot.text);
         invokeInThreadOf(&saveTimer_, [this] { collectSave(); });
     });
 }
@@ -384,7 +386,7 @@ void MainLoop::waitDefinitions(StepTimer& m, TimeMs now) {
         if (!message.empty()) writeLog(message, kLogPoList);
         bool linksDefined = d_.fetch.allLinksDefined();
         if (merged) {
-            if (message.empty()) writeLog(langText(89, "Definitions collected from Priva Office"), kLogPoList);
+            if (message.empty()) writeLog(langText(89, ""), kLogPoList);
             takeMergedLinks();
         } else {
             // Nothing of this answer is in the file: the links in use are the verdict.
@@ -461,6 +463,7 @@ void MainLoop::waitAlarms(StepTimer& m, TimeMs now) {
             d_.alarmStatus = std::move(merged);
             d_.window.alarmStatusWalked();
             statusFile_.markChanged();
+            traceNextSave_ = true;
             progress_ = 11;
             // The worker wrote out its text already: saved at once, at no cost to the loop.
             std::string text = d_.fetch.takeAlarmStatusText();
@@ -497,7 +500,7 @@ void MainLoop::waitAlarms(StepTimer& m, TimeMs now) {
 }
 
 void MainLoop::timeoutCollectingAlarms(StepTimer& m) {
-    writeLog(langText(32, "Timeout collecting alarms!"), kLogPoList);
+    writeLog(langText(32, "Timeout collecting alarms !"), kLogPoList);
     progress_ = 14;
     d_.poMonitor.report(false);
     progress_ = 15;

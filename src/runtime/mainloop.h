@@ -177,6 +177,7 @@ private:
     bool saveAgain_ = false;
     std::function<void()> safePoint_;
     StatusWriter writer_;  // set before the loop runs
+    bool traceNextSave_ = false;  // the next save writes what an alarms merge made
 };
 
 }  // namespace zampo

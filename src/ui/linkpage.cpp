@@ -399,20 +399,27 @@ void LinkPage::showLinkedZamAlarm(int row) {
     };
     int locationCode = 0;
     if (!number(std::string_view(reference).substr(0, 4), locationCode)) return;
-    QTreeWidgetItem* location = findZamLocation(zamTree_, locationCode);
-    if (!location) return;
-    location->setExpanded(true);
-    // The alarm the reference names; the location itself when it has no such alarm.
-    QTreeWidgetItem* target = location;
     int alarmCode = 0;
-    if (number(std::string_view(reference).substr(reference.size() - 2), alarmCode)) {
-        for (int i = 0; i < location->childCount(); ++i) {
+    const bool namesAlarm = number(std::string_view(reference).substr(reference.size() - 2), alarmCode);
+    // An import may have left two locations with one code: each is opened, and the
+    // alarm the reference names is selected in whichever holds it; else the first
+    // such location.
+    QTreeWidgetItem* target = nullptr;
+    bool alarmFound = false;
+    QTreeWidgetItem* root = zamTree_->topLevelItem(0);
+    for (int l = 0; root && l < root->childCount(); ++l) {
+        QTreeWidgetItem* location = root->child(l);
+        if (captionCode(zamNodeCaption(location)) != locationCode) continue;
+        location->setExpanded(true);
+        if (!target) target = location;
+        for (int i = 0; namesAlarm && !alarmFound && i < location->childCount(); ++i) {
             if (captionCode(zamNodeCaption(location->child(i))) == alarmCode) {
                 target = location->child(i);
-                break;
+                alarmFound = true;
             }
         }
     }
+    if (!target) return;
     zamTree_->setCurrentItem(target);
     zamTree_->scrollToItem(target);
 }

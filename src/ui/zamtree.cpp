@@ -56,12 +56,4 @@ void sortZamTree(QTreeWidget* tree) {
     tree->sortItems(0, Qt::AscendingOrder);
 }
 
-QTreeWidgetItem* findZamLocation(QTreeWidget* tree, int code) {
-    QTreeWidgetItem* root = tree->topLevelItem(0);
-    if (!root) return nullptr;
-    for (int i = 0; i < root->childCount(); ++i)
-        if (captionCode(zamNodeCaption(root->child(i))) == code) return root->child(i);
-    return nullptr;
-}
-
 }  // namespace zampo

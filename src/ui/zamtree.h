@@ -31,7 +31,5 @@ QTreeWidgetItem* addZamNode(QTreeWidget* tree, QTreeWidgetItem* parent, const st
 void fillZamTree(QTreeWidget* tree, const XmlDocument* zamDefs);
 // All levels in ZamTreeItem order.
 void sortZamTree(QTreeWidget* tree);
-// The location node with that code, or null.
-QTreeWidgetItem* findZamLocation(QTreeWidget* tree, int code);
 
 }  // namespace zampo

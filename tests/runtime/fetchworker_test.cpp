@@ -207,6 +207,21 @@ TEST_F(FetchWorkerTest, AlarmsFetchMergesTheFileReadAtEachRequestAndTracesIt) {
     EXPECT_NE(readFile(traceDir + "/" + t["01"]).find("State=\"A\""), std::string::npos);
     EXPECT_EQ(readFile(traceDir + "/" + t["02"]), readFile(statusFile()));
 
+    // Given the loop's copy the worker saves nothing: "02" waits for the loop's save.
+    const std::string fileBefore = readFile(statusFile());
+    for (const auto& e : fs::directory_iterator(traceDir)) fs::remove(e.path());
+    auto copy = std::make_unique<XmlDocument>();
+    ASSERT_TRUE(copy->loadText(kStatusWithTwoAlarms));
+    worker->clearFetchDone();
+    worker->startFetch(sim.url("/office/alarm/alarmserver").toStdString(), kFetchAlarms, std::move(copy));
+    ASSERT_TRUE(waitDone());
+    EXPECT_EQ(traces().count("02"), 0u);
+    EXPECT_EQ(readFile(statusFile()), fileBefore);
+    const std::string merged = worker->takeAlarmStatusText();
+    worker->traceSavedAlarmStatus(merged);
+    ASSERT_EQ(traces().count("02"), 1u);
+    EXPECT_EQ(readFile(traceDir + "/" + traces()["02"]), merged);
+
     EXPECT_EQ(worker->fetchMessage(), "");
     EXPECT_EQ(gateway.faultStatus, kFaultCleared);
     EXPECT_TRUE(poLines().empty());

@@ -49,8 +49,13 @@ struct TestFetch : FetchPort {
     }
     bool allLinksDefined() const override { return linksDefined; }
     bool workerRunning() const override { return running; }
+    // What was traced, beside the file as it stood then.
+    void traceSavedAlarmStatus(const std::string& text) override {
+        tracedSaves.push_back({text, statusDir ? test::readFile(*statusDir + "/AlarmStatus.xml") : ""});
+    }
 
     std::function<void(int kind)> onFetch;
+    std::vector<std::pair<std::string, std::string>> tracedSaves;
     std::vector<std::string> urls;
     int inits = 0, lastKind = 0;
     const std::string* statusDir = nullptr;
@@ -276,6 +281,10 @@ TEST_F(LoopFixture, PollForwardsEveryElementAndSavesWhatZamMeldAnswered) {
     for (pugi::xml_node a : saved.root().children())
         marks += std::string(a.attribute("Sent").value()) + "/" + a.attribute("Error").value() + " ";
     EXPECT_EQ(marks, "2023XX14T221300/ 20231114T221300/1 20231114T221300/ ");
+    // The status the merge made is traced once, after it reached the file.
+    ASSERT_EQ(fetch.tracedSaves.size(), 1u);
+    EXPECT_EQ(fetch.tracedSaves[0].first, fetch.tracedSaves[0].second);
+    EXPECT_NE(fetch.tracedSaves[0].first.find("Temp hoog"), std::string::npos);
 
     fetch.onFetch = [this](int) { succeed(); };  // the file stays as saved
     poll();
@@ -327,6 +336,14 @@ TEST_F(LoopFixture, DefinitionsFetchReloadsLinksAndReportsUndefinedLinksEveryTim
     runToWait();
     EXPECT_EQ(count(kSys9), 2);
     EXPECT_EQ(window.gridRefills, 2);
+
+    // Without a language the line is the caller's own default: nothing but the mark.
+    resetLangTexts();
+    poList.clear();
+    fetch.onFetch = [this](int) { succeed(); };
+    gs.refreshRequest = true;
+    runToWait();
+    EXPECT_TRUE(poListHas("_"));
 }
 
 TEST_F(LoopFixture, FetchesThatNeverEndTimeOutAndTheWatchdogKeepsItsCadenceMeanwhile) {
@@ -364,6 +381,12 @@ TEST_F(LoopFixture, FetchesThatNeverEndTimeOutAndTheWatchdogKeepsItsCadenceMeanw
     steps(3);  // 3 -> 7 -> 8 -> 9
     EXPECT_EQ(machine.state(), unsigned(MainLoop::kCheckAlarms));
     EXPECT_TRUE(poListHas("Timeout collecting alarms!"));
+
+    resetLangTexts();  // without a language, the caller's own default
+    runToWait();
+    clock.advance(10s);
+    steps(3);
+    EXPECT_TRUE(poListHas("_Timeout collecting alarms !"));
 }
 
 TEST_F(LoopFixture, NoFetchStartsWhileAWorkerIsStillRunning) {

@@ -646,6 +646,9 @@ TEST_F(EditingTest, ARebuildKeepsTheSelectionSoAnAssignStillReachesIt) {
     click("tbConnect");
     EXPECT_EQ(linkDefsFile(), before);
     EXPECT_EQ(form->messages, std::vector<QString>{"No row of the grid is selected."});
+    click("tbDeleteGroup");  // so does Delete group
+    EXPECT_EQ(linkDefsFile(), before);
+    EXPECT_EQ(form->messages.size(), 2u);
 }
 
 TEST_F(EditingTest, TheExceptionsDialogOpensOnItsFirstRowAndSaysWhenNothingIsChosen) {

@@ -419,6 +419,19 @@ TEST_F(GridTest, DoubleClickShowsTheLinkedAlarmInTheTree) {
     doubleClickRow(6);
     EXPECT_EQ(selectedZamNode()->text(0), "Ketelhuis (20)");
     EXPECT_FALSE(assignButton()->isEnabled());
+    // A second location with code 20 (an import can leave one) that holds alarm 9.
+    QTreeWidgetItem* second = addZamNode(tree(), tree()->topLevelItem(0), "Ketelhuis oost (20)");
+    addZamNode(tree(), second, "Rook (9)");
+    sortZamTree(tree());
+    tree()->collapseAll();
+    doubleClickRow(6);
+    EXPECT_EQ(selectedZamNode()->text(0), "Rook (9)");
+    EXPECT_EQ(selectedZamNode()->parent(), second);
+    EXPECT_TRUE(second->isExpanded());
+    for (int i = 0; i < tree()->topLevelItem(0)->childCount(); ++i) {
+        QTreeWidgetItem* location = tree()->topLevelItem(0)->child(i);
+        EXPECT_EQ(location->isExpanded(), captionCode(zamNodeCaption(location)) == 20) << i;
+    }
 }
 
 TEST(GridStartUp, TheStartFillsTreeAndGridWithNothingSelected) {

@@ -344,9 +344,8 @@ CycleOutcome examineNext(ElementCycle& cycle, const CycleDocuments& docs, TimeMs
             report();
             break;
         case ReportDue::Repeat:
-            out.log.push_back(isNamed(e, "Alarm")
-                                  ? langText(109, "Alarm still active, repeated by ZamPO") + ": " + alarmKey(e)
-                                  : langText(110, "Repeat group"));
+            out.log.push_back(isNamed(e, "Alarm") ? langText(109, "Repeat Alarm") + ": " + alarmKey(e)
+                                                  : langText(110, "Repeat group"));
             clearRepeat();
             report();
             break;
@@ -367,7 +366,7 @@ CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, Tex
     out.resend = cycle.retryCount > 1 || cycle.undelivered > 0;
 
     if (cycle.notAccepted) {
-        out.log.push_back(langText(105, "Alarm not accepted by ZamMeld"));
+        out.log.push_back(langText(105, "Alarm not accepted by ZamMeld!"));
         out.message = systemAlarmMessage(kConfigErrorInput, true);
         return out;
     }

@@ -25,6 +25,9 @@ public:
     // With it: the merged status as the text of its file, made in the worker so that
     // the loop need not; empty when none was made.
     virtual std::string takeAlarmStatusText() { return {}; }
+    // The loop's copy after an alarms merge, as it was just saved: the trace of the
+    // status after the merge follows the save, as it does when the worker saves.
+    virtual void traceSavedAlarmStatus(const std::string& /*text*/) {}
     // After fetchDone: the request ran into its time limit.
     virtual bool fetchTimedOut() const = 0;
     virtual void clearFetchDone() = 0;

@@ -11,12 +11,6 @@ namespace zampo {
 
 namespace {
 
-bool isLatin1Name(std::string_view enc) {
-    std::string e;
-    for (char c : enc) e += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return e == "ISO-8859-1" || e == "ISO8859-1" || e == "LATIN1" || e == "LATIN-1";
-}
-
 pugi::xml_node declarationOf(const pugi::xml_document& doc) {
     for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling())
         if (n.type() == pugi::node_declaration) return n;
@@ -48,9 +42,9 @@ void XmlDocument::startAfresh(const std::string& rootName) {
 bool XmlDocument::loadText(std::string_view text, std::string* error) {
     dom_.reset();
     hasContent_ = false;
-    // encoding_auto honours a declared ISO-8859-1; everything lands in memory as UTF-8.
+    const std::string utf8 = xmlBytesToUtf8(text);
     pugi::xml_parse_result r =
-        dom_.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_declaration, pugi::encoding_auto);
+        dom_.load_buffer(utf8.data(), utf8.size(), pugi::parse_default | pugi::parse_declaration, pugi::encoding_utf8);
     if (!r) {
         if (error) *error = std::string(r.description()) + " at offset " + std::to_string(r.offset);
         dom_.reset();
@@ -61,6 +55,11 @@ bool XmlDocument::loadText(std::string_view text, std::string* error) {
         dom_.reset();
         return false;
     }
+    // The text is UTF-8 now; a save writes it as ISO-8859-1 unless UTF-8 is declared,
+    // so the declaration must say so (a kept "windows-1252" would misread it later).
+    if (pugi::xml_attribute enc = declarationOf(dom_).attribute("encoding");
+        enc && !isUtf8EncodingName(enc.value()) && !isLatin1EncodingName(enc.value()))
+        enc.set_value("ISO-8859-1");
     hasContent_ = true;
     return true;
 }
@@ -78,7 +77,8 @@ bool XmlDocument::loadFile(const std::string& path, std::string* error) {
 std::string XmlDocument::toText() const {
     std::ostringstream out;
     pugi::xml_node decl = declarationOf(dom_);
-    const bool latin1 = !decl || !decl.attribute("encoding") || isLatin1Name(decl.attribute("encoding").value());
+    const bool latin1 =
+        !decl || !decl.attribute("encoding") || isLatin1EncodingName(decl.attribute("encoding").value());
     unsigned flags = pugi::format_indent;
     if (!decl) {
         out << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n";

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "logic/linkconfig/zamitems.h"
+#include "logic/text/encoding.h"
 
 namespace zampo {
 
@@ -134,13 +135,16 @@ bool buildZamExchange(const XmlDocument& zamDefs, std::string& text) {
     return true;
 }
 
-ImportResult importZamDefinitions(XmlDocument& zamDefs, std::string_view exchangeText, const SystemAlarmNames& names) {
+ImportResult importZamDefinitions(XmlDocument& zamDefs, std::string_view exchangeBytes, const SystemAlarmNames& names) {
+    // ZAM-Pro exports usually declare windows-1252; the parser alone would keep
+    // those bytes as broken UTF-8 and a later save would damage the names for good.
+    const std::string text = xmlBytesToUtf8(exchangeBytes);
     pugi::xml_document file;
-    const pugi::xml_parse_result parsed = file.load_buffer(
-        exchangeText.data(), exchangeText.size(), pugi::parse_default | pugi::parse_declaration, pugi::encoding_auto);
+    const pugi::xml_parse_result parsed =
+        file.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_declaration, pugi::encoding_utf8);
     if (!parsed) {
         return {ImportStatus::NotWellFormed,
-                "line " + std::to_string(lineAt(exchangeText, parsed.offset)) + ": " + parsed.description()};
+                "line " + std::to_string(lineAt(text, parsed.offset)) + ": " + parsed.description()};
     }
     const pugi::xml_node root = topElement(file);
     if (!root || std::strcmp(root.name(), kExchangeRoot) != 0) return {ImportStatus::WrongRoot, root.name()};

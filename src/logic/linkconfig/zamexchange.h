@@ -42,7 +42,9 @@ struct ImportResult {
 // without Code or Name, or with a code out of range, are skipped, as are alarms
 // whose location is not in the ZAM definitions. The file is checked whole first:
 // when it is not well-formed, has another root or holds a Code that is not a
-// whole number, the ZAM definitions are left exactly as they were.
-ImportResult importZamDefinitions(XmlDocument& zamDefs, std::string_view exchangeText, const SystemAlarmNames& names);
+// whole number, the ZAM definitions are left exactly as they were. The bytes are
+// read in the encoding the file declares (a byte-order mark, ISO-8859-1,
+// windows-1252, UTF-8).
+ImportResult importZamDefinitions(XmlDocument& zamDefs, std::string_view exchangeBytes, const SystemAlarmNames& names);
 
 }  // namespace zampo

@@ -1,6 +1,7 @@
 #include "logic/text/encoding.h"
 
 #include <array>
+#include <cctype>
 
 namespace zampo {
 
@@ -18,6 +19,63 @@ constexpr std::array<char32_t, 32> kWindows1252High = {0x20AC, 0x0081, 0x201A, 0
 
 bool isContinuationByte(unsigned char c) {
     return (c & 0xC0) == 0x80;
+}
+
+std::string lowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+enum class Wide { None, Utf16Le, Utf16Be, Utf32Le, Utf32Be };
+
+struct WideForm {
+    Wide form = Wide::None;
+    std::size_t markLength = 0;
+};
+
+WideForm wideFormOf(std::string_view b) {
+    const auto at = [&](std::size_t i) { return i < b.size() ? static_cast<unsigned char>(b[i]) : 0x100u; };
+    if (at(0) == 0x00 && at(1) == 0x00 && at(2) == 0xFE && at(3) == 0xFF) return {Wide::Utf32Be, 4};
+    if (at(0) == 0xFF && at(1) == 0xFE && at(2) == 0x00 && at(3) == 0x00) return {Wide::Utf32Le, 4};
+    if (at(0) == 0xFE && at(1) == 0xFF) return {Wide::Utf16Be, 2};
+    if (at(0) == 0xFF && at(1) == 0xFE) return {Wide::Utf16Le, 2};
+    if (at(0) == 0x00 && at(1) == 0x00) return {Wide::Utf32Be, 0};
+    if (at(0) == 0x00) return {Wide::Utf16Be, 0};
+    if (at(1) == 0x00 && at(2) == 0x00 && at(3) == 0x00) return {Wide::Utf32Le, 0};
+    if (at(1) == 0x00) return {Wide::Utf16Le, 0};
+    return {};
+}
+
+std::string wideToUtf8(std::string_view b, Wide form) {
+    const bool utf32 = form == Wide::Utf32Le || form == Wide::Utf32Be;
+    const bool big = form == Wide::Utf16Be || form == Wide::Utf32Be;
+    const std::size_t unit = utf32 ? 4 : 2;
+    auto read = [&](std::size_t i) {
+        char32_t v = 0;
+        for (std::size_t k = 0; k < unit; ++k) {
+            const auto byte = static_cast<unsigned char>(b[i + (big ? k : unit - 1 - k)]);
+            v = (v << 8) | byte;
+        }
+        return v;
+    };
+    std::string out;
+    out.reserve(b.size() / unit);
+    std::size_t i = 0;
+    for (; i + unit <= b.size(); i += unit) {
+        char32_t cp = read(i);
+        if (!utf32 && cp >= 0xD800 && cp <= 0xDBFF && i + 2 * unit <= b.size()) {
+            const char32_t low = read(i + unit);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                i += unit;
+            }
+        }
+        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
+        appendUtf8(out, cp);
+    }
+    if (i < b.size()) appendUtf8(out, 0xFFFD);  // a cut-off last unit
+    return out;
 }
 
 }  // namespace
@@ -60,6 +118,61 @@ std::string utf8ToLatin1WithReferences(std::string_view utf8) {
             out.push_back(static_cast<char>(cp));
         else
             out += "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";";
+    }
+    return out;
+}
+
+std::string declaredXmlEncoding(std::string_view text) {
+    if (text.substr(0, 5) != "<?xml") return {};
+    const std::string_view decl = text.substr(0, text.find("?>"));
+    std::size_t p = decl.find("encoding");
+    if (p == std::string_view::npos) return {};
+    p += 8;
+    while (p < decl.size() && std::isspace(static_cast<unsigned char>(decl[p]))) ++p;
+    if (p >= decl.size() || decl[p] != '=') return {};
+    ++p;
+    while (p < decl.size() && std::isspace(static_cast<unsigned char>(decl[p]))) ++p;
+    if (p >= decl.size() || (decl[p] != '"' && decl[p] != '\'')) return {};
+    const char quote = decl[p++];
+    const std::size_t close = decl.find(quote, p);
+    if (close == std::string_view::npos) return {};
+    return lowerAscii(decl.substr(p, close - p));
+}
+
+bool isLatin1EncodingName(std::string_view name) {
+    const std::string n = lowerAscii(name);
+    return n == "iso-8859-1" || n == "iso8859-1" || n == "iso_8859-1" || n == "latin1" || n == "latin-1" || n == "l1";
+}
+
+bool isUtf8EncodingName(std::string_view name) {
+    const std::string n = lowerAscii(name);
+    return n == "utf-8" || n == "utf8";
+}
+
+bool isWideXmlLayout(std::string_view bytes) {
+    return bytes.size() >= 2 && wideFormOf(bytes).form != Wide::None;
+}
+
+std::string xmlBytesToUtf8(std::string_view bytes) {
+    if (isWideXmlLayout(bytes)) {
+        const WideForm wide = wideFormOf(bytes);
+        return wideToUtf8(bytes.substr(wide.markLength), wide.form);
+    }
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    const std::string enc = declaredXmlEncoding(bytes);
+    if (isLatin1EncodingName(enc)) return latin1ToUtf8(bytes);
+    if (enc == "windows-1252" || enc == "cp1252") return windows1252ToUtf8(bytes);
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t len = utf8SequenceLength(bytes, i);
+        if (len > 0) {
+            out.append(bytes.substr(i, len));
+            i += len;
+        } else {
+            appendUtf8(out, windows1252ToUnicode(static_cast<unsigned char>(bytes[i])));
+            ++i;
+        }
     }
     return out;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Texts in memory are UTF-8. The 8-bit forms the gateway meets are converted here
 // and nowhere else: Windows-1252 on the ZamMeld connection and in undeclared Priva
-// Office answers, ISO-8859-1 in the data files.
+// Office answers, ISO-8859-1 in the data files, and whatever an XML file declares.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -29,6 +29,29 @@ std::string latin1ToUtf8(std::string_view latin1);
 // inside text and attribute values, which is where such characters can stand. A
 // byte that starts no well-formed sequence is kept as it is rather than lost.
 std::string utf8ToLatin1WithReferences(std::string_view utf8);
+
+// XML texts
+
+// The encoding named in a leading XML declaration, lower-cased; empty when none.
+std::string declaredXmlEncoding(std::string_view text);
+
+bool isLatin1EncodingName(std::string_view name);
+bool isUtf8EncodingName(std::string_view name);
+
+// True when the text starts with a UTF-16 or UTF-32 byte-order mark, or with "<"
+// padded by NUL bytes (such a layout without a mark).
+bool isWideXmlLayout(std::string_view bytes);
+
+// The bytes of an XML file or answer as UTF-8, by what they declare:
+//  - a byte-order mark (UTF-8, UTF-16, UTF-32, either order) or a 16/32-bit layout
+//    of "<" without one: that form; characters it cannot hold become U+FFFD;
+//  - a declared ISO-8859-1: every byte is its Latin-1 character;
+//  - a declared windows-1252: every byte is its Windows-1252 character;
+//  - anything else (UTF-8, no declaration, a name we do not know): well-formed
+//    UTF-8 sequences stay, every other byte is read as Windows-1252. A name then
+//    decodes by its own bytes alone, never by the rest of the file.
+// The declaration itself is left as it stands.
+std::string xmlBytesToUtf8(std::string_view bytes);
 
 // UTF-8
 

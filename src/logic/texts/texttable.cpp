@@ -124,7 +124,6 @@ const std::array<TextEntry, kTextCount>& textTable() {
         t[109] = {"Alarm still active, repeated by ZamPO", "Alarm nog steeds actief, wordt herhaald door ZamPO"};
         t[110] = {"Repeat group", "Herhaal groep"};
         t[111] = {"PO connection initialized", "PO verbinding geïnitialiseerd"};
-        t[113] = {"Editor: the service forwards the alarms", "Bewerken: de service stuurt de alarmen door"};
         return t;
     }();
     return table;
@@ -156,6 +155,7 @@ const std::array<TextEntry, kAddedTextCount>& addedTextTable() {
         at(219) = {"No row of the grid is selected.", "Er is geen regel in het overzicht geselecteerd."};
         at(220) = {"No alarm is selected.", "Er is geen alarm geselecteerd."};
         at(221) = {"The location takes six digits.", "De locatie bestaat uit zes cijfers."};
+        at(222) = {"Editor: the service forwards the alarms", "Bewerken: de service stuurt de alarmen door"};
         return t;
     }();
     return table;

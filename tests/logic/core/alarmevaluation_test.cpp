@@ -258,6 +258,16 @@ TEST_F(EvaluationTest, RefusalsUnrecognisedAnswersAndSilence) {
     EXPECT_TRUE(pass(kT0 + 1s).empty());
 }
 
+TEST_F(EvaluationTest, WithoutALanguageTheCallersOwnDefaultsShow) {
+    resetLangTexts();
+    load(alarm("Kas4", "1") + alarm("Kas4", "2"));
+    replies = {"OK", "NAK", "OK"};
+    pass(kT0);
+    pass(kT0 + 16min);
+    for (const char* line : {"_Alarm not accepted by ZamMeld!", "_Repeat Alarm: PCU1,Kas4,1"})
+        EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+}
+
 TEST_F(EvaluationTest, AGroupWithoutAnswerIsTriedAgainAtTheNextPassNotAtOnce) {
     load(R"(<Group ZamAlarm="0100 - 07" Timeout="20240301T115000" repeat="5" Text="" State="A"/>)" +
          alarm("Kas4", "1"));

@@ -143,6 +143,18 @@ TEST(XmlStore, NamesOutsideLatin1SurviveSaveAndReload) {
     ASSERT_TRUE(again->hasContent());
     EXPECT_EQ(std::string(again->root().child("PO_loc").attribute("text").value()), name);
     EXPECT_TRUE(searchNode(again->root(), "PO_loc", {"text"}, {name}));
+
+    // A file someone saved as windows-1252 reads as such and is written back as ISO-8859-1.
+    test::writeFile(dir.file("LinkDefs.xml"),
+                    "<?xml version=\"1.0\" encoding=\"windows-1252\"?><ZamPOLinkDefs><PO_loc text=\"\xE9\x80\x92\"/>"
+                    "</ZamPOLinkDefs>");
+    reloadDataFile(again, dir.path(), kLinkDefsFile);
+    const std::string cp1252Name = "\xC3\xA9\xE2\x82\xAC\xE2\x80\x99";  // é € ’
+    EXPECT_EQ(std::string(again->root().child("PO_loc").attribute("text").value()), cp1252Name);
+    ASSERT_TRUE(saveDataFile(again, dir.path(), kLinkDefsFile));
+    EXPECT_NE(test::readFile(dir.file("LinkDefs.xml")).find("encoding=\"ISO-8859-1\""), std::string::npos);
+    reloadDataFile(again, dir.path(), kLinkDefsFile);
+    EXPECT_EQ(std::string(again->root().child("PO_loc").attribute("text").value()), cp1252Name);
 }
 
 TEST(XmlStore, TopElementSkipsTheDeclaration) {

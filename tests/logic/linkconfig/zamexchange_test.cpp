@@ -4,6 +4,7 @@
 
 #include "logic/linkconfig/zamdefs.h"
 #include "logic/linkconfig/zamitems.h"
+#include "logic/text/encoding.h"
 
 using namespace zampo;
 
@@ -110,5 +111,50 @@ TEST(ZamExchange, ImportIsRefusedWholeAndLeavesTheDefinitionsAlone) {
         EXPECT_EQ(result.status, c.status) << c.file;
         EXPECT_NE(result.detail.find(c.detail), std::string::npos) << result.detail;
         EXPECT_EQ(defs.toText(), before) << c.file;
+    }
+}
+
+TEST(ZamExchange, ImportReadsTheEncodingTheFileDeclares) {
+    // "Café €5 ’s" in each form a ZAM-Pro export may take.
+    const std::string utf8Name =
+        "Caf\xC3\xA9 \xE2\x82\xAC"
+        "5 \xE2\x80\x99s";
+    const std::string utf8Body = "<ZamDefinitions><Location Code=\"12\" Name=\"" + utf8Name + "\"/></ZamDefinitions>";
+    auto utf16le = [](const std::string& utf8) {
+        std::string out = "\xFF\xFE";
+        for (std::size_t pos = 0; pos < utf8.size();) {
+            const char32_t cp = decodeUtf8(utf8, pos);
+            out += static_cast<char>(cp & 0xFF);
+            out += static_cast<char>(cp >> 8);
+        }
+        return out;
+    };
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string name;
+    };
+    const Case cases[] = {
+        {"windows-1252",
+         "<?xml version=\"1.0\" encoding=\"windows-1252\"?><ZamDefinitions><Location Code=\"12\" "
+         "Name=\"Caf\xE9 \x80"
+         "5 \x92s\"/></ZamDefinitions>",
+         utf8Name},
+        {"ISO-8859-1",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><ZamDefinitions><Location Code=\"12\" "
+         "Name=\"Caf\xE9 \xA3\"/></ZamDefinitions>",
+         "Caf\xC3\xA9 \xC2\xA3"},
+        {"UTF-8", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + utf8Body, utf8Name},
+        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + utf8Body, utf8Name},
+        {"UTF-16 with a byte-order mark", utf16le("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + utf8Body), utf8Name},
+    };
+    for (const Case& c : cases) {
+        XmlDocument defs = loaded(kZamDefs);
+        ASSERT_EQ(importZamDefinitions(defs, c.file, kEnglish).status, ImportStatus::Imported) << c.what;
+        EXPECT_EQ(findZamLocationElement(defs, 12).attribute("Name").value(), c.name) << c.what;
+        // Saved and read again, the name is the same.
+        XmlDocument again;
+        ASSERT_TRUE(again.loadText(defs.toText())) << c.what;
+        EXPECT_EQ(findZamLocationElement(again, 12).attribute("Name").value(), c.name) << c.what;
     }
 }

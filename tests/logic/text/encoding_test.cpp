@@ -72,4 +72,13 @@ TEST(Encoding, CountPrefixAndSubstringNeverSplitACharacter) {
     EXPECT_EQ(utf8Substr(text, 7, 1), "");
 }
 
+TEST(Encoding, XmlBytesInSixteenAndThirtyTwoBitFormsWithOrWithoutAMark) {
+    EXPECT_EQ(xmlBytesToUtf8("\0<\0a\0/\0>"s), "<a/>");                              // UTF-16BE, no mark
+    EXPECT_EQ(xmlBytesToUtf8("<\0\0\0a\0\0\0"s), "<a");                              // UTF-32LE, no mark
+    EXPECT_EQ(xmlBytesToUtf8("\0\0\xFE\xFF\0\x01\xF5\x25"s), "\xF0\x9F\x94\xA5");    // UTF-32BE mark, U+1F525
+    EXPECT_EQ(xmlBytesToUtf8("\xFF\xFE<\0\x3D\xD8\x25\xDD"s), "<\xF0\x9F\x94\xA5");  // UTF-16LE surrogate pair
+    // A lone surrogate and a cut-off last unit read as U+FFFD each.
+    EXPECT_EQ(xmlBytesToUtf8("\xFE\xFF\0<\xD8\x3D\0>\0"s), "<\xEF\xBF\xBD>\xEF\xBF\xBD");
+}
+
 }  // namespace

@@ -31,10 +31,16 @@ TEST_F(LangTextTest, OnlyExactNldSelectsDutch) {
 }
 
 TEST_F(LangTextTest, EmptySlotsAndNumbersBeyondTheTable) {
-    loadLangTexts("ENG");
+    // 112 to 120 hold nothing in either language.
+    for (const char* language : {"NLD", "ENG"}) {
+        resetLangTexts();
+        loadLangTexts(language);
+        for (int n = 112; n <= 120; ++n) {
+            EXPECT_EQ(langText(n, "Later"), "_Later") << language << ' ' << n;
+            EXPECT_EQ(langText(n, ""), "_") << language << ' ' << n;
+        }
+    }
     EXPECT_EQ(langText(47, "gap"), "_gap");  // 47 has no text in either list
-    EXPECT_EQ(langText(112, "Later"), "_Later");
-    EXPECT_EQ(langText(120, ""), "_");
     EXPECT_EQ(langText(121, "As is"), "As is");
     EXPECT_EQ(langText(500, ""), "_");
     EXPECT_EQ(langText(0, "x"), "Unknown");
@@ -56,4 +62,5 @@ TEST_F(LangTextTest, AddedTextsFollowTheLanguage) {
     resetLangTexts();
     loadLangTexts("ENG");
     EXPECT_EQ(langText(200, "x"), "Active alarms");
+    EXPECT_EQ(langText(222, "x"), "Editor: the service forwards the alarms");
 }
