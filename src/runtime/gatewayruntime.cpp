@@ -47,17 +47,18 @@ std::string parseError(const std::string& path) {
 
 GatewayRuntime::GatewayRuntime(DataPaths& paths, const Clock& clock, WindowPort& window, QObject* parent)
     : QObject(parent),
+      shown(window),
       tmmMain(this),
       tmmSockets(this),
-      receiver(tmmSockets, settings.zamHost, settings.zamPort, window, state, this),
+      receiver(tmmSockets, settings.zamHost, settings.zamPort, shown, state, this),
       poMonitor(clock, receiver, this),
-      fetchPort(makeFetchPort(this, state, paths, clock, window, tmmMain)),
-      mainLoop(MainLoopDeps{state, clock, window, receiver, poMonitor, *fetchPort, paths, settings, zamDefs, linkDefs,
+      fetchPort(makeFetchPort(this, state, paths, clock, shown, tmmMain)),
+      mainLoop(MainLoopDeps{state, clock, shown, receiver, poMonitor, *fetchPort, paths, settings, zamDefs, linkDefs,
                             alarmStatus}),
       metrics(*this),
       paths_(paths),
-      clock_(clock),
-      window_(window) {
+      clock_(clock) {
+    shown.start();
     poMonitor.setCounters(&state.counters);
     // Both machines step when something they wait for happens, and rest otherwise.
     tmmMain.setTurnBudget(kTurnBudgetMs);
@@ -168,7 +169,7 @@ void GatewayRuntime::openDocuments() {
         fault += (fault.empty() ? "" : "; ") + std::string(file->fileName) + " is damaged";
     }
     state.dataFileFault = fault;
-    if (!fault.empty()) window_.setStatusText(fault);
+    if (!fault.empty()) shown.setStatusText(fault);
 
     // The alarm status is rebuilt by the next poll: keep the damaged file for a look, start afresh.
     if (!alarmStatus->hasContent()) {
@@ -209,8 +210,8 @@ void GatewayRuntime::watchDefinitionFiles() {
 }
 
 void GatewayRuntime::checkDefinitionFiles(bool force) {
-    for (auto [slot, file, stamp] : {std::tuple{&zamDefs, &kZamDefsFile, &zamStamp_},
-                                     std::tuple{&linkDefs, &kLinkDefsFile, &linkStamp_}}) {
+    for (auto [slot, file, stamp] :
+         {std::tuple{&zamDefs, &kZamDefsFile, &zamStamp_}, std::tuple{&linkDefs, &kLinkDefsFile, &linkStamp_}}) {
         const FileStamp now = stampOf(*file);
         if (!force && now == *stamp) continue;
         *stamp = now;
@@ -245,12 +246,11 @@ void GatewayRuntime::reload() {
     const bool endpointChanged = trimmed(s.zamHost) != trimmed(settings.zamHost) || s.zamPort != settings.zamPort;
     applySettings(s);
     // A new ZamMeld address counts from the next connection; nothing waiting is cut off.
-    if (endpointChanged && receiver.queuedCount() == 0 && receiver.currentMessage().empty())
-        receiver.dropConnection();
+    if (endpointChanged && receiver.queuedCount() == 0 && receiver.currentMessage().empty()) receiver.dropConnection();
     writeLog("Reload: " + file + " read again: ZamMeld " + trimmed(s.zamHost) + ":" + std::to_string(s.zamPort) +
                  ", Priva Office " + trimmed(s.poHost) + ", sendpcu " + (s.sendPcu ? "1" : "0") + ", filterpunct " +
-                 (s.filterPunct ? "1" : "0") + ", WDid " + std::to_string(s.watchdogId) + ", language " +
-                 s.language + ", Trace " + (s.trace ? "1" : "0") + ", metrics " +
+                 (s.filterPunct ? "1" : "0") + ", WDid " + std::to_string(s.watchdogId) + ", language " + s.language +
+                 ", Trace " + (s.trace ? "1" : "0") + ", metrics " +
                  (s.metricsPort ? s.metricsAddress + ":" + std::to_string(s.metricsPort) : "off"),
              kLogFileOnly);
 
@@ -265,7 +265,7 @@ void GatewayRuntime::reload() {
         state.dataFileFault.clear();  // a file mended since the start is in use now
     // Locations added in Priva Office since come with the definitions, as the refresh button fetches them.
     state.refreshRequest = true;
-    window_.refillLinkGrid();
+    shown.refillLinkGrid();
 }
 
 void GatewayRuntime::startMachines() {

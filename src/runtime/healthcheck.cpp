@@ -60,6 +60,7 @@ int runHealthCheck(DataPaths& paths, std::ostream& out) {
     const bool poFailing = v("zampo_privaoffice_failing") != 0;
     const bool zamConnected = v("zampo_zammeld_connected") != 0;
     const bool zamFailing = !zamConnected && v("zampo_zammeld_socket_errors_total") > 0;
+    const bool logFailing = v("zampo_log_failing") != 0;
 
     out << "Gateway figures from " << url << "\n";
     out << "Priva Office:    " << (poFailing ? "FAILING" : "ok") << ", last good exchange "
@@ -71,6 +72,8 @@ int runHealthCheck(DataPaths& paths, std::ostream& out) {
             : zamFailing ? "FAILING (not connected)"
                          : "not connected yet")
         << ", " << number(v("zampo_zammeld_socket_errors_total")) << " socket errors\n";
+    out << "Log file:        "
+        << (logFailing ? "FAILING: lines are not written to " + paths.logFile() + " (see the journal)" : "ok") << "\n";
     out << "Forwarded:       raise " << number(kind("raise")) << ", reset " << number(kind("reset")) << ", group "
         << number(kind("group")) << ", system " << number(kind("system")) << ", other " << number(kind("other"))
         << "\n";
@@ -83,7 +86,7 @@ int runHealthCheck(DataPaths& paths, std::ostream& out) {
         << (m.count("zampo_last_walk_seconds") ? number(v("zampo_last_walk_seconds")) + " s" : "none yet") << "\n";
     out << "Watchdogs:       " << number(v("zampo_watchdogs_sent_total")) << " sent, "
         << number(v("zampo_watchdogs_answered_total")) << " answered\n";
-    return poFailing || zamFailing ? kHealthFailing : kHealthy;
+    return poFailing || zamFailing || logFailing ? kHealthFailing : kHealthy;
 }
 
 }  // namespace zampo
