@@ -86,10 +86,11 @@ int run(int argc, char** argv) {
     zampo::GatewayApplication app(argc, argv);
     QCoreApplication::setApplicationName("zampo-gateway");
     zampo::SystemClock clock;
+    zampo::ServiceNotify service;
     zampo::LoggedStatus status;
+    status.onStatusText = [&service](const std::string& text) { service.status(text); };
     zampo::GatewayRuntime gateway(paths, clock, status);
     QObject::connect(&gateway, &zampo::GatewayRuntime::stopped, &app, [] { QCoreApplication::exit(0); });
-    zampo::ServiceNotify service;
     zampo::StopSignals stopSignals(
         [&gateway, &service] {
             service.stopping();
