@@ -2,13 +2,15 @@
 // The same PO.ini, ZamLocal.INI, data files and single-instance lock as zampo; its
 // lists go to the log file only, each line also to standard error. Stops in order on
 // SIGTERM and Ctrl+C; SIGHUP reads the settings and data files again. Under systemd
-// it reports ready, watchdog pings and its stop. --check prints the running gateway's figures.
+// it reports ready, watchdog pings and its stop. --check prints the running gateway's
+// figures. --help tells the rest.
 #include <cstdio>
 #include <exception>
 #include <iostream>
-#include <string_view>
+#include <string>
 
 #include "logic/core/clock.h"
+#include "logic/core/commandline.h"
 #include "logic/core/datapaths.h"
 #include "logic/core/startguard.h"
 #include "logic/diag/logwriter.h"
@@ -21,11 +23,60 @@
 
 namespace {
 
+const char* const kHelp =
+    "Usage: zampo-gateway [--check]\n"
+    "\n"
+    "The ZamPO gateway without a window, for servers and service managers: polls the\n"
+    "Priva Office alarm server and reports its alarms to ZAM-Pro's receiver (ZamMeld)\n"
+    "through the link definitions, until stopped.\n"
+    "\n"
+    "Options:\n"
+    "  --check      print the running gateway's figures, read from its metrics port\n"
+    "               ([Metrics] port in ZamLocal.INI), and end: exit status 0 when all\n"
+    "               is well, 1 when Priva Office, ZamMeld or the log file is failing,\n"
+    "               2 when metrics are off or the gateway does not answer\n"
+    "  --help       show this text\n"
+    "  --version    show the version\n"
+    "\n"
+    "Files:\n"
+    "  PO.ini beside the program, else /etc/zampo/PO.ini: [Application] datapath, the\n"
+    "  ZAM data directory (default ~/zam/data), which holds ZamLocal.INI (the settings)\n"
+    "  and ZAMPO.LOG (the log); the data files are in PoData beside it.\n"
+    "  Every log line also goes to standard error (the journal under systemd).\n"
+    "\n"
+    "Signals:\n"
+    "  SIGTERM, SIGINT  stop in order (at most 10 s)\n"
+    "  SIGHUP           read ZamLocal.INI and the data files again\n"
+    "\n"
+    "Run it as the account that owns the data directory; the package's service does\n"
+    "(systemctl start zampo-gateway). Started as root for a directory of another\n"
+    "account it refuses, so that it leaves no files that account cannot write.\n"
+    "\n"
+    "Exit status: 0 after an orderly stop or when another gateway already runs, 1 when\n"
+    "it cannot start, 2 for a bad argument.\n";
+
+const zampo::CommandLine kCommandLine("zampo-gateway", [] { return std::string(kHelp); });
+
+struct Options {
+    bool check = false;
+};
+
+// -1 to go on, else the exit status. New options join the two sets and the branch below.
+int parseArguments(int argc, char** argv, Options& opt) {
+    return kCommandLine.parse(argc, argv, {}, {"--check"}, [&](const std::string& name, const std::string&) {
+        if (name == "--check") opt.check = true;
+        return std::string();
+    });
+}
+
 int run(int argc, char** argv) {
+    Options opt;
+    if (const int rc = parseArguments(argc, argv, opt); rc >= 0) return rc;
     static zampo::SingleInstanceLock instanceLock;
     static zampo::ForwardingLock forwarding;
     zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory(), zampo::kPackageDirs);
-    if (argc > 1 && std::string_view(argv[1]) == "--check") return zampo::runHealthCheck(paths, std::cout);
+    if (opt.check) return zampo::runHealthCheck(paths, std::cout);
+    if (const auto refused = zampo::refuseWrongOwner(paths, zampo::kServiceProgram)) return *refused;
     zampo::StopSignals::holdUntilInstalled();
     if (const auto refused = zampo::refuseStart(instanceLock, forwarding, paths, zampo::kServiceProgram))
         return *refused;
@@ -35,10 +86,11 @@ int run(int argc, char** argv) {
     zampo::GatewayApplication app(argc, argv);
     QCoreApplication::setApplicationName("zampo-gateway");
     zampo::SystemClock clock;
+    zampo::ServiceNotify service;
     zampo::LoggedStatus status;
+    status.onStatusText = [&service](const std::string& text) { service.status(text); };
     zampo::GatewayRuntime gateway(paths, clock, status);
     QObject::connect(&gateway, &zampo::GatewayRuntime::stopped, &app, [] { QCoreApplication::exit(0); });
-    zampo::ServiceNotify service;
     zampo::StopSignals stopSignals(
         [&gateway, &service] {
             service.stopping();

@@ -7,6 +7,7 @@
 #include "app/formlifecycle.h"
 #include "app/zamapplication.h"
 #include "logic/core/clock.h"
+#include "logic/core/commandline.h"
 #include "logic/core/datapaths.h"
 #include "logic/core/startguard.h"
 #include "logic/diag/logwriter.h"
@@ -16,7 +17,37 @@
 
 namespace {
 
+const char* const kHelp =
+    "Usage: zampo\n"
+    "\n"
+    "The ZamPO gateway with its window: polls the Priva Office alarm server and reports\n"
+    "its alarms to ZAM-Pro's receiver (ZamMeld) through the link definitions. The\n"
+    "window, behind a tray icon, holds the link editor, the settings and two live\n"
+    "lists. Started while zampo-gateway forwards for the same data directory, it is\n"
+    "the editor of the links only. Without a display it runs offscreen.\n"
+    "\n"
+    "Options:\n"
+    "  --help       show this text\n"
+    "  --version    show the version\n"
+    "\n"
+    "Files:\n"
+    "  PO.ini beside the program, else /etc/zampo/PO.ini: [Application] datapath, the\n"
+    "  ZAM data directory (default ~/zam/data), which holds ZamLocal.INI (the settings)\n"
+    "  and ZAMPO.LOG (the log); the data files are in PoData beside it.\n"
+    "\n"
+    "Stops in order on SIGTERM or Ctrl+C, or when the window is closed.\n"
+    "\n"
+    "Exit status: 0 after an orderly stop or when it already runs, 1 when it cannot\n"
+    "start, 2 for a bad argument.\n";
+
 int run(int argc, char** argv) {
+    // Qt's own options (-platform, -style) are not taken either: QT_QPA_PLATFORM and
+    // QT_STYLE_OVERRIDE do the same.
+    if (const int rc =
+            zampo::CommandLine("zampo", [] { return std::string(kHelp); })
+                .parse(argc, argv, {}, {}, [](const std::string&, const std::string&) { return std::string(); });
+        rc >= 0)
+        return rc;
     zampo::StopSignals::holdUntilInstalled();
     static zampo::SingleInstanceLock instanceLock;
     static zampo::ForwardingLock forwarding;

@@ -47,17 +47,18 @@ std::string parseError(const std::string& path) {
 
 GatewayRuntime::GatewayRuntime(DataPaths& paths, const Clock& clock, WindowPort& window, QObject* parent)
     : QObject(parent),
+      shown(window),
       tmmMain(this),
       tmmSockets(this),
-      receiver(tmmSockets, settings.zamHost, settings.zamPort, window, state, this),
+      receiver(tmmSockets, settings.zamHost, settings.zamPort, shown, state, this),
       poMonitor(clock, receiver, this),
-      fetchPort(makeFetchPort(this, state, paths, clock, window, tmmMain)),
-      mainLoop(MainLoopDeps{state, clock, window, receiver, poMonitor, *fetchPort, paths, settings, zamDefs, linkDefs,
+      fetchPort(makeFetchPort(this, state, paths, clock, shown, tmmMain)),
+      mainLoop(MainLoopDeps{state, clock, shown, receiver, poMonitor, *fetchPort, paths, settings, zamDefs, linkDefs,
                             alarmStatus}),
       metrics(*this),
       paths_(paths),
-      clock_(clock),
-      window_(window) {
+      clock_(clock) {
+    shown.start();
     poMonitor.setCounters(&state.counters);
     receiver.setClock(&clock_);
     // Both machines step when something they wait for happens, and rest otherwise.
@@ -177,7 +178,7 @@ void GatewayRuntime::openDocuments() {
         fault += (fault.empty() ? "" : "; ") + std::string(file->fileName) + " is damaged";
     }
     state.dataFileFault = fault;
-    if (!fault.empty()) window_.setStatusText(fault);
+    if (!fault.empty()) shown.setStatusText(fault);
 
     // The alarm status is rebuilt by the next poll: keep the damaged file for a look, start afresh.
     if (!alarmStatus->hasContent()) {
@@ -291,7 +292,7 @@ void GatewayRuntime::reload() {
         window_.setStatusText(langText(28, "Application running"));
     // Locations added in Priva Office since come with the definitions, as the refresh button fetches them.
     state.refreshRequest = true;
-    window_.refillLinkGrid();
+    shown.refillLinkGrid();
 }
 
 void GatewayRuntime::startMachines() {

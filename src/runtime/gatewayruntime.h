@@ -15,6 +15,7 @@
 #include "logic/core/settings.h"
 #include "logic/core/windowport.h"
 #include "logic/linkconfig/xmlstore.h"
+#include "runtime/logfaultstatus.h"
 #include "runtime/mainloop.h"
 #include "runtime/metricsexporter.h"
 #include "runtime/poexchangemonitor.h"
@@ -72,8 +73,11 @@ public:
 
     DataPaths& paths() { return paths_; }
     const Clock& clock() const { return clock_; }
-    WindowPort& window() { return window_; }
+    WindowPort& window() { return shown; }
 
+    // Everything the gateway shows goes through here: the port it was given, with
+    // the log file's fault added to the status text while there is one.
+    LogFaultStatus shown;
     GatewayState state;
     Settings settings;
     DocumentSlot zamDefs, linkDefs, alarmStatus;
@@ -112,7 +116,6 @@ private:
     QTimer stopTimer_;
     DataPaths& paths_;
     const Clock& clock_;
-    WindowPort& window_;
 };
 
 }  // namespace zampo

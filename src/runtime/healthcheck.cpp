@@ -68,6 +68,7 @@ int runHealthCheck(DataPaths& paths, std::ostream& out) {
     // What ZamMeld answers counts, not whether a socket is open.
     const bool zamSilent = m.count("zampo_zammeld_answering") && v("zampo_zammeld_answering") == 0;
     const bool zamFailing = v("zampo_zammeld_failing") != 0 || zamSilent;
+    const bool logFailing = v("zampo_log_failing") != 0;
 
     out << "Gateway figures from " << url << "\n";
     out << "Priva Office:    " << (poFailing ? "FAILING" : "ok") << ", last good exchange "
@@ -80,6 +81,8 @@ int runHealthCheck(DataPaths& paths, std::ostream& out) {
             : zamConnected ? "connected"
                            : "not connected now")
         << ", " << number(v("zampo_zammeld_socket_errors_total")) << " socket errors\n";
+    out << "Log file:        "
+        << (logFailing ? "FAILING: lines are not written to " + paths.logFile() + " (see the journal)" : "ok") << "\n";
     out << "Accepted:        raise " << number(kind("raise")) << ", reset " << number(kind("reset")) << ", group "
         << number(kind("group")) << ", system " << number(kind("system")) << ", other " << number(kind("other"))
         << "\n";
@@ -99,7 +102,7 @@ int runHealthCheck(DataPaths& paths, std::ostream& out) {
     const bool settingsUnreadable = v("zampo_settings_unreadable") != 0;
     if (settingsUnreadable)
         out << "Settings:        " << ini << " could not be read at the last start or reload; settings in use kept\n";
-    return poFailing || zamFailing || settingsUnreadable ? kHealthFailing : kHealthy;
+    return poFailing || zamFailing || settingsUnreadable || logFailing ? kHealthFailing : kHealthy;
 }
 
 }  // namespace zampo

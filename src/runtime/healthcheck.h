@@ -15,7 +15,7 @@ enum HealthExit : int { kHealthy = 0, kHealthFailing = 1, kHealthUnknown = 2 };
 // zampo_alarms_forwarded_total{kind="raise"}.
 std::map<std::string, double> parseMetricsText(const std::string& text);
 
-// Prints the figures; kHealthFailing when Priva Office or ZamMeld is failing,
+// Prints the figures; kHealthFailing when Priva Office, ZamMeld or the log file is failing,
 // kHealthUnknown when metrics are off or the gateway does not answer.
 int runHealthCheck(DataPaths& paths, std::ostream& out);
 

@@ -8,6 +8,7 @@ void LoggedStatus::setStatusText(const std::string& text) {
     if (text == statusText_) return;
     statusText_ = text;
     if (!text.empty()) writeLog("Status: " + text, kLogFileOnly);
+    if (onStatusText) onStatusText(text);
 }
 
 void LoggedStatus::showFaultStatus(int shownStatus) {

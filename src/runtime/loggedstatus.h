@@ -1,6 +1,7 @@
 #pragma once
 // What the gateway publishes, for a gateway without a window: the list lines are
 // in the log file already, status texts and fault changes are logged when they change.
+#include <functional>
 #include <string>
 
 #include "logic/core/windowport.h"
@@ -9,6 +10,9 @@ namespace zampo {
 
 class LoggedStatus : public WindowPort {
 public:
+    // Also told each new status text (the service manager's status line).
+    std::function<void(const std::string&)> onStatusText;
+
     void setStatusText(const std::string& text) override;
     void showFaultStatus(int shownStatus) override;
     void addListLine(int, const std::string&) override {}

@@ -108,6 +108,7 @@ public:
         counter("zampo_watchdogs_sent_total", "Watchdog messages written to ZamMeld",
                 double(c_.written[std::size_t(MessageKind::Watchdog)]));
         counter("zampo_watchdogs_answered_total", "Watchdog messages ZamMeld answered", double(c_.watchdogsAnswered));
+        gauge("zampo_log_failing", "1 while lines cannot be written to the log file", logWriter().failing() ? 1 : 0);
         return out;
     }
 

@@ -46,4 +46,12 @@ void ServiceNotify::stopping() {
     sd_notify(0, "STOPPING=1");
 }
 
+void ServiceNotify::status(const std::string& text) {
+    // One line: a line break would end the assignment early.
+    std::string line = text;
+    for (char& c : line)
+        if (c == '\n') c = ' ';
+    sd_notify(0, ("STATUS=" + line).c_str());
+}
+
 }  // namespace zampo

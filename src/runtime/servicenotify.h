@@ -1,9 +1,10 @@
 #pragma once
 // Tells a service manager (systemd) how the gateway is doing, through the socket
-// it names in NOTIFY_SOCKET: ready, alive, stopping. Without that socket every
+// it names in NOTIFY_SOCKET: ready, alive, stopping, the status text. Without that socket every
 // call does nothing, so the gateway runs as it does by hand.
 #include <QObject>
 #include <QTimer>
+#include <string>
 
 namespace zampo {
 
@@ -21,6 +22,8 @@ public:
     void ready(const StepTimer* loop = nullptr);
     // STOPPING=1: the orderly stop has begun.
     void stopping();
+    // STATUS=: the status text, shown by systemctl status.
+    void status(const std::string& text);
 
 private:
     void ping();

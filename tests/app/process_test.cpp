@@ -1,8 +1,11 @@
 // Runs the real programs, zampo and the window-less zampo-gateway: first start,
 // second start, files on disk, the orderly stop.
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 #include <QProcess>
 #include <QTest>
+
 #include <filesystem>
 
 #include "support/tempdir.h"
@@ -106,6 +109,24 @@ TEST(ProcessGateway, LinksNoWidgetsOrGuiLibrary) {
     EXPECT_NE(libraries.find("libQt6Core"), std::string::npos) << libraries;
     EXPECT_EQ(libraries.find("libQt6Widgets"), std::string::npos) << libraries;
     EXPECT_EQ(libraries.find("libQt6Gui"), std::string::npos) << libraries;
+}
+
+TEST(ProcessGateway, RootForADataDirectoryOfAnotherAccountRefusesAndMakesNoFile) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+    Installed site(ZAMPO_GATEWAY_BINARY);
+    const std::string data = site.data.path() + "/zam/data";
+    const uid_t nobody = 65534;
+    ASSERT_EQ(::chown(data.c_str(), nobody, nobody), 0);
+    const passwd* account = ::getpwuid(nobody);
+    const std::string name = account ? account->pw_name : std::to_string(nobody);
+    std::unique_ptr<QProcess> p(site.start());
+    ASSERT_TRUE(p->waitForFinished(10000));
+    EXPECT_EQ(p->exitCode(), 1);
+    const std::string err = p->readAllStandardError().toStdString();
+    EXPECT_NE(err.find("sudo -u " + name + " zampo-gateway"), std::string::npos) << err;
+    EXPECT_TRUE(std::filesystem::is_empty(data));
+    EXPECT_FALSE(std::filesystem::exists(site.data.path() + "/zam/PoData"));
+    EXPECT_TRUE(std::filesystem::is_empty(site.runtime.path()));
 }
 
 TEST(ProcessData, ADataPathThatIsNoUsableDirectoryStopsTheStartWithAMessage) {

@@ -6,11 +6,14 @@
 #include <QProcess>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 
 #include "gatewayfixture.h"
 #include "logic/linkconfig/documentedit.h"
 #include "logic/linkconfig/linkediting.h"
+#include "runtime/healthcheck.h"
+#include "runtime/httpclient.h"
 #include "support/loopback.h"
 #include "support/testhosts.h"
 
@@ -34,7 +37,8 @@ protected:
                                              "\n[PO]\naddress=" + poAddress.toStdString() +
                                              "\nsendpcu=" + std::to_string(sendPcu) + "\n");
     }
-    void startService() {
+    // Waits for the first poll in the log file, or on standard error when the log cannot be written.
+    void startService(bool logWritable = true) {
         const std::string program = dir.path() + "/prog/zampo-gateway";
         std::filesystem::copy_file(ZAMPO_GATEWAY_BUILT, program, std::filesystem::copy_options::skip_existing);
         writeFile(dir.path() + "/prog/linkdefs.default", "<ZamPOLinkDefs/>");
@@ -44,8 +48,14 @@ protected:
         env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime));
         service.setProcessEnvironment(env);
         service.start(QString::fromStdString(program), {});
-        ASSERT_TRUE(waitUntil([&] { return logText().find("PO connection initialized") != std::string::npos; }))
-            << logText();
+        ASSERT_TRUE(waitUntil([&] {
+            return (logWritable ? logText() : serviceStderr()).find("PO connection initialized") != std::string::npos;
+        })) << logText()
+            << serviceStderr();
+    }
+    std::string serviceStderr() {
+        stderrText += service.readAllStandardError().toStdString();
+        return stderrText;
     }
     // How often text stands in the log.
     std::size_t logCount(const std::string& text) const {
@@ -80,6 +90,7 @@ protected:
 
     std::string runtime = dir.path() + "/run";
     QProcess service;
+    std::string stderrText;
 };
 
 TEST_F(ServiceTest, SighupTakesNewSettingsAndLinksWithoutARestart) {
@@ -278,6 +289,41 @@ TEST_F(ServiceTest, TheWindowBesideTheServiceNeverForwardsWhenItCannotTakeTheLoc
     ASSERT_TRUE(received(zamsim, kRaiseA)) << zamsim.output().toStdString();
     const auto lines = zamsim.received();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), kRaiseA), 1);
+}
+
+TEST_F(ServiceTest, ALogThatCannotBeWrittenIsAFaultSaidOnceWhileForwardingGoesOn) {
+    writeSiteDefinitions();
+    poAddress = testHost(TestHost::ServiceLogUnwritable);
+    ASSERT_TRUE(zamsim.start("ok"));
+    ASSERT_TRUE(posim.start(poAddress, {"--alarms", QString::fromStdString(alarmsFile)}));
+    writeSettings(zamsim.port(), 1);
+    std::ofstream(paths->settingsFile(), std::ios::app) << "[Metrics]\nport=19465\naddress=" << testHostAddress(TestHost::ServiceLogUnwritable) << "\n";
+    // Not even root can append to a directory.
+    std::filesystem::create_directories(paths->logFile());
+    ASSERT_NO_FATAL_FAILURE(startService(false));
+    auto logFailing = [] {
+        const HttpResult r = HttpClient().get("http://" + testHostAddress(TestHost::ServiceLogUnwritable) + ":19465/metrics", {});
+        const auto m = parseMetricsText(r.body);
+        return r.ok && m.count("zampo_log_failing") ? m.at("zampo_log_failing") : -1.0;
+    };
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
+    ASSERT_TRUE(received(zamsim, "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp hoog]")) << serviceStderr();
+    EXPECT_TRUE(waitUntil([&] {
+        return serviceStderr().find("Log file not written: cannot open") != std::string::npos;
+    })) << serviceStderr();
+    EXPECT_TRUE(waitUntil([&] { return logFailing() == 1; }));
+    const std::string said = "the log file is not written (cannot open " + paths->logFile() + ": Is a directory)";
+    const std::string err = serviceStderr();
+    ASSERT_NE(err.find(said), std::string::npos) << err;
+    EXPECT_EQ(err.find(said, err.find(said) + 1), std::string::npos) << "said more than once: " << err;
+
+    std::filesystem::remove(paths->logFile());
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "2", "Vocht hoog", 5s));
+    EXPECT_TRUE(received(zamsim, "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Vocht hoog]")) << serviceStderr();
+    EXPECT_TRUE(waitUntil([&] { return logText().find("The log file is written again") != std::string::npos; }))
+        << serviceStderr();
+    EXPECT_TRUE(waitUntil([&] { return logFailing() == 0; }));
+    EXPECT_EQ(service.state(), QProcess::Running);
 }
 
 }  // namespace

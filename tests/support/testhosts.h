@@ -41,6 +41,7 @@ enum class TestHost : int {
     ServiceStop,
     ServiceUnreadableFiles,
     ServiceWindowBeside,
+    ServiceLogUnwritable,
     // tests/reliability
     PrivaOfficeFaults,
     PrivaOfficeNobodyThere,

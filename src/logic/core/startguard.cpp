@@ -1,8 +1,14 @@
 #include "logic/core/startguard.h"
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <string>
 
 #include "logic/diag/exceptionreport.h"
@@ -18,10 +24,21 @@ std::optional<int> refuseStart(SingleInstanceLock& lock, ForwardingLock& forward
     if (!editor && lock.alreadyRunning(sessionDir)) return 0;
     // Without a usable data directory there is no log to report anything in.
     if (const std::string problem = paths.zamDataDirProblem(); !problem.empty()) {
-        std::fprintf(stderr,
-                     "%s: cannot start: the ZAM data directory %s\n"
-                     "Set datapath in the [Application] section of %s to a directory.\n",
-                     program, problem.c_str(), paths.poIniFile().c_str());
+        const std::string dir = paths.zamDataDir();
+        if (::access(dir.c_str(), W_OK) != 0 && errno == EROFS)
+            // Under systemd that is the sandbox, not the disk: the unit lets it write
+            // only to the directories it names.
+            std::fprintf(stderr,
+                         "%s: cannot start: the ZAM data directory %s\n"
+                         "If it runs as a systemd service, allow the directory with a drop-in: "
+                         "systemctl edit zampo-gateway, then\n"
+                         "  [Service]\n  ReadWritePaths=%s\n",
+                         program, problem.c_str(), dir.c_str());
+        else
+            std::fprintf(stderr,
+                         "%s: cannot start: the ZAM data directory %s\n"
+                         "Set datapath in the [Application] section of %s to a directory.\n",
+                         program, problem.c_str(), paths.poIniFile().c_str());
         return 1;
     }
     switch (forwarding.take(paths.poDataDir(), program)) {
@@ -53,6 +70,25 @@ std::optional<int> refuseStart(SingleInstanceLock& lock, ForwardingLock& forward
     }
     if (editor && lock.alreadyRunning(sessionDir)) return 0;
     return std::nullopt;
+}
+
+std::optional<int> refuseWrongOwner(DataPaths& paths, const char* program) {
+    if (::geteuid() != 0) return std::nullopt;
+    // The directory, or the nearest one above it that is there: it would be made by root.
+    std::filesystem::path dir = paths.zamDataDir();
+    struct stat st {};
+    while (::stat(dir.c_str(), &st) != 0) {
+        if (!dir.has_relative_path()) return std::nullopt;
+        dir = dir.parent_path();
+    }
+    if (st.st_uid == 0) return std::nullopt;
+    const passwd* owner = ::getpwuid(st.st_uid);
+    const std::string name = owner ? owner->pw_name : std::to_string(st.st_uid);
+    std::fprintf(stderr,
+                 "%s: not started as root: %s belongs to %s, and files made by root there could not be written "
+                 "by %s.\nRun it as that account: sudo -u %s %s (or start the service: systemctl start %s)\n",
+                 program, dir.c_str(), name.c_str(), name.c_str(), name.c_str(), program, kServiceProgram);
+    return 1;
 }
 
 int runReportingErrors(const char* program, const std::function<int()>& run) {

@@ -20,6 +20,11 @@ namespace zampo {
 std::optional<int> refuseStart(SingleInstanceLock& lock, ForwardingLock& forwarding, DataPaths& paths,
                                const char* program, bool* editor = nullptr, std::string* editorReason = nullptr);
 
+// Root starting the gateway for a data directory of another account would leave
+// files that account cannot write (the log, the settings, the locks): the exit
+// code with a message naming the account to run it as, else nothing. Touches no file.
+std::optional<int> refuseWrongOwner(DataPaths& paths, const char* program);
+
 inline constexpr const char* kServiceProgram = "zampo-gateway";
 
 // Runs the program; an error that escapes it (only what comes before the start-up

@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <csignal>
 #include <ctime>
+#include <exception>
 #include <filesystem>
 
 namespace zampo {
@@ -75,20 +76,52 @@ void LogWriter::write(const std::string& text, int channel) {
     line.reserve(message.size() + 28);
     line.append("<").append(localDateText()).append("><").append(time).append("><").append(message).append(">");
     mirrorLocked(message);
+    writeFileLocked(line);
+}
+
+void LogWriter::writeFileLocked(const std::string& line) {
+    if (file_.fileName().empty()) return;
+    std::string error;
     try {
         file_.writeLine(line);
+    } catch (const std::exception& e) {
+        error = e.what();
     } catch (...) {
-        // The line is lost for the file only; logging never fails its caller.
+        error = "cannot write " + file_.fileName();
     }
+    // The line is lost for the file only; logging never fails its caller.
+    if (!error.empty()) {
+        ++linesLost_;
+        failure_ = error;
+        if (!failing_.exchange(true)) {
+            const std::string said = "ZamPO: the log file is not written (" + error +
+                                     "); lines are missing from it until it can be written again: mend its owner, "
+                                     "permissions or free space\n";
+            [[maybe_unused]] ssize_t n = ::write(STDERR_FILENO, said.data(), said.size());
+        }
+        return;
+    }
+    if (!failing_.exchange(false)) return;
+    const std::string back = "The log file is written again; " + std::to_string(linesLost_) +
+                             " lines before the one above are missing (" + failure_ + ")";
+    linesLost_ = 0;
+    failure_.clear();
+    mirrorLocked(back);
+    try {
+        file_.writeLine("<" + localDateText() + "><" + localTimeText() + "><" + back + ">");
+    } catch (...) {
+    }
+}
+
+std::string LogWriter::failure() const {
+    std::lock_guard lock(mutex_);
+    return failing_ ? failure_ : std::string();
 }
 
 void LogWriter::writeRawLine(const std::string& text) {
     std::lock_guard lock(mutex_);
     mirrorLocked(text);
-    try {
-        file_.writeLine(text);
-    } catch (...) {
-    }
+    writeFileLocked(text);
 }
 
 void LogWriter::rotate() {

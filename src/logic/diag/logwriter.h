@@ -1,6 +1,7 @@
 #pragma once
 // One log writer for the whole process: ZAMPO.LOG with a one-step rotation into
 // OLDPO.log, and the two on-screen lists. Safe to call from any thread.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -36,13 +37,24 @@ public:
     // the second copies the freshly emptied log over OLDPO.log.
     void rotateIfOversized();
 
+    // A log file that cannot be written is a fault of its own: said once on standard
+    // error when it starts failing, the lines lost counted, and said in the file once
+    // a line can be written again (each line tries anew).
+    bool failing() const { return failing_.load(); }
+    // Why the last line could not be written; empty while the file is written.
+    std::string failure() const;
+
 private:
     void rotateLocked();
+    void writeFileLocked(const std::string& line);
     void mirrorLocked(const std::string& text) const;
     mutable std::mutex mutex_;
     TextFile file_;
     ListSink sink_;
     bool mirror_ = false;
+    std::atomic<bool> failing_{false};
+    std::string failure_;
+    uint64_t linesLost_ = 0;
 };
 
 // The process-wide writer and the short form every caller uses.

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 namespace zampo {
@@ -13,7 +15,7 @@ TextFile::~TextFile() {
 void TextFile::open() {
     if (file_ || fileName_.empty()) return;
     file_ = std::fopen(fileName_.c_str(), "ab");
-    if (!file_) throw std::runtime_error("cannot open " + fileName_);
+    if (!file_) throw std::runtime_error("cannot open " + fileName_ + ": " + std::strerror(errno));
 }
 
 void TextFile::close() {
@@ -28,8 +30,9 @@ void TextFile::write(const std::string& text) {
     open();
     if (!file_) return;
     const bool ok = std::fwrite(text.data(), 1, text.size(), file_) == text.size() && std::fflush(file_) == 0;
+    const int error = errno;
     if (!wasOpen) close();
-    if (!ok) throw std::runtime_error("cannot write " + fileName_);
+    if (!ok) throw std::runtime_error("cannot write " + fileName_ + ": " + std::strerror(error));
 }
 
 void TextFile::clear() {

@@ -156,6 +156,7 @@ const std::array<TextEntry, kAddedTextCount>& addedTextTable() {
         at(220) = {"No alarm is selected.", "Er is geen alarm geselecteerd."};
         at(221) = {"The location takes six digits.", "De locatie bestaat uit zes cijfers."};
         at(222) = {"Editor: the service forwards the alarms", "Bewerken: de service stuurt de alarmen door"};
+        at(223) = {"Log file not written", "Logbestand niet geschreven"};
         return t;
     }();
     return table;

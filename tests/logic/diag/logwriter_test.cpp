@@ -94,11 +94,40 @@ TEST_F(LogFixture, RotationRacedFromTwoThreadsHappensOnce) {
     EXPECT_EQ(std::filesystem::file_size(dir.file("OLDPO.log")), oversized) << "an empty log was rotated";
 }
 
-TEST_F(LogFixture, UnwritableFileLosesTheLineButNotTheListLine) {
-    log.setFileName(dir.file("missing-dir/ZAMPO.LOG"));
+TEST_F(LogFixture, UnwritableFileLosesTheLineButNotTheListLineAndIsAFaultSaidOncePerStretch) {
+    const std::string folder = dir.file("missing-dir");
+    log.setFileName(folder + "/ZAMPO.LOG");
+    auto saidTimes = [](const std::string& err) {
+        std::size_t n = 0;
+        for (std::size_t at = err.find("log file is not written"); at != std::string::npos;
+             at = err.find("log file is not written", at + 1))
+            ++n;
+        return n;
+    };
+    testing::internal::CaptureStderr();
     EXPECT_NO_THROW(log.write("lost for the file", 2));
+    log.write("lost too", 0);
+    EXPECT_EQ(saidTimes(testing::internal::GetCapturedStderr()), 1u);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_FALSE(test::fileExists(dir.file("missing-dir/ZAMPO.LOG")));
+    EXPECT_FALSE(test::fileExists(folder + "/ZAMPO.LOG"));
+    EXPECT_TRUE(log.failing());
+    EXPECT_NE(log.failure().find(folder), std::string::npos) << log.failure();
+
+    // Written again as soon as it can be, saying what it lacks.
+    std::filesystem::create_directory(folder);
+    log.write("back", 0);
+    const std::string text = test::readFile(folder + "/ZAMPO.LOG");
+    EXPECT_NE(text.find("<back>\r\n<"), std::string::npos) << text;
+    EXPECT_NE(text.find("The log file is written again; 2 lines before the one above are missing"), std::string::npos)
+        << text;
+    EXPECT_FALSE(log.failing());
+    EXPECT_EQ(log.failure(), "");
+
+    // A new stretch is said anew.
+    std::filesystem::remove_all(folder);
+    testing::internal::CaptureStderr();
+    log.write("lost again", 0);
+    EXPECT_EQ(saidTimes(testing::internal::GetCapturedStderr()), 1u);
 }
 
 TEST_F(LogFixture, LinesFromTwoThreadsNeverInterleave) {
