@@ -122,7 +122,7 @@ void GatewayRuntime::prepareSteps() {
                  kLogPoList);
     }
     openDocuments();
-    if (!state.settingsFault.empty()) window_.setStatusText(state.fileFaultText());
+    if (!state.settingsFault.empty()) shown.setStatusText(state.fileFaultText());
 }
 
 void GatewayRuntime::prepareEditor() {
@@ -287,9 +287,9 @@ void GatewayRuntime::reload() {
     if (zamDefs && zamDefs->hasContent() && linkDefs && linkDefs->hasContent())
         state.dataFileFault.clear();  // a file mended since the start is in use now
     if (const std::string fault = state.fileFaultText(); !fault.empty())
-        window_.setStatusText(fault);
+        shown.setStatusText(fault);
     else if (hadFault && state.faultStatus <= kFaultNone)
-        window_.setStatusText(langText(28, "Application running"));
+        shown.setStatusText(langText(28, "Application running"));
     // Locations added in Priva Office since come with the definitions, as the refresh button fetches them.
     state.refreshRequest = true;
     shown.refillLinkGrid();
