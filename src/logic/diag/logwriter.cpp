@@ -108,7 +108,15 @@ void LogWriter::writeFileLocked(const std::string& line) {
     failure_.clear();
     mirrorLocked(back);
     try {
-        file_.writeLine("<" + localDateText() + "><" + localTimeText() + "><" + back + ">");
+        // Appended piece by piece: g++ 12 at -O3 warns wrongly of overlap in the one-expression form.
+        std::string line = "<";
+        line += localDateText();
+        line += "><";
+        line += localTimeText();
+        line += "><";
+        line += back;
+        line += '>';
+        file_.writeLine(line);
     } catch (...) {
     }
 }
