@@ -250,6 +250,23 @@ TEST_F(ReceiverGatewayTest, AnswerLaterThanTenSecondsIsNotTakenForTheNextMessage
     EXPECT_EQ(marks, (Lines{stamp(5s) + " 3", stamp(5s) + " "}));
 }
 
+TEST_F(ReceiverGatewayTest, ConnectThatHangsEndsAtTheSocketsOwnLimitAsAReceiverFault) {
+    writeSiteDefinitions();
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Storing 1", 5s));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ReceiverLateAnswer)));
+    const std::string address = testHostAddress(TestHost::ReceiverHangingConnect);
+    BlackHole hole(address.c_str());
+    ASSERT_TRUE(hole.ready());
+    gateway->receiver.setEndpoint(address, hole.port());
+
+    clock.advance(10s);  // the poll queues the raise; its connect hangs
+    ASSERT_TRUE(waitUntil([&] { return gateway->receiver.currentMessage() != ""; }));
+    clock.advance(12s);  // the loop's own wait does not withdraw a connect still running
+    ASSERT_TRUE(waitUntil([&] { return receiverListCount("Zam PO socket error: 110") == 1; }, 20000));
+    EXPECT_EQ(gateway->state.faultStatus, kFaultReceiver);
+    EXPECT_EQ(window.statusText, "Error connecting to ZamMeld");
+}
+
 // ZamMeld outages while alarms are raised and reset at random, in simulated time:
 // every change of every alarm must reach ZamMeld in the order it happened. Half
 // the alarms come from a Priva Office whose clock is 20 s ahead. It runs for
@@ -264,8 +281,8 @@ TEST_F(ReceiverGatewayTest, RandomRaisesResetsAndOutagesReachZamMeldInOrder) {
     const int steps = minutes * 6;
     // A new run each time, repeatable from its seed (ZAMPO_OUTAGE_SOAK_SEED).
     const char* seedEnv = std::getenv("ZAMPO_OUTAGE_SOAK_SEED");
-    const unsigned seed = seedEnv && *seedEnv ? static_cast<unsigned>(std::strtoul(seedEnv, nullptr, 10))
-                                              : std::random_device{}();
+    const unsigned seed =
+        seedEnv && *seedEnv ? static_cast<unsigned>(std::strtoul(seedEnv, nullptr, 10)) : std::random_device{}();
     SCOPED_TRACE("ZAMPO_OUTAGE_SOAK_SEED=" + std::to_string(seed));
     std::mt19937 rng(seed);
 

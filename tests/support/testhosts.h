@@ -54,6 +54,7 @@ enum class TestHost : int {
     ReceiverDefinitionsHang,
     ReceiverLateAnswer,
     ReceiverOutageSoak,
+    ReceiverHangingConnect,
     DataFilesDamagedStatus,
     DataFilesDamagedDefinitions,
     DataFilesFullDisk,
