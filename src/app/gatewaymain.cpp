@@ -13,6 +13,7 @@
 
 #include "logic/core/clock.h"
 #include "logic/core/commandline.h"
+#include "logic/core/configcheck.h"
 #include "logic/core/datapaths.h"
 #include "logic/core/routeexplain.h"
 #include "logic/core/siteread.h"
@@ -132,6 +133,11 @@ int run(int argc, char** argv) {
     zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory(), zampo::kPackageDirs);
     if (opt.mode == Mode::Check) return zampo::runHealthCheck(paths, std::cout);
     if (opt.mode == Mode::Explain) return explain(paths, opt.words);
+    if (opt.mode == Mode::CheckConfig) {
+        const zampo::ConfigReport report = zampo::checkConfig(paths);
+        std::cout << zampo::formatConfigReport(report);
+        return report.exitStatus();
+    }
     if (const auto refused = zampo::refuseWrongOwner(paths, zampo::kServiceProgram)) return *refused;
     zampo::StopSignals::holdUntilInstalled();
     if (const auto refused = zampo::refuseStart(instanceLock, forwarding, paths, zampo::kServiceProgram))
