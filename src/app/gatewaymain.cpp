@@ -6,8 +6,10 @@
 // figures. --help tells the rest.
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,14 +17,17 @@
 #include "logic/core/commandline.h"
 #include "logic/core/configcheck.h"
 #include "logic/core/datapaths.h"
+#include "logic/core/dryrun.h"
 #include "logic/core/routeexplain.h"
 #include "logic/core/siteread.h"
 #include "logic/core/startguard.h"
 #include "logic/diag/logwriter.h"
+#include "logic/poclient/alarmmerge.h"
 #include "logic/texts/langtext.h"
 #include "runtime/gatewayapplication.h"
 #include "runtime/gatewayruntime.h"
 #include "runtime/healthcheck.h"
+#include "runtime/httpclient.h"
 #include "runtime/loggedstatus.h"
 #include "runtime/servicenotify.h"
 #include "runtime/stopsignals.h"
@@ -125,6 +130,42 @@ int explain(zampo::DataPaths& paths, const std::vector<std::string>& words) {
     return 0;
 }
 
+// One active-alarms request, evaluated against a copy of today's files; takes no
+// lock, so it may run beside the service.
+int dryRun(zampo::DataPaths& paths) {
+    zampo::Site site;
+    zampo::readSite(paths, site);
+    for (const zampo::SiteFile* f : {&site.settingsFile, &site.linkDefsFile, &site.zamDefsFile})
+        if (!f->error.empty()) {
+            std::cerr << "zampo-gateway: " << f->path << " cannot be read: " << f->error << "\n";
+            return 2;
+        }
+    zampo::loadLangTexts(site.settings.language);
+    auto status = std::make_unique<zampo::XmlDocument>();
+    const std::string statusPath = zampo::dataFilePath(site.poDataDir, zampo::kAlarmStatusFile);
+    std::error_code ec;
+    if (!std::filesystem::exists(statusPath, ec) || !status->loadFile(statusPath))
+        status->startAfresh(zampo::kAlarmStatusFile.rootName);
+    const std::string url = "http://" + zampo::trimmed(site.settings.poHost) + ":8080/office/alarm/alarmserver";
+    const zampo::HttpResult answer = zampo::HttpClient().get(url, zampo::HttpLimits{});
+    if (!answer.ok) {
+        std::cerr << "zampo-gateway: Priva Office request " << url << " failed: " << answer.reason << "\n";
+        return 1;
+    }
+    const zampo::SystemClock clock;
+    const zampo::TimeMs now = clock.nowUtc();
+    const zampo::AlarmMergeResult merged = zampo::mergeActiveAlarms(answer.body, status, now);
+    if (!merged.ok || !merged.listFound) {
+        std::cerr << "zampo-gateway: the answer of " << url << " is no active-alarms list"
+                  << (merged.error.empty() ? "" : ": " + merged.error) << "\n";
+        return 1;
+    }
+    std::cout << "Priva Office " << url << ": answer merged into a copy of " << statusPath << "\n";
+    const zampo::TextOptions options{site.settings.sendPcu, site.settings.filterPunct};
+    std::cout << zampo::formatDryRun(zampo::dryRunWalk(*status, site.linkDefs, site.zamDefs, options, now));
+    return 0;
+}
+
 int run(int argc, char** argv) {
     Options opt;
     if (const int rc = parseArguments(argc, argv, opt); rc >= 0) return rc;
@@ -133,6 +174,7 @@ int run(int argc, char** argv) {
     zampo::DataPaths paths(zampo::programDirectory(), zampo::userHomeDirectory(), zampo::kPackageDirs);
     if (opt.mode == Mode::Check) return zampo::runHealthCheck(paths, std::cout);
     if (opt.mode == Mode::Explain) return explain(paths, opt.words);
+    if (opt.mode == Mode::DryRun) return dryRun(paths);
     if (opt.mode == Mode::CheckConfig) {
         const zampo::ConfigReport report = zampo::checkConfig(paths);
         std::cout << zampo::formatConfigReport(report);
