@@ -104,6 +104,10 @@ void checkIni(Checker& c, const std::string& path, const std::map<std::string, s
             continue;
         }
         const KeyRule& k = rule->second;
+        if (lower(e.section) == "po" && lower(e.key) == "language" && e.value != "ENG" && e.value != "NLD") {
+            c.warning(where, "language=" + e.value + " is neither ENG nor NLD; English is used");
+            continue;
+        }
         if (k.min > k.max) {  // a text: only an empty one is wrong
             if (e.value.empty())
                 c.add(k.error ? ProblemLevel::Error : ProblemLevel::Warning, where, e.key + " is empty; " + k.effect);

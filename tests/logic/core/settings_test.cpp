@@ -173,7 +173,7 @@ TEST(ConfigCheck, CleanSiteAndEveryKindOfProblemWithItsFileAndElement) {
     EXPECT_EQ(ok.exitStatus(), 0);
     EXPECT_EQ(formatConfigReport(ok), "configuration OK: 0 errors, 0 warnings\n");
 
-    Site bad("[IP]\nOIPort=70000\n[PO]\nWDid=x\nlanguag=NLD\n[Metrics]\nport=8o\n",
+    Site bad("[IP]\nOIPort=70000\n[PO]\nWDid=x\nlanguag=NLD\nlanguage=nld\n[Metrics]\nport=8o\n",
              R"(<ZamPOLinkDefs><PO_Locations>
         <PO_loc pcu="P" text="A" zam_alarm="0012 - 04"/>
         <PO_loc pcu="P" text="B" zam_alarm="12 - 3" zam_group="0012 - 09"/>
@@ -187,6 +187,7 @@ TEST(ConfigCheck, CleanSiteAndEveryKindOfProblemWithItsFileAndElement) {
               "E  OIPort=70000 is out of range 1..65535; ZamMeld cannot be reached\n"
               "W  WDid=x is not a number; watchdog ID 1 is used\n"
               "W  unknown key languag in [PO]; the gateway ignores it\n"
+              "W  language=nld is neither ENG nor NLD; English is used\n"
               "W  port=8o is not a number; metrics are off\n"
               "E <PO_loc pcu=\"P\" text=\"A\" zam_alarm=\"0012 - 04\"/> ZAM alarm 0012 - 04 is not in ZamDefs.xml: "
               "ZamMeld will refuse it\n"
@@ -201,7 +202,7 @@ TEST(ConfigCheck, CleanSiteAndEveryKindOfProblemWithItsFileAndElement) {
               "listed\n");
     EXPECT_EQ(r.exitStatus(), 1);
     EXPECT_EQ(formatConfigReport(r).substr(formatConfigReport(r).rfind("configuration")),
-              "configuration has errors: 4 errors, 6 warnings\n");
+              "configuration has errors: 4 errors, 7 warnings\n");
 
     // A data directory that is no directory stops the start; a damaged file cannot be taken as read.
     Site broken(kGoodSettings, "<ZamPOLinkDefs><PO_Locations>");
