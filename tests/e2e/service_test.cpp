@@ -7,6 +7,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 
 #include "gatewayfixture.h"
@@ -202,10 +203,10 @@ TEST_F(ServiceTest, SighupKeepsTheLinksAndSettingsInUseWhenTheirFilesCannotBeRea
     // log, the status text and --check say so.
     const std::string ini = paths->settingsFile();
     writeFile(ini, std::string("\x7f\x45\x4c\x46\x02\x01\x00\x00garbage", 16));
-    ASSERT_NO_FATAL_FAILURE(
-        reloadUntil("cannot be read (it holds binary data); the settings in use stay: ZamMeld "
-                    "127.0.0.1:" +
-                    std::to_string(zamsim.port()) + ", Priva Office " + testHostAddress(TestHost::ServiceUnreadableFiles)));
+    ASSERT_NO_FATAL_FAILURE(reloadUntil(
+        "cannot be read (it holds binary data); the settings in use stay: ZamMeld "
+        "127.0.0.1:" +
+        std::to_string(zamsim.port()) + ", Priva Office " + testHostAddress(TestHost::ServiceUnreadableFiles)));
     EXPECT_NE(logText().find("<Status: ZamLocal.INI cannot be read; the settings in use stay>"), std::string::npos);
     EXPECT_EQ(logText().find("ZamMeld 127.0.0.1:8132"), std::string::npos) << logText();
     std::string out;
@@ -297,12 +298,14 @@ TEST_F(ServiceTest, ALogThatCannotBeWrittenIsAFaultSaidOnceWhileForwardingGoesOn
     ASSERT_TRUE(zamsim.start("ok"));
     ASSERT_TRUE(posim.start(poAddress, {"--alarms", QString::fromStdString(alarmsFile)}));
     writeSettings(zamsim.port(), 1);
-    std::ofstream(paths->settingsFile(), std::ios::app) << "[Metrics]\nport=19465\naddress=" << testHostAddress(TestHost::ServiceLogUnwritable) << "\n";
+    std::ofstream(paths->settingsFile(), std::ios::app)
+        << "[Metrics]\nport=19465\naddress=" << testHostAddress(TestHost::ServiceLogUnwritable) << "\n";
     // Not even root can append to a directory.
     std::filesystem::create_directories(paths->logFile());
     ASSERT_NO_FATAL_FAILURE(startService(false));
     auto logFailing = [] {
-        const HttpResult r = HttpClient().get("http://" + testHostAddress(TestHost::ServiceLogUnwritable) + ":19465/metrics", {});
+        const HttpResult r =
+            HttpClient().get("http://" + testHostAddress(TestHost::ServiceLogUnwritable) + ":19465/metrics", {});
         const auto m = parseMetricsText(r.body);
         return r.ok && m.count("zampo_log_failing") ? m.at("zampo_log_failing") : -1.0;
     };
@@ -327,3 +330,44 @@ TEST_F(ServiceTest, ALogThatCannotBeWrittenIsAFaultSaidOnceWhileForwardingGoesOn
 }
 
 }  // namespace
+
+// Beside a running site, before its gateway is switched on: what it would send,
+// from one real request, and nothing reaches ZamMeld or the disk.
+TEST_F(ServiceTest, DryRunPrintsTheLinesOfTodaysAlarmsAndSendsAndWritesNothing) {
+    writeSiteDefinitions();
+    poAddress = testHost(TestHost::ServiceDryRun);
+    ASSERT_TRUE(zamsim.start("ok"));
+    ASSERT_TRUE(posim.start(poAddress, {"--alarms", QString::fromStdString(alarmsFile)}))
+        << posim.output().toStdString();
+    writeSettings(zamsim.port(), 1);
+    setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s) +
+                    activeAlarm("PCU1", "Kas5", "3", "Druk laag", 5s) + activeAlarm("PCU9", "Nergens", "4", "x", 5s));
+    const std::string program = dir.path() + "/prog/zampo-gateway";
+    std::filesystem::copy_file(ZAMPO_GATEWAY_BUILT, program, std::filesystem::copy_options::skip_existing);
+
+    // Every file and directory under the site, with its content.
+    auto snapshot = [&] {
+        std::map<std::string, std::string> files;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
+            files[e.path().string()] = e.is_regular_file() ? readFile(e.path().string()) : "";
+        return files;
+    };
+    const auto before = snapshot();
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", QString::fromStdString(dir.path()));
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime));
+    run.setProcessEnvironment(env);
+    run.start(QString::fromStdString(program), {"--dry-run"});
+    ASSERT_TRUE(run.waitForFinished(30000));
+    const std::string out = run.readAllStandardOutput().toStdString();
+    EXPECT_EQ(run.exitCode(), 0) << out << run.readAllStandardError().toStdString();
+    EXPECT_NE(out.find("PCU1,Kas4,1: " + kRaiseA), std::string::npos) << out;
+    EXPECT_NE(out.find("PCU1,Kas5,3: [ZAM RCVALARM 02,0012,04,T,,PreAlarm: PCU1 Kas5 Druk laag]"), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("PCU9,Nergens,4: " + kConfigError), std::string::npos) << out;
+    EXPECT_NE(out.find("group 0100 - 07: nothing (waits for its group delay"), std::string::npos) << out;
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(zamsim.output().toStdString().find("connection from"), std::string::npos)
+        << zamsim.output().toStdString();
+}

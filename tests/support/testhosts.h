@@ -42,6 +42,7 @@ enum class TestHost : int {
     ServiceUnreadableFiles,
     ServiceWindowBeside,
     ServiceLogUnwritable,
+    ServiceDryRun,
     // tests/reliability
     PrivaOfficeFaults,
     PrivaOfficeNobodyThere,

@@ -144,10 +144,16 @@ Link resolveLink(pugi::xml_node locations, pugi::xml_node general,
         const pugi::xml_node except = findGeneral(nr);
         zamRef = except.attribute("zam_alarm").value();
         groupRef = except.attribute("zam_group").value();
+        if (!zamRef.empty()) {
+            link.rule = LinkRule::GeneralException;
+            link.element = except;
+        }
     }
     if (zamRef.empty()) {
         const pugi::xml_node loc = findLocation(pcu.empty() ? kUnreportedValue : pcu, location);
         if (!loc) return link;
+        link.rule = LinkRule::LocationLink;
+        link.element = loc;
         zamRef = loc.attribute("zam_alarm").value();
         // An unlinked general exception's group stays unless the location names one.
         if (*loc.attribute("zam_group").value() != '\0') groupRef = loc.attribute("zam_group").value();
@@ -155,6 +161,8 @@ Link resolveLink(pugi::xml_node locations, pugi::xml_node general,
         const pugi::xml_node except =
             loc.first_child() ? searchNode(loc, "Except", {"nr"}, {std::string(nr)}) : pugi::xml_node();
         if (except) {
+            link.rule = LinkRule::LocationException;
+            link.element = except;
             zamRef = except.attribute("zam_alarm").value();
             groupRef = except.attribute("zam_group").value();
         }
@@ -309,6 +317,17 @@ std::string removeFirstBlank(std::string_view text) {
     return out;
 }
 
+std::string linkedAlarmText(std::string_view pcu, std::string_view location, std::string_view text, bool groupMember,
+                            TextOptions options, std::string* groupText) {
+    const bool punct = options.filterPunctuation;
+    std::string out;
+    if (options.sendPcuNames) out = filterPunctuation(removeFirstBlank(pcu), punct) + " ";
+    out += filterPunctuation(removeFirstBlank(location), punct) + " " + filterPunctuation(text, punct);
+    if (groupText) *groupText = out;
+    if (groupMember) out = langText(103, "PreAlarm") + ": " + out;
+    return out;
+}
+
 CycleOutcome examineNext(ElementCycle& cycle, const CycleDocuments& docs, TimeMs now) {
     CycleOutcome out;
     cycle.current = {};
@@ -377,8 +396,6 @@ CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, Tex
         return out;
     }
 
-    const std::string pcu = removeFirstBlank(e.attribute("pcu").value());
-    const std::string location = removeFirstBlank(e.attribute("location").value());
     const Link link = findAlarmLink(docs.linkDefs, docs.zamDefs, e);
     if (!link.found) {
         out.log.push_back(langText(106, "No definition found for alarm: ") + e.attribute("location").value() + ", " +
@@ -392,12 +409,10 @@ CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, Tex
 
     // Changes overtaken by later ones go out first, in the order they happened.
     const bool reset = nextReportIsReset(e);
-    const bool punct = options.filterPunctuation;
-    std::string text;
-    if (options.sendPcuNames) text = filterPunctuation(pcu, punct) + " ";
-    text += filterPunctuation(location, punct) + " " + filterPunctuation(e.attribute("text").value(), punct);
-    const std::string groupText = text;
-    if (!link.groupLocation.empty()) text = langText(103, "PreAlarm") + ": " + text;
+    std::string groupText;
+    const std::string text =
+        linkedAlarmText(e.attribute("pcu").value(), e.attribute("location").value(), e.attribute("text").value(),
+                        !link.groupLocation.empty(), options, &groupText);
     out.message = linkedAlarmMessage(link.zamLocation, link.zamInput, reset ? 'R' : 'T', text);
 
     // Once per change: a send repeated, in this walk or a later one, must not count

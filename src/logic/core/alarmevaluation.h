@@ -17,6 +17,9 @@
 
 namespace zampo {
 
+// Which element of the link definitions decided a lookup.
+enum class LinkRule { None, GeneralException, LocationException, LocationLink };
+
 // How a Priva Office alarm resolves to a ZAM alarm through the link definitions.
 struct Link {
     bool found = false;
@@ -29,6 +32,10 @@ struct Link {
     // A group reference of nine characters whose codes are not numbers. It cannot
     // name a group, so the link is used without one; the caller logs it.
     std::string unusableGroup;
+    // The element whose ZAM alarm was taken (or, for a location without one, the
+    // location); kept for explaining a route.
+    LinkRule rule = LinkRule::None;
+    pugi::xml_node element;
 };
 
 // General exception first, then the location and its own exception. An empty pcu
@@ -117,6 +124,12 @@ struct TextOptions {
     bool sendPcuNames = true;
     bool filterPunctuation = false;
 };
+
+// The text of a linked alarm's message as the walk sends it: the PCU (when sent)
+// and location without their first blank, punctuation filtered, "PreAlarm: " for
+// a group member. groupText, when given, receives the text without that prefix.
+std::string linkedAlarmText(std::string_view pcu, std::string_view location, std::string_view text, bool groupMember,
+                            TextOptions options, std::string* groupText = nullptr);
 
 struct Answer {
     bool received = false;  // a line came since the message was queued

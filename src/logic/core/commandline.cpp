@@ -20,9 +20,18 @@ int CommandLine::usageError(const std::string& message) const {
 }
 
 int CommandLine::parse(int argc, char** argv, const std::set<std::string>& valued, const std::set<std::string>& flags,
-                       const Take& take) const {
+                       const Take& take, const TakeWord& word) const {
+    bool wordsOnly = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (word && (wordsOnly || !arg.starts_with("-") || arg == "-")) {
+            if (const std::string error = word(arg); !error.empty()) return usageError(error);
+            continue;
+        }
+        if (word && arg == "--") {
+            wordsOnly = true;
+            continue;
+        }
         std::string value;
         bool hasValue = false;
         if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {

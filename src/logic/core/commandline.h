@@ -21,10 +21,14 @@ public:
     // an error text, empty when the value is good.
     using Take = std::function<std::string(const std::string& name, const std::string& value)>;
 
+    // Called for a word that is no option; returns an error text, empty to take it.
+    using TakeWord = std::function<std::string(const std::string& word)>;
+
     // -1 to go on, else the exit status (0 after --help or --version, 2 for a bad
-    // argument). Words that are no option are refused too: no program takes any.
+    // argument). Words that are no option are refused unless word is given; after
+    // "--" every argument is a word.
     int parse(int argc, char** argv, const std::set<std::string>& valued, const std::set<std::string>& flags,
-              const Take& take) const;
+              const Take& take, const TakeWord& word = nullptr) const;
     // The message and the usage on standard error; returns kUsageError.
     int usageError(const std::string& message) const;
     std::string usage() const;

@@ -68,7 +68,7 @@ std::string DataPaths::zamDataDirProblem() {
     return {};
 }
 
-std::string DataPaths::derived(const std::string& leaf) {
+std::string DataPaths::derived(const std::string& leaf, bool create) {
     const std::string zam = zamDataDir();
     std::string lower = zam;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -79,15 +79,18 @@ std::string DataPaths::derived(const std::string& leaf) {
         result = zam.substr(0, at + 1) + leaf;
     } else {
         const std::string base = homeDir_ + "/zam";
-        fs::create_directory(base, ec);
+        if (create) fs::create_directory(base, ec);
         result = base + "/" + leaf;
     }
-    fs::create_directory(result, ec);  // one level; a failure shows in the later file operation
+    if (create) fs::create_directory(result, ec);  // one level; a failure shows in the later file operation
     return result;
 }
 
 std::string DataPaths::poDataDir() {
     return derived("PoData");
+}
+std::string DataPaths::poDataDirPath() {
+    return derived("PoData", false);
 }
 std::string DataPaths::xmlDir() {
     return derived("Xml");

@@ -35,12 +35,14 @@ public:
     // "PoData"; ~/zam/PoData when there is none. Created when missing; never cached.
     std::string poDataDir();
     std::string xmlDir();
+    // Where poDataDir() is, without making anything: for the read-only commands.
+    std::string poDataDirPath();
     std::string traceDir() { return poDataDir() + "/trace"; }
     std::string settingsFile() { return zamDataDir() + "/ZamLocal.INI"; }
     std::string logFile() { return zamDataDir() + "/ZAMPO.LOG"; }
 
 private:
-    std::string derived(const std::string& leaf);
+    std::string derived(const std::string& leaf, bool create = true);
     std::string firstExisting(const std::string& name, const std::string& systemDir) const;
     std::string programDir_;
     std::string homeDir_;

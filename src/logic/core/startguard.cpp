@@ -16,6 +16,16 @@
 
 namespace zampo {
 
+std::string dataDirHint(DataPaths& paths, const std::string& dir) {
+    if (::access(dir.c_str(), W_OK) != 0 && errno == EROFS)
+        // Under systemd that is the sandbox, not the disk: the unit lets it write
+        // only to the directories it names.
+        return "If it runs as a systemd service, allow the directory with a drop-in: "
+               "systemctl edit zampo-gateway, then\n  [Service]\n  ReadWritePaths=" +
+               dir + "\n";
+    return "Set datapath in the [Application] section of " + paths.poIniFile() + " to a directory.\n";
+}
+
 std::optional<int> refuseStart(SingleInstanceLock& lock, ForwardingLock& forwarding, DataPaths& paths,
                                const char* program, bool* editor, std::string* editorReason) {
     const char* xdg = std::getenv("XDG_RUNTIME_DIR");
@@ -24,21 +34,8 @@ std::optional<int> refuseStart(SingleInstanceLock& lock, ForwardingLock& forward
     if (!editor && lock.alreadyRunning(sessionDir)) return 0;
     // Without a usable data directory there is no log to report anything in.
     if (const std::string problem = paths.zamDataDirProblem(); !problem.empty()) {
-        const std::string dir = paths.zamDataDir();
-        if (::access(dir.c_str(), W_OK) != 0 && errno == EROFS)
-            // Under systemd that is the sandbox, not the disk: the unit lets it write
-            // only to the directories it names.
-            std::fprintf(stderr,
-                         "%s: cannot start: the ZAM data directory %s\n"
-                         "If it runs as a systemd service, allow the directory with a drop-in: "
-                         "systemctl edit zampo-gateway, then\n"
-                         "  [Service]\n  ReadWritePaths=%s\n",
-                         program, problem.c_str(), dir.c_str());
-        else
-            std::fprintf(stderr,
-                         "%s: cannot start: the ZAM data directory %s\n"
-                         "Set datapath in the [Application] section of %s to a directory.\n",
-                         program, problem.c_str(), paths.poIniFile().c_str());
+        std::fprintf(stderr, "%s: cannot start: the ZAM data directory %s\n%s", program, problem.c_str(),
+                     dataDirHint(paths, paths.zamDataDir()).c_str());
         return 1;
     }
     switch (forwarding.take(paths.poDataDir(), program)) {

@@ -20,6 +20,11 @@ namespace zampo {
 std::optional<int> refuseStart(SingleInstanceLock& lock, ForwardingLock& forwarding, DataPaths& paths,
                                const char* program, bool* editor = nullptr, std::string* editorReason = nullptr);
 
+// What to do about a data directory that cannot be used: a drop-in allowing it
+// when the file system is read-only (a service's sandbox), else where to set
+// another. Lines ending in a newline.
+std::string dataDirHint(DataPaths& paths, const std::string& dir);
+
 // Root starting the gateway for a data directory of another account would leave
 // files that account cannot write (the log, the settings, the locks): the exit
 // code with a message naming the account to run it as, else nothing. Touches no file.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <deque>
 
+#include "logic/core/routeexplain.h"
 #include "logic/poclient/alarmmerge.h"
 #include "logic/poclient/alarmstatus.h"
 #include "logic/texts/langtext.h"
@@ -132,6 +133,52 @@ TEST_F(EvaluationTest, FindLinkPrecedence) {
     ASSERT_TRUE(noLocations.loadText(R"(<ZamPOLinkDefs><PO_Exceptions><Except nr="7" zam_alarm="0020 - 01"/>
         </PO_Exceptions></ZamPOLinkDefs>)"));
     EXPECT_EQ(show(findLink(noLocations, zam, "PCU1", "Kas4", "7")), "-");
+}
+
+// The explanation must name the rule and element and give the very line the walk sends.
+TEST_F(EvaluationTest, ExplainedRouteIsTheRouteTheWalkTakes) {
+    struct Case {
+        const char* location;
+        const char* nr;
+        LinkRule rule;
+        const char* tag;
+        const char* raise;
+    };
+    const std::string x100(100, 'x');
+    const Case cases[] = {
+        {"Kas4", "1", LinkRule::LocationLink, R"(<PO_loc pcu="PCU1" text="Kas4" zam_alarm="0012 - 03"/>)",
+         "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp  hoog]"},
+        {"Kas5", "9", LinkRule::LocationException, R"(<Except nr="9" zam_alarm="0020 - 01"/>)",
+         "[ZAM RCVALARM 02,0020,01,T,,PCU1 Kas5 Temp  hoog]"},
+        {"Nowhere", "7", LinkRule::GeneralException, R"(<Except nr="7" zam_alarm="0020 - 01" zam_group="0100 - 07"/>)",
+         "[ZAM RCVALARM 02,0020,01,T,,PreAlarm: PCU1 Nowhere Temp  hoog]"},
+        {"Nowhere", "1", LinkRule::None, "", "[ZAM RCVALARM 02,9999,9,A]"},
+    };
+    options.filterPunctuation = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.location + std::string(",") + c.nr);
+        load(alarm(c.location, c.nr, R"(text="Temp. - hoog")"));
+        const RouteExplanation r = explainRoute(links, zam, "PCU1", c.location, c.nr, "Temp. - hoog", options);
+        EXPECT_EQ(r.link.rule, c.rule);
+        EXPECT_EQ(r.elementTag, c.tag);
+        EXPECT_EQ(r.raiseLine, c.raise);
+        EXPECT_EQ(pass(kT0).at(0), r.raiseLine);
+    }
+    const RouteExplanation ex = explainRoute(links, zam, "PCU1", "Kas5", "9", "t", options);
+    EXPECT_EQ(ex.parentTag, R"(<PO_loc pcu="PCU1" text="Kas5" zam_alarm="0012 - 04" zam_group="0100 - 07">)");
+    EXPECT_EQ(ex.resetLine, "[ZAM RCVALARM 02,0020,01,R,,PCU1 Kas5 t]");
+
+    // A group member: PreAlarm, the cut to 80 characters, and the group's own lines.
+    options = {};
+    const RouteExplanation g = explainRoute(links, zam, "PCU1", "Kas5", "1", x100, options);
+    EXPECT_EQ(g.raiseLine, "[ZAM RCVALARM 02,0012,04,T,,PreAlarm: PCU1 Kas5 " + std::string(80 - 20, 'x') + "]");
+    EXPECT_EQ(g.group, "0100 - 07");
+    EXPECT_EQ(g.groupDelaySeconds, 60);
+    EXPECT_EQ(g.groupRepeatMinutes, 5);
+    EXPECT_EQ(g.repeatMinutes, 0);
+    EXPECT_EQ(g.groupRaiseLine, "[ZAM RCVALARM 02,0100,07,T,,PCU1 Kas5 " + x100 + "]");
+    EXPECT_EQ(g.groupResetLine, "[ZAM RCVALARM 02,0100,07,R,,]");
+    EXPECT_NE(formatRoute(g).find("Group: 0100 - 07, delay 60 s, repeat every 5 min"), std::string::npos);
 }
 
 TEST_F(EvaluationTest, MessageTextsPrefixCutPunctuationAndFirstBlank) {
