@@ -111,16 +111,22 @@ int parseArguments(int argc, char** argv, Options& opt) {
     return rc;
 }
 
-// Reads the site as a start would; nothing is written or made.
-int explain(zampo::DataPaths& paths, const std::vector<std::string>& words) {
-    zampo::Site site;
+// Reads the site as a start would, nothing written or made; false, said on
+// standard error, when one of its files cannot be read.
+bool readSiteOrSay(zampo::DataPaths& paths, zampo::Site& site) {
     zampo::readSite(paths, site);
     for (const zampo::SiteFile* f : {&site.settingsFile, &site.linkDefsFile, &site.zamDefsFile})
         if (!f->error.empty()) {
             std::cerr << "zampo-gateway: " << f->path << " cannot be read: " << f->error << "\n";
-            return 2;
+            return false;
         }
     zampo::loadLangTexts(site.settings.language);
+    return true;
+}
+
+int explain(zampo::DataPaths& paths, const std::vector<std::string>& words) {
+    zampo::Site site;
+    if (!readSiteOrSay(paths, site)) return 2;
     const zampo::TextOptions options{site.settings.sendPcu, site.settings.filterPunct};
     const auto route = zampo::explainRoute(site.linkDefs, site.zamDefs, words[0], words[1], words[2],
                                            words.size() > 3 ? words[3] : "", options);
@@ -134,13 +140,7 @@ int explain(zampo::DataPaths& paths, const std::vector<std::string>& words) {
 // lock, so it may run beside the service.
 int dryRun(zampo::DataPaths& paths) {
     zampo::Site site;
-    zampo::readSite(paths, site);
-    for (const zampo::SiteFile* f : {&site.settingsFile, &site.linkDefsFile, &site.zamDefsFile})
-        if (!f->error.empty()) {
-            std::cerr << "zampo-gateway: " << f->path << " cannot be read: " << f->error << "\n";
-            return 2;
-        }
-    zampo::loadLangTexts(site.settings.language);
+    if (!readSiteOrSay(paths, site)) return 2;
     auto status = std::make_unique<zampo::XmlDocument>();
     const std::string statusPath = zampo::dataFilePath(site.poDataDir, zampo::kAlarmStatusFile);
     std::error_code ec;
