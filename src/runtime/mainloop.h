@@ -6,8 +6,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdint>
-#include <map>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -176,7 +176,7 @@ private:
     bool saveRunning_ = false;
     bool saveAgain_ = false;
     std::function<void()> safePoint_;
-    StatusWriter writer_;  // set before the loop runs
+    StatusWriter writer_;         // set before the loop runs
     bool traceNextSave_ = false;  // the next save writes what an alarms merge made
 };
 

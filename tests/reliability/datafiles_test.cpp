@@ -97,8 +97,8 @@ const std::string kResetA = "[ZAM RCVALARM 02,0012,03,R,,PCU1 Kas4 Temp hoog]";
 TEST_F(GatewayTest, LinkDefinitionsThatCannotBeReadNeverReplaceTheCopyInUse) {
     writeSiteDefinitions();
     setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
-    ASSERT_NO_FATAL_FAILURE(
-        start(testHost(TestHost::DataFilesUnreadableLinks), "ok", {"--definitions", QString::fromStdString(siteDefinitionsAnswer(dir))}));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::DataFilesUnreadableLinks), "ok",
+                                  {"--definitions", QString::fromStdString(siteDefinitionsAnswer(dir))}));
     gateway->watchDefinitionFiles();
     advance(10s);
     EXPECT_EQ(newWireLines(), Lines{kRaiseA});
@@ -135,10 +135,11 @@ TEST_F(GatewayTest, LinkDefinitionsThatCannotBeReadNeverReplaceTheCopyInUse) {
 TEST_F(GatewayTest, AReloadWaitsForTheSaveInFlightAndNeverReadsTheFileBack) {
     writeSiteDefinitions();
     setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
-    ASSERT_NO_FATAL_FAILURE(
-        start(testHost(TestHost::DataFilesReloadDuringSave), "ok", {"--definitions", QString::fromStdString(siteDefinitionsAnswer(dir))}));
+    ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::DataFilesReloadDuringSave), "ok",
+                                  {"--definitions", QString::fromStdString(siteDefinitionsAnswer(dir))}));
     writeFile(paths->settingsFile(), "[IP]\naddress=127.0.0.1\nOIPort=" + std::to_string(zamsim.port()) +
-                                         "\n[PO]\naddress=" + testHostAddress(TestHost::DataFilesReloadDuringSave) + "\nWDid=5\n");
+                                         "\n[PO]\naddress=" + testHostAddress(TestHost::DataFilesReloadDuringSave) +
+                                         "\nWDid=5\n");
     // A slow disk, so that the SIGHUP can come between the save's snapshot and its rename.
     gateway->mainLoop.setStatusWriter([](const AlarmStatusFile::Snapshot& snapshot) {
         std::this_thread::sleep_for(300ms);
