@@ -204,7 +204,7 @@ int run(int argc, char** argv) {
     gateway.prepare();
     gateway.watchDefinitionFiles();
     gateway.startMachines();
-    service.ready(&gateway.tmmMain);
+    service.ready(&gateway.loopSteps());
     const int rc = app.exec();
     char busy[96];
     std::snprintf(busy, sizeof busy, "Event loop: longest busy stretch %.1f ms", app.busyMeter().longestMs());

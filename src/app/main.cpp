@@ -4,8 +4,8 @@
 #include <exception>
 #include <string>
 
-#include "app/formlifecycle.h"
-#include "app/zamapplication.h"
+#include "app/windowapplication.h"
+#include "app/windowsession.h"
 #include "logic/core/clock.h"
 #include "logic/core/commandline.h"
 #include "logic/core/datapaths.h"
@@ -62,19 +62,19 @@ int run(int argc, char** argv) {
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
-    zampo::ZamApplication app(argc, argv);
+    zampo::WindowApplication app(argc, argv);
     QApplication::setApplicationName("Zam - Priva Office");
     QApplication::setQuitOnLastWindowClosed(false);
 
     zampo::SystemClock clock;
     zampo::MainWindow form;
     zampo::GatewayRuntime gateway(paths, clock, form);
-    zampo::FormLifecycle lifecycle(form, gateway, &app);
-    zampo::StopSignals stopSignals([&lifecycle] { lifecycle.closeConfirmed(); });
+    zampo::WindowSession session(form, gateway, &app);
+    zampo::StopSignals stopSignals([&session] { session.closeConfirmed(); });
     if (editor)
-        lifecycle.startAsEditor(editorReason);
+        session.startAsEditor(editorReason);
     else
-        lifecycle.start();
+        session.start();
     form.showMinimized();
     form.hideToTray();  // the window lives behind its tray icon
     return app.exec();

@@ -43,7 +43,7 @@ void FetchWorker::initPoConnection() {
     client_ = std::make_shared<const HttpClient>();
 }
 
-void FetchWorker::startFetch(const std::string& url, int kind, DocumentSlot alarmStatus) {
+void FetchWorker::startFetch(const std::string& url, FetchKind kind, DocumentSlot alarmStatus) {
     if (running_.load(std::memory_order_acquire)) {
         writeLog("Priva Office request not started: the previous one is still running", kLogFileOnly);
         return;
@@ -54,7 +54,7 @@ void FetchWorker::startFetch(const std::string& url, int kind, DocumentSlot alar
     Job job;
     job.url = url;
     job.kind = kind;
-    // Read here in the window's thread: neither the paths nor the clock are made for
+    // Read here in the gateway's thread: neither the paths nor the clock are made for
     // calls from another thread.
     job.poDataDir = paths_.poDataDir();
     job.now = clock_.nowUtc();
@@ -195,7 +195,7 @@ void FetchWorker::mergeDefinitionsAnswer(const Job& job, const std::string& answ
             writeLog("Priva Office definitions not merged: " + result.error, kLogFileOnly);
         }
     }
-    // The log may have grown past its limit without a line from the window's thread
+    // The log may have grown past its limit without a line from the gateway's thread
     // to notice; check once per definitions answer.
     logWriter().rotateIfOversized();
 }

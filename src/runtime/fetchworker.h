@@ -14,8 +14,8 @@
 
 #include "logic/core/clock.h"
 #include "logic/core/datapaths.h"
-#include "logic/core/fetchport.h"
-#include "logic/core/gatewaystate.h"
+#include "runtime/fetchport.h"
+#include "runtime/gatewaystate.h"
 #include "runtime/httpclient.h"
 
 namespace zampo {
@@ -32,7 +32,7 @@ struct FetchLimits {
 class FetchWorker : public FetchPort {
 public:
     // Sets the status text panel. Called from the worker's thread: the owner passes
-    // one that hands the text to the window's thread.
+    // one that hands the text to the gateway's thread.
     using StatusTextSink = std::function<void(const std::string&)>;
 
     FetchWorker(DataPaths& paths, GatewayState& state, const Clock& clock, StatusTextSink statusText,
@@ -47,7 +47,7 @@ public:
 
     void initPoConnection() override;
     // Refused, with a log line, while a worker is still running.
-    void startFetch(const std::string& url, int kind, DocumentSlot alarmStatus = {}) override;
+    void startFetch(const std::string& url, FetchKind kind, DocumentSlot alarmStatus = {}) override;
     DocumentSlot takeAlarmStatus() override;
     std::string takeAlarmStatusText() override;
     // May be called from any thread.
@@ -64,7 +64,7 @@ public:
 private:
     struct Job {
         std::string url;
-        int kind = 0;
+        FetchKind kind = kFetchDefinitions;
         std::string poDataDir;
         TimeMs now{};
         std::shared_ptr<const HttpClient> client;

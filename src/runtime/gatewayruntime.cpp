@@ -1,6 +1,5 @@
 #include "runtime/gatewayruntime.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -35,39 +34,32 @@ std::unique_ptr<FetchPort> makeFetchPort(QObject* context, GatewayState& state, 
     return worker;
 }
 
-// Why the file at path does not parse; openDocument keeps no reason.
-std::string parseError(const std::string& path) {
-    XmlDocument probe;
-    std::string error;
-    if (probe.loadFile(path, &error)) return "it could not be read";
-    return error;
-}
-
 }  // namespace
 
 GatewayRuntime::GatewayRuntime(DataPaths& paths, const Clock& clock, WindowPort& window, QObject* parent)
     : QObject(parent),
-      shown(window),
-      tmmMain(this),
-      tmmSockets(this),
-      receiver(tmmSockets, settings.zamHost, settings.zamPort, shown, state, this),
-      poMonitor(clock, receiver, this),
-      fetchPort(makeFetchPort(this, state, paths, clock, shown, tmmMain)),
-      mainLoop(MainLoopDeps{state, clock, shown, receiver, poMonitor, *fetchPort, paths, settings, zamDefs, linkDefs,
-                            alarmStatus}),
-      metrics(*this),
+      shown_(window),
+      loopSteps_(this),
+      socketSteps_(this),
+      receiver_(socketSteps_, settings_.zamHost, settings_.zamPort, shown_, state_, this),
+      poMonitor_(clock, receiver_, this),
+      fetchPort_(makeFetchPort(this, state_, paths, clock, shown_, loopSteps_)),
+      mainLoop_(MainLoopDeps{state_, clock, shown_, receiver_, poMonitor_, *fetchPort_, paths, settings_, zamDefs_,
+                             linkDefs_, alarmStatus_}),
+      metrics_(*this),
+      definitionFiles_(paths, zamDefs_, linkDefs_),
       paths_(paths),
       clock_(clock) {
-    shown.start();
-    poMonitor.setCounters(&state.counters);
-    receiver.setClock(&clock_);
+    shown_.start();
+    poMonitor_.setCounters(&state_.counters);
+    receiver_.setClock(&clock_);
     // Both machines step when something they wait for happens, and rest otherwise.
-    tmmMain.setTurnBudget(kTurnBudgetMs);
-    mainLoop.setSafePoint([this] { atSafePoint(); });
-    tmmMain.setDoState([this](StepTimer& m) { mainLoop.doState(m); });
-    tmmSockets.setTurnBudget(kTurnBudgetMs);
-    connect(&receiver, &SocketMachine::deliveryChanged, &tmmMain, &StepTimer::wake);
-    connect(&receiver, &SocketMachine::socketFailed, &tmmMain, &StepTimer::wake);
+    loopSteps_.setTurnBudget(kTurnBudgetMs);
+    mainLoop_.setSafePoint([this] { atSafePoint(); });
+    loopSteps_.setStepHandler([this](StepTimer& m) { mainLoop_.step(m); });
+    socketSteps_.setTurnBudget(kTurnBudgetMs);
+    connect(&receiver_, &SocketMachine::deliveryChanged, &loopSteps_, &StepTimer::wake);
+    connect(&receiver_, &SocketMachine::socketFailed, &loopSteps_, &StepTimer::wake);
     stopTimer_.setInterval(100);
     connect(&stopTimer_, &QTimer::timeout, this, &GatewayRuntime::checkStopped);
 }
@@ -99,10 +91,10 @@ void GatewayRuntime::prepareSteps() {
         for (const std::string& name : removeStaleTemporaryFiles(dir))
             writeLog("Removed " + dir + "/" + name + ", left behind by a save that was cut off", kLogFileOnly);
 
-    state.shownStatus = 0;
-    state.mainLoopFinished = false;
-    state.closingRequest = false;
-    state.refreshRequest = false;
+    state_.shownStatus = kFaultNone;
+    state_.mainLoopFinished = false;
+    state_.closingRequest = false;
+    state_.refreshRequest = false;
     if (::chdir(paths_.programDir().c_str()) != 0) {
         // Only relative paths would suffer; the gateway uses none.
     }
@@ -115,21 +107,21 @@ void GatewayRuntime::prepareSteps() {
     applySettings(stored);
     if (!settingsProblem.empty()) {
         // Nothing else to go by at a start: the defaults, said loudly, and the file left alone.
-        state.settingsFault =
+        state_.settingsFault =
             std::filesystem::path(settingsFile).filename().string() + " cannot be read; built-in settings in use";
-        state.counters.settingsUnreadable = true;
+        state_.counters.settingsUnreadable = true;
         writeLog(settingsFile + " cannot be read (" + settingsProblem + "); starting with the built-in settings",
                  kLogPoList);
     }
     openDocuments();
-    if (!state.settingsFault.empty()) shown.setStatusText(state.fileFaultText());
+    if (!state_.settingsFault.empty()) shown_.setStatusText(state_.fileFaultText());
 }
 
 void GatewayRuntime::prepareEditor() {
     logWriter().setFileName(paths_.logFile());
-    settings = loadSettings(paths_.settingsFile());
-    state.watchdogId = settings.watchdogId;
-    loadLangTexts(settings.language);
+    settings_ = loadSettings(paths_.settingsFile());
+    state_.watchdogId = settings_.watchdogId;
+    loadLangTexts(settings_.language);
     writeLog(std::string("Editor opened, version ") + ZAMPO_VERSION_TEXT + ": the service forwards from " +
                  paths_.poDataDir(),
              kLogFileOnly);
@@ -137,39 +129,39 @@ void GatewayRuntime::prepareEditor() {
 }
 
 void GatewayRuntime::requestStop() {
-    if (state.closingRequest && stopTimer_.isActive()) return;
-    state.closingRequest = true;
-    state.mainLoopFinished = false;
-    state.closeRequestTime = clock_.nowUtc();
+    if (state_.closingRequest && stopTimer_.isActive()) return;
+    state_.closingRequest = true;
+    state_.mainLoopFinished = false;
+    state_.closeRequestTime = clock_.nowUtc();
     stopTimer_.start();
-    tmmMain.wake();
+    loopSteps_.wake();
     writeLog("Start closing application", kLogFileOnly);
 }
 
 void GatewayRuntime::checkStopped() {
-    if (state.mainLoopFinished || !withinSeconds(clock_, 10, 0, state.closeRequestTime)) {
+    if (state_.mainLoopFinished || !withinSeconds(clock_, 10, 0, state_.closeRequestTime)) {
         stopTimer_.stop();
         emit stopped();
     }
 }
 
 void GatewayRuntime::applySettings(const Settings& s) {
-    settings = s;
-    state.watchdogId = s.watchdogId;
-    receiver.setEndpoint(trimmed(s.zamHost), s.zamPort);
-    metrics.listen(s.metricsAddress, s.metricsPort);
+    settings_ = s;
+    state_.watchdogId = s.watchdogId;
+    receiver_.setEndpoint(trimmed(s.zamHost), s.zamPort);
+    metrics_.listen(s.metricsAddress, s.metricsPort);
 }
 
 void GatewayRuntime::openDocuments() {
     const std::string dir = paths_.poDataDir();
-    openDataFile(zamDefs, dir, kZamDefsFile);
-    openDataFile(linkDefs, dir, kLinkDefsFile);
-    openDataFile(alarmStatus, dir, kAlarmStatusFile);
+    openDataFile(zamDefs_, dir, kZamDefsFile);
+    openDataFile(linkDefs_, dir, kLinkDefsFile);
+    openDataFile(alarmStatus_, dir, kAlarmStatusFile);
 
     // The definitions are the operator's work: a damaged file stays as it is (no save
     // path writes a document without content) until the operator mends it.
     std::string fault;
-    for (const auto& [slot, file] : {std::pair{&zamDefs, &kZamDefsFile}, std::pair{&linkDefs, &kLinkDefsFile}}) {
+    for (const auto& [slot, file] : {std::pair{&zamDefs_, &kZamDefsFile}, std::pair{&linkDefs_, &kLinkDefsFile}}) {
         if ((*slot)->hasContent()) continue;
         const std::string path = dataFilePath(dir, *file);
         const std::string line = std::string(file->fileName) + " is damaged and was not loaded (" + parseError(path) +
@@ -177,101 +169,53 @@ void GatewayRuntime::openDocuments() {
         writeLog(line, kLogPoList);  // the list's lines go to the file as well
         fault += (fault.empty() ? "" : "; ") + std::string(file->fileName) + " is damaged";
     }
-    state.dataFileFault = fault;
-    if (!fault.empty()) shown.setStatusText(fault);
+    state_.dataFileFault = fault;
+    if (!fault.empty()) shown_.setStatusText(fault);
 
     // The alarm status is rebuilt by the next poll: keep the damaged file for a look, start afresh.
-    if (!alarmStatus->hasContent()) {
+    if (!alarmStatus_->hasContent()) {
         bool moved = false;
         const std::string line = moveDamagedStatusAside(
             dir, clock_.nowUtc(), parseError(dataFilePath(dir, kAlarmStatusFile)), "started afresh", &moved);
-        if (moved) alarmStatus->startAfresh(kAlarmStatusFile.rootName);
+        if (moved) alarmStatus_->startAfresh(kAlarmStatusFile.rootName);
         writeLog(line, kLogPoList);
     }
 }
 
 void GatewayRuntime::atSafePoint() {
-    if (fetchPort->workerRunning() || state.closingRequest) return;
+    if (fetchPort_->workerRunning() || state_.closingRequest) return;
     if (reloadRequested_) {
         reloadRequested_ = false;
         reload();
-    } else if (watching_) {
-        // Before every poll, and now and then while waiting, without a stat at every step.
+    } else if (definitionFiles_.watching()) {
         const TimeMs now = clock_.nowUtc();
-        if (mainLoop.pollTimer().due(now) || !withinSeconds(now, 0, 500, lastStampCheck_)) {
-            lastStampCheck_ = now;
-            checkDefinitionFiles(false);
-        }
+        definitionFiles_.lookIfDue(now, mainLoop_.pollTimer().due(now));
     }
-}
-
-GatewayRuntime::FileStamp GatewayRuntime::stampOf(const DataFile& file) {
-    struct stat st {};
-    if (::stat(dataFilePath(paths_.poDataDir(), file).c_str(), &st) != 0) return {};
-    return {true, static_cast<unsigned long long>(st.st_ino), static_cast<unsigned long long>(st.st_size),
-            static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000LL + st.st_mtim.tv_nsec};
-}
-
-void GatewayRuntime::watchDefinitionFiles() {
-    watching_ = true;
-    linkStamp_ = stampOf(kLinkDefsFile);
-    zamStamp_ = stampOf(kZamDefsFile);
-}
-
-void GatewayRuntime::checkDefinitionFiles(bool force) {
-    for (auto [slot, file, stamp] :
-         {std::tuple{&zamDefs, &kZamDefsFile, &zamStamp_}, std::tuple{&linkDefs, &kLinkDefsFile, &linkStamp_}}) {
-        const FileStamp now = stampOf(*file);
-        if (!force && now == *stamp) continue;
-        *stamp = now;
-        // Its own merge writes LinkDefs.xml too; reading that again changes nothing.
-        readAgain(*slot, *file, force ? "reload" : "changed on disk");
-    }
-}
-
-bool GatewayRuntime::readAgain(DocumentSlot& slot, const DataFile& file, const std::string& why) {
-    const std::string dir = paths_.poDataDir();
-    if (::access(dataFilePath(dir, file).c_str(), F_OK) != 0) {
-        writeLog(std::string(file.fileName) + " (" + why + ") is missing; the copy read before stays in use",
-                 kLogPoList);
-        return false;
-    }
-    DocumentSlot fresh;
-    openDataFile(fresh, dir, file);
-    if (!fresh || !fresh->hasContent()) {
-        writeLog(std::string(file.fileName) + " (" + why + ") is damaged (" + parseError(dataFilePath(dir, file)) +
-                     "); the copy read before stays in use",
-                 kLogPoList);
-        return false;
-    }
-    slot = std::move(fresh);
-    writeLog(std::string(file.fileName) + " read again (" + why + ")", kLogPoList);
-    return true;
 }
 
 void GatewayRuntime::reload() {
     const std::string file = paths_.settingsFile();
-    const bool hadFault = !state.settingsFault.empty();
+    const bool hadFault = !state_.settingsFault.empty();
     if (const std::string problem = settingsFileProblem(file); !problem.empty()) {
         // Taken as read it would give the built-in defaults: another ZamMeld, another Priva Office.
-        state.settingsFault =
+        state_.settingsFault =
             std::filesystem::path(file).filename().string() + " cannot be read; the settings in use stay";
         writeLog("Reload: " + file + " cannot be read (" + problem + "); the settings in use stay: ZamMeld " +
-                     trimmed(settings.zamHost) + ":" + std::to_string(settings.zamPort) + ", Priva Office " +
-                     trimmed(settings.poHost),
+                     trimmed(settings_.zamHost) + ":" + std::to_string(settings_.zamPort) + ", Priva Office " +
+                     trimmed(settings_.poHost),
                  kLogPoList);
     } else {
-        state.settingsFault.clear();
+        state_.settingsFault.clear();
         const Settings s = loadSettings(file);
         loadLangTexts(s.language);
         traceWriter().setEnabled(s.trace);
         std::error_code ec;
         if (s.trace) std::filesystem::create_directory(paths_.traceDir(), ec);
-        const bool endpointChanged = trimmed(s.zamHost) != trimmed(settings.zamHost) || s.zamPort != settings.zamPort;
+        const bool endpointChanged = trimmed(s.zamHost) != trimmed(settings_.zamHost) || s.zamPort != settings_.zamPort;
         applySettings(s);
         // A new ZamMeld address counts from the next connection; nothing waiting is cut off.
-        if (endpointChanged && receiver.queuedCount() == 0 && receiver.currentMessage().empty())
-            receiver.dropConnection();
+        if (endpointChanged && receiver_.queuedCount() == 0 && receiver_.currentMessage().empty())
+            receiver_.dropConnection();
         writeLog("Reload: " + file + " read again: ZamMeld " + trimmed(s.zamHost) + ":" + std::to_string(s.zamPort) +
                      ", Priva Office " + trimmed(s.poHost) + ", sendpcu " + (s.sendPcu ? "1" : "0") + ", filterpunct " +
                      (s.filterPunct ? "1" : "0") + ", WDid " + std::to_string(s.watchdogId) + ", language " +
@@ -279,27 +223,27 @@ void GatewayRuntime::reload() {
                      (s.metricsPort ? s.metricsAddress + ":" + std::to_string(s.metricsPort) : "off"),
                  kLogFileOnly);
     }
-    state.counters.settingsUnreadable = !state.settingsFault.empty();
+    state_.counters.settingsUnreadable = !state_.settingsFault.empty();
 
-    checkDefinitionFiles(true);
+    definitionFiles_.check(true);
     // After the save in flight, and only what someone else wrote: never the gateway's own file half-way.
-    mainLoop.reloadStatusFile();
-    if (zamDefs && zamDefs->hasContent() && linkDefs && linkDefs->hasContent())
-        state.dataFileFault.clear();  // a file mended since the start is in use now
-    if (const std::string fault = state.fileFaultText(); !fault.empty())
-        shown.setStatusText(fault);
-    else if (hadFault && state.faultStatus <= kFaultNone)
-        shown.setStatusText(langText(28, "Application running"));
+    mainLoop_.reloadStatusFile();
+    if (zamDefs_ && zamDefs_->hasContent() && linkDefs_ && linkDefs_->hasContent())
+        state_.dataFileFault.clear();  // a file mended since the start is in use now
+    if (const std::string fault = state_.fileFaultText(); !fault.empty())
+        shown_.setStatusText(fault);
+    else if (hadFault && state_.faultStatus <= kFaultNone)
+        shown_.setStatusText(langText(28, "Application running"));
     // Locations added in Priva Office since come with the definitions, as the refresh button fetches them.
-    state.refreshRequest = true;
-    shown.refillLinkGrid();
+    state_.refreshRequest = true;
+    shown_.refillLinkGrid();
 }
 
 void GatewayRuntime::startMachines() {
-    tmmMain.setState(1);
-    tmmMain.setEnabled(true);
-    tmmSockets.setState(1);
-    tmmSockets.setEnabled(true);
+    loopSteps_.setState(MainLoop::State::Start);
+    loopSteps_.setEnabled(true);
+    socketSteps_.setState(SocketMachine::State::Start);
+    socketSteps_.setEnabled(true);
 }
 
 }  // namespace zampo

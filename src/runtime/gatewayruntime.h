@@ -10,17 +10,18 @@
 
 #include "logic/core/clock.h"
 #include "logic/core/datapaths.h"
-#include "logic/core/fetchport.h"
-#include "logic/core/gatewaystate.h"
 #include "logic/core/settings.h"
-#include "logic/core/windowport.h"
 #include "logic/linkconfig/xmlstore.h"
+#include "runtime/definitionfileswatcher.h"
+#include "runtime/fetchport.h"
+#include "runtime/gatewaystate.h"
 #include "runtime/logfaultstatus.h"
 #include "runtime/mainloop.h"
 #include "runtime/metricsexporter.h"
 #include "runtime/poexchangemonitor.h"
 #include "runtime/socketmachine.h"
 #include "runtime/steptimer.h"
+#include "runtime/windowport.h"
 
 namespace zampo {
 
@@ -40,78 +41,82 @@ public:
     void applySettings(const Settings& s);
     // Opens ZamDefs.xml, LinkDefs.xml and AlarmStatus.xml from the PO data directory.
     void openDocuments();
-    // Both machines to state 1 and running.
+    // Both machines to their start and running.
     void startMachines();
 
     // The operator's changes, in effect from the next message on.
-    void setSendPcuNames(bool on) { settings.sendPcu = on; }
-    void setFilterPunctuation(bool on) { settings.filterPunct = on; }
+    void setSendPcuNames(bool on) { settings_.sendPcu = on; }
+    void setFilterPunctuation(bool on) { settings_.filterPunct = on; }
     void requestDefinitions() {
-        state.refreshRequest = true;
-        tmmMain.wake();
+        state_.refreshRequest = true;
+        loopSteps_.wake();
     }
 
     // SIGHUP: ZamLocal.INI's settings and the three data files are read again at the
-    // loop's next safe point (waiting in state 3, no fetch running, no walk).
+    // loop's next safe point (waiting, no fetch running, no walk).
     void requestReload() {
         reloadRequested_ = true;
-        tmmMain.wake();
+        loopSteps_.wake();
     }
     bool reloadPending() const { return reloadRequested_; }
     // The service's own: LinkDefs.xml and ZamDefs.xml written by another process (the
     // editor) are read again at a safe point, at the latest right before the next poll.
     // Not for the window, whose grid and tree hold on to the documents it edits.
-    void watchDefinitionFiles();
+    void watchDefinitionFiles() { definitionFiles_.start(); }
 
     // The orderly stop: the loop stops at its next wait; stopped() follows once it
     // has, or 10 seconds after the request at the latest. Queued messages are not sent.
     void requestStop();
-    bool stopRequested() const { return state.closingRequest; }
+    bool stopRequested() const { return state_.closingRequest; }
     bool stopping() const { return stopTimer_.isActive(); }
     // One look whether the stop is complete; the stop wait runs it every 100 ms.
     void checkStopped();
 
     DataPaths& paths() { return paths_; }
     const Clock& clock() const { return clock_; }
-    WindowPort& window() { return shown; }
-
     // Everything the gateway shows goes through here: the port it was given, with
     // the log file's fault added to the status text while there is one.
-    LogFaultStatus shown;
-    GatewayState state;
-    Settings settings;
-    DocumentSlot zamDefs, linkDefs, alarmStatus;
-    StepTimer tmmMain, tmmSockets;
-    SocketMachine receiver;
-    PoExchangeMonitor poMonitor;
-    // The Priva Office requests; makeFetchPort in the .cpp chooses the implementation.
-    std::unique_ptr<FetchPort> fetchPort;
-    MainLoop mainLoop;
-    MetricsExporter metrics;
+    WindowPort& window() { return shown_; }
+    GatewayState& state() { return state_; }
+    const GatewayState& state() const { return state_; }
+    Settings& settings() { return settings_; }
+    const Settings& settings() const { return settings_; }
+    DocumentSlot& zamDefs() { return zamDefs_; }
+    DocumentSlot& linkDefs() { return linkDefs_; }
+    DocumentSlot& alarmStatus() { return alarmStatus_; }
+    const DocumentSlot& alarmStatus() const { return alarmStatus_; }
+    // The machines that step the main loop and the ZamMeld connection.
+    StepTimer& loopSteps() { return loopSteps_; }
+    StepTimer& socketSteps() { return socketSteps_; }
+    SocketMachine& receiver() { return receiver_; }
+    const SocketMachine& receiver() const { return receiver_; }
+    PoExchangeMonitor& poMonitor() { return poMonitor_; }
+    FetchPort& fetchPort() { return *fetchPort_; }
+    MainLoop& mainLoop() { return mainLoop_; }
+    MetricsExporter& metrics() { return metrics_; }
 
 signals:
     void stopped();
 
 private:
     void prepareSteps();
-    // Runs before every step of the loop in state 3.
+    // Runs before every step of the loop while it waits.
     void atSafePoint();
     void reload();
-    // A readable file replaces the copy in use; a damaged one leaves it in use.
-    bool readAgain(DocumentSlot& slot, const DataFile& file, const std::string& why);
-    void checkDefinitionFiles(bool force);
 
-    struct FileStamp {
-        bool exists = false;
-        unsigned long long ino = 0, size = 0;
-        long long mtimeNs = 0;
-        bool operator==(const FileStamp&) const = default;
-    };
-    FileStamp stampOf(const DataFile& file);
+    LogFaultStatus shown_;
+    GatewayState state_;
+    Settings settings_;
+    DocumentSlot zamDefs_, linkDefs_, alarmStatus_;
+    StepTimer loopSteps_, socketSteps_;
+    SocketMachine receiver_;
+    PoExchangeMonitor poMonitor_;
+    // The Priva Office requests; makeFetchPort in the .cpp chooses the implementation.
+    std::unique_ptr<FetchPort> fetchPort_;
+    MainLoop mainLoop_;
+    MetricsExporter metrics_;
+    DefinitionFilesWatcher definitionFiles_;
     bool reloadRequested_ = false;
-    bool watching_ = false;
-    FileStamp linkStamp_, zamStamp_;
-    TimeMs lastStampCheck_{};
 
     QTimer stopTimer_;
     DataPaths& paths_;

@@ -32,6 +32,9 @@ std::string number(double v) {
     return buf;
 }
 
+int reportFigures(std::map<std::string, double> m, const std::string& url, const std::string& ini, DataPaths& paths,
+                  std::ostream& out);
+
 }  // namespace
 
 int runHealthCheck(DataPaths& paths, std::ostream& out) {
@@ -58,7 +61,14 @@ int runHealthCheck(DataPaths& paths, std::ostream& out) {
         out << "No figures from " << url << " (" << answer.reason << "): is zampo-gateway running?\n";
         return kHealthUnknown;
     }
-    auto m = parseMetricsText(answer.body);
+    return reportFigures(parseMetricsText(answer.body), url, ini, paths, out);
+}
+
+namespace {
+
+// What --check prints of the figures, and whether they show a fault.
+int reportFigures(std::map<std::string, double> m, const std::string& url, const std::string& ini, DataPaths& paths,
+                  std::ostream& out) {
     auto v = [&m](const std::string& key) { return m.count(key) ? m[key] : 0.0; };
     auto kind = [&](const char* k) { return v(std::string("zampo_alarms_forwarded_total{kind=\"") + k + "\"}"); };
     auto code = [&](int c) { return v("zampo_send_failures_total{code=\"" + std::to_string(c) + "\"}"); };
@@ -104,5 +114,7 @@ int runHealthCheck(DataPaths& paths, std::ostream& out) {
         out << "Settings:        " << ini << " could not be read at the last start or reload; settings in use kept\n";
     return poFailing || zamFailing || settingsUnreadable || logFailing ? kHealthFailing : kHealthy;
 }
+
+}  // namespace
 
 }  // namespace zampo

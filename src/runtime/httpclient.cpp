@@ -10,7 +10,7 @@ namespace zampo {
 namespace {
 
 // libcurl's global set-up is not thread-safe on every build; do it once, before any
-// worker thread can reach it (the first client is made in the window's thread).
+// worker thread can reach it (the first client is made in the gateway's thread).
 CURLcode globalInitResult() {
     static std::once_flag once;
     static CURLcode result = CURLE_OK;

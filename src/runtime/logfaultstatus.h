@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <string>
 
-#include "logic/core/windowport.h"
+#include "runtime/windowport.h"
 
 namespace zampo {
 
@@ -20,8 +20,8 @@ public:
     void check();
 
     void setStatusText(const std::string& text) override;
-    void showFaultStatus(int shownStatus) override { shown_.showFaultStatus(shownStatus); }
-    void addListLine(int channel, const std::string& line) override { shown_.addListLine(channel, line); }
+    void showFaultStatus(FaultStatus shown) override { shown_.showFaultStatus(shown); }
+    void addListLine(LogChannel list, const std::string& line) override { shown_.addListLine(list, line); }
     void refillLinkGrid() override { shown_.refillLinkGrid(); }
     void alarmStatusWalked() override { shown_.alarmStatusWalked(); }
 

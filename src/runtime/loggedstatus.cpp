@@ -11,12 +11,12 @@ void LoggedStatus::setStatusText(const std::string& text) {
     if (onStatusText) onStatusText(text);
 }
 
-void LoggedStatus::showFaultStatus(int shownStatus) {
-    if (shownStatus == shownStatus_) return;
-    shownStatus_ = shownStatus;
+void LoggedStatus::showFaultStatus(FaultStatus shown) {
+    if (shown == shown_) return;
+    shown_ = shown;
     static const char* const kFaults[] = {"none", "Priva Office", "ZamMeld"};
-    if (shownStatus >= 0 && shownStatus <= 2)
-        writeLog(std::string("Fault shown: ") + kFaults[shownStatus], kLogFileOnly);
+    if (shown >= kFaultNone && shown <= kFaultReceiver)
+        writeLog(std::string("Fault shown: ") + kFaults[shown], kLogFileOnly);
 }
 
 }  // namespace zampo

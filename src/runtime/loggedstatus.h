@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "logic/core/windowport.h"
+#include "runtime/windowport.h"
 
 namespace zampo {
 
@@ -14,13 +14,13 @@ public:
     std::function<void(const std::string&)> onStatusText;
 
     void setStatusText(const std::string& text) override;
-    void showFaultStatus(int shownStatus) override;
-    void addListLine(int, const std::string&) override {}
+    void showFaultStatus(FaultStatus shown) override;
+    void addListLine(LogChannel, const std::string&) override {}
     void refillLinkGrid() override {}
 
 private:
     std::string statusText_;
-    int shownStatus_ = 0;
+    FaultStatus shown_ = kFaultNone;
 };
 
 }  // namespace zampo

@@ -1,26 +1,24 @@
 #pragma once
-// The gateway's heartbeat: waits in state 3 and from there runs the watchdog, the
+// The gateway's heartbeat: waits in Wait and from there runs the watchdog, the
 // alarm poll and the definitions fetch on their own timers, and after each poll
 // walks the alarm status document, one element or one message per step. A step
 // that waits rests its machine until the event it waits for or its deadline.
-#include <QElapsedTimer>
-#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
-#include <thread>
 
 #include "logic/core/alarmevaluation.h"
 #include "logic/core/clock.h"
 #include "logic/core/datapaths.h"
-#include "logic/core/fetchport.h"
-#include "logic/core/gatewaystate.h"
 #include "logic/core/settings.h"
-#include "logic/core/windowport.h"
 #include "logic/linkconfig/xmlstore.h"
 #include "logic/poclient/alarmstatusfile.h"
+#include "runtime/fetchport.h"
+#include "runtime/gatewaystate.h"
+#include "runtime/statussaver.h"
 #include "runtime/steptimer.h"
+#include "runtime/windowport.h"
 
 namespace zampo {
 
@@ -52,35 +50,34 @@ struct MainLoopDeps {
 
 class MainLoop {
 public:
-    enum State : uint32_t {
-        kStart = 1,
-        kInit = 2,
-        kWait = 3,
-        kGetDefinitions = 4,
-        kWaitDefinitions = 5,
-        kStartGetAlarms = 7,
-        kWaitAlarms = 8,
-        kCheckAlarms = 9,
-        kSendAlarm = 10,
-        kCheckResponse = 11,
-        kSendWatchdog = 12,
-        kWaitWatchdog = 13,
-        kStop = 16,
+    // The numbers are those the error lines in the log have always shown.
+    enum class State : uint32_t {
+        Start = 1,
+        Init = 2,
+        Wait = 3,
+        GetDefinitions = 4,
+        WaitDefinitions = 5,
+        StartGetAlarms = 7,
+        WaitAlarms = 8,
+        CheckAlarms = 9,
+        SendAlarm = 10,
+        CheckResponse = 11,
+        SendWatchdog = 12,
+        WaitWatchdog = 13,
+        Stop = 16,
     };
+    // What the machine shows for a state: " 3 wait ", "10 send alarm to zam ".
+    static std::string stateText(State state);
 
     explicit MainLoop(const MainLoopDeps& deps);
-    // Waits for a save still being written.
-    ~MainLoop();
     MainLoop(const MainLoop&) = delete;
     MainLoop& operator=(const MainLoop&) = delete;
 
-    // The step handler of tmmMain: runs one step and turns an error into a log
-    // line and a restart at state 1. The safe point runs first, inside the same
-    // guard, at every step in state 3.
-    void doState(StepTimer& machine);
+    // The step handler of the loop's machine: runs one step and turns an error into
+    // a log line and a restart at Start. The safe point runs first, inside the same
+    // guard, at every step in Wait.
+    void step(StepTimer& machine);
     void setSafePoint(std::function<void()> atSafePoint) { safePoint_ = std::move(atSafePoint); }
-    // One step; errors escape to doState.
-    void runMainStep(StepTimer& machine);
 
     const AlarmStatusFile& statusFile() const { return statusFile_; }
     const LoopTimer& watchdogTimer() const { return watchdog_; }
@@ -92,18 +89,24 @@ public:
     // own save back, half-written or older than its copy.
     void reloadStatusFile();
     // What writes a save beside the loop; a test stands in a slow disk with it.
-    using StatusWriter = std::function<AlarmStatusFile::Written(const AlarmStatusFile::Snapshot&)>;
-    void setStatusWriter(StatusWriter writer) { writer_ = std::move(writer); }
+    void setStatusWriter(StatusSaver::StatusWriter writer) { saver_.setStatusWriter(std::move(writer)); }
     // A save is being written or waits for its moment.
-    bool savePending() const { return saveRunning_ || saveTimer_.isActive(); }
+    bool savePending() const { return saver_.pending(); }
     int32_t retryCount() const { return retryCount_; }
 
     // The error line for a failed step.
-    static std::string errorLine(uint32_t state, int progress, const std::string& location, const std::string& message,
+    static std::string errorLine(State state, const std::string& location, const std::string& message,
                                  const std::string& className);
 
 private:
-    void start(StepTimer& m);
+    struct StateRow;
+    // The one table of the states: number, name and the function that runs it.
+    static const StateRow* rowOf(State state);
+    // One step; errors escape to step().
+    void runStep(StepTimer& machine);
+
+    void start(StepTimer& m, TimeMs now);
+    void init(StepTimer& m, TimeMs now);
     void wait(StepTimer& m, TimeMs now);
     void getDefinitions(StepTimer& m, TimeMs now);
     void waitDefinitions(StepTimer& m, TimeMs now);
@@ -118,26 +121,18 @@ private:
     bool cutOffCountsAsSend();
     void sendWatchdog(StepTimer& m, TimeMs now);
     void waitWatchdog(StepTimer& m, TimeMs now);
-    void stop(StepTimer& m);
+    void stop(StepTimer& m, TimeMs now);
 
     void showFaultStatus();
-    // From state 3 and from the states that wait on a fetch or walk the elements: a
+    // From Wait and from the states that wait on a fetch or walk the elements: a
     // due watchdog goes out, and the loop comes back to returnState.
     bool startWatchdogIfDue(StepTimer& m, TimeMs now, State returnState);
-    // The walk's copy of the alarm status to disk, written beside the loop; the
-    // status bar says when it cannot be.
-    void persistStatus(std::string madeText = {});
-    // Takes in a finished save; flushStatus waits for it and saves what is left at once.
-    void collectSave();
-    void flushStatus();
-    void showSaveResult(AlarmStatusFile::SaveResult result);
-    // The same, but no sooner than kSaveSpacingMs after the last save: a storm
-    // rewrites the file a few times a second instead of once per alarm.
-    void saveSoon();
     // From the walk: a due poll goes out between two elements while the exchanges
     // go well, and the walk starts over on the merged document.
     bool startPollIfDue(StepTimer& m, TimeMs now);
     void startPoll(StepTimer& m, TimeMs now);
+    // Milliseconds until a wait of seconds since since runs out; 0 when it has.
+    static int64_t msUntil(TimeMs now, TimeMs since, int64_t seconds);
     // Milliseconds until the watchdog is due.
     int64_t untilWatchdog(TimeMs now) const;
     // Before an alarms fetch: the file as someone else left it, and a copy with content.
@@ -152,7 +147,6 @@ private:
     MainLoopDeps d_;
     LoopTimer watchdog_, poll_, definitions_;
     TimeMs requestTime_{};
-    int progress_ = 0;
     int32_t retryCount_ = 0;  // watchdog sends; the element cycle keeps its own
     ElementCycle cycle_;
     AlarmStatusFile statusFile_;
@@ -164,20 +158,11 @@ private:
     uint64_t watchdogTicket_ = 0;
     bool watchdogWritten_ = false;
     TimeMs watchdogSentAt_{};
-    State watchdogReturn_ = kWait;
+    State watchdogReturn_ = State::Wait;
     bool definitionsPending_ = false;  // a definitions fetch waits for a running worker
     bool busyLogged_ = false;
-    QTimer saveTimer_;
-    QElapsedTimer sinceSave_;  // since the last save ended
-    qint64 lastSaveMs_ = 0;
-    std::thread saveThread_;
-    AlarmStatusFile::Written written_;  // by saveThread_, read once it has posted
-    QElapsedTimer saveTook_;
-    bool saveRunning_ = false;
-    bool saveAgain_ = false;
     std::function<void()> safePoint_;
-    StatusWriter writer_;         // set before the loop runs
-    bool traceNextSave_ = false;  // the next save writes what an alarms merge made
+    StatusSaver saver_;  // after statusFile_: it waits for its thread before the file goes
 };
 
 }  // namespace zampo

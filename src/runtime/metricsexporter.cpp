@@ -120,7 +120,7 @@ private:
 };
 
 MetricsExporter::MetricsExporter(GatewayRuntime& gateway, QObject* parent)
-    : QObject(parent), gateway_(gateway), collectable_(std::make_shared<GatewayCollectable>(gateway.state.counters)) {
+    : QObject(parent), gateway_(gateway), collectable_(std::make_shared<GatewayCollectable>(gateway.state().counters)) {
     sampler_.setInterval(500);
     connect(&sampler_, &QTimer::timeout, this, &MetricsExporter::sample);
 }
@@ -151,17 +151,17 @@ bool MetricsExporter::listen(const std::string& address, int port) {
 }
 
 void MetricsExporter::sample() {
-    GatewayCounters& c = gateway_.state.counters;
-    c.messagesWaiting = gateway_.receiver.queuedCount() + (gateway_.receiver.currentMessage().empty() ? 0 : 1);
+    GatewayCounters& c = gateway_.state().counters;
+    c.messagesWaiting = gateway_.receiver().queuedCount() + (gateway_.receiver().currentMessage().empty() ? 0 : 1);
     std::size_t elements = 0;
-    if (gateway_.alarmStatus)
-        for (const pugi::xml_node& n : gateway_.alarmStatus->root().children())
+    if (gateway_.alarmStatus())
+        for (const pugi::xml_node& n : gateway_.alarmStatus()->root().children())
             if (n.type() == pugi::node_element) ++elements;
     c.statusElements = elements;
     const TimeMs now = gateway_.clock().nowUtc();
     const int64_t good = c.lastGoodPoMs;
     const TimeMs since = good > 0 ? TimeMs(Millis(good)) : started_;
-    collectable_->zamFault = gateway_.state.faultStatus == kFaultReceiver;
+    collectable_->zamFault = gateway_.state().faultStatus == kFaultReceiver;
     collectable_->msSinceGood = std::max<int64_t>(0, std::chrono::duration_cast<Millis>(now - since).count());
 }
 

@@ -16,7 +16,7 @@ PoExchangeMonitor::PoExchangeMonitor(const Clock& clock, SocketMachine& receiver
 }
 
 void PoExchangeMonitor::send(bool raise) {
-    ticket_ = receiver_.sendIPString(systemAlarmMessage(kPoExchangeInput, raise), true);
+    ticket_ = receiver_.queueMessage(systemAlarmMessage(kPoExchangeInput, raise), true);
     ticketRaises_ = raise;
 }
 

@@ -54,24 +54,19 @@ int errnoOf(QAbstractSocket::SocketError error) {
 
 }  // namespace
 
-SocketMachine::SocketMachine(StepTimer& tmmSockets, std::string host, int port, WindowPort& window,
-                             GatewayState& gateway, QObject* parent)
-    : QObject(parent),
-      tmmSockets_(tmmSockets),
-      host_(std::move(host)),
-      port_(port),
-      window_(window),
-      gateway_(gateway) {
+SocketMachine::SocketMachine(StepTimer& steps, std::string host, int port, WindowPort& window, GatewayState& gateway,
+                             QObject* parent)
+    : QObject(parent), steps_(steps), host_(std::move(host)), port_(port), window_(window), gateway_(gateway) {
     socket_.setReadBufferSize(64 * 1024);  // Qt's own buffer, drained at every readyRead
     connect(&socket_, &QTcpSocket::connected, this, &SocketMachine::onConnected);
     connect(&socket_, &QTcpSocket::errorOccurred, this, &SocketMachine::onErrorOccurred);
     connect(&socket_, &QTcpSocket::readyRead, this, &SocketMachine::onReadyRead);
     connect(&socket_, &QTcpSocket::disconnected, this, &SocketMachine::onDisconnected);
-    tmmSockets_.setDoState([this](StepTimer& m) { runContainedStep(m); });
+    steps_.setStepHandler([this](StepTimer& m) { runContainedStep(m); });
 }
 
 SocketMachine::~SocketMachine() {
-    tmmSockets_.setDoState({});  // the machine may outlive this object
+    steps_.setStepHandler({});  // the machine may outlive this object
     socket_.disconnect(this);
     socket_.abort();
 }
@@ -81,7 +76,7 @@ void SocketMachine::setEndpoint(std::string host, int port) {
     port_ = port;
 }
 
-uint64_t SocketMachine::sendIPString(const std::string& message, bool log) {
+uint64_t SocketMachine::queueMessage(const std::string& message, bool log) {
     // A line break inside a text would let it end the message and forge another.
     std::string safe = blankControlChars(message);
     lastReply_.clear();
@@ -92,7 +87,7 @@ uint64_t SocketMachine::sendIPString(const std::string& message, bool log) {
     const uint64_t ticket = ++lastTicket_;
     setDelivery(ticket, Delivery::Queued);
     queue_.push_back({ticket, std::move(safe)});
-    tmmSockets_.wake();
+    steps_.wake();
     return ticket;
 }
 
@@ -175,7 +170,7 @@ void SocketMachine::withdraw(uint64_t ticket) {
         failUndelivered();  // the lines before it die with the connection
         socket_.abort();
         socketError_ = true;  // the machine starts over at its next step; no fault
-        tmmSockets_.wake();
+        steps_.wake();
     }
     setDelivery(ticket, Delivery::Failed);
 }
@@ -191,7 +186,7 @@ void SocketMachine::dropConnection() {
 
 void SocketMachine::sendTestMessage(const std::string& location, const std::string& input, const std::string& state) {
     const std::string message = testMessage(location, input, state);
-    sendIPString(message, true);
+    queueMessage(message, true);
     logWriter().writeRawLine("SendIP button " + blankControlChars(message));
 }
 
@@ -220,81 +215,108 @@ void SocketMachine::runContainedStep(StepTimer& machine) {
     socketError_ = true;  // start over with a fresh connection
 }
 
+struct SocketMachine::StateRow {
+    State state;
+    const char* number;  // as shown: the connection's states are 4.1 to 4.3
+    const char* name;
+    void (SocketMachine::*run)(StepTimer&);
+};
+
+const SocketMachine::StateRow* SocketMachine::rowOf(State state) {
+    static constexpr StateRow kRows[] = {
+        {State::Start, "1", "Start Socketmachine", &SocketMachine::startMachine},
+        {State::WaitForMessage, "2", "Waitforstring", &SocketMachine::waitForMessage},
+        {State::CheckSocket, "3", "Check socket", &SocketMachine::checkSocket},
+        {State::StartPort, "4.1", "Start ZamPoort", &SocketMachine::startPort},
+        {State::OpenSocket, "4.2", "Open socket", &SocketMachine::openConnection},
+        {State::WaitForOpen, "4.3", "Wait for opensocket", &SocketMachine::waitForConnection},
+        {State::SendLine, "5", "Send string", &SocketMachine::sendLine},
+    };
+    for (const StateRow& row : kRows)
+        if (row.state == state) return &row;
+    return nullptr;
+}
+
+std::string SocketMachine::stateText(State state) {
+    const StateRow* row = rowOf(state);
+    return row ? std::string(row->number) + " " + row->name : std::string();
+}
+
 void SocketMachine::runSocketStep(StepTimer& m) {
     if (socketError_) {
         socket_.abort();
-        m.setState(1);
+        m.setState(State::Start);
     }
-    switch (m.state()) {
-        case 1:
-            m.setStateText("1 Start Socketmachine");
-            socketError_ = false;
-            m.setState(2);
-            break;
-        case 2:
-            m.setStateText("2 Waitforstring");
-            popNextMessage();
-            if (!current_.empty())
-                m.setState(3);
-            else
-                m.restFor(-1);  // until a message is queued
-            break;
-        case 3:
-            m.setStateText("3 Check socket");
-            m.setState(socketOpen() ? 7 : 4);
-            break;
-        case 4:
-            m.setStateText("4.1 Start ZamPoort");
-            m.setState(5);
-            break;
-        case 5:
-            m.setStateText("4.2 Open socket");
-            socketConnected_ = false;
-            if (!openSocket()) {
-                writeLog("Fatal socket error!", kLogReceiverList);
-                if (port_ < 1 || port_ > 65535)
-                    writeLog("ZamMeld port " + std::to_string(port_) + " is outside 1..65535: check the settings",
-                             kLogReceiverList);
-                failUndelivered();
-                socketError_ = true;
-            }
-            m.setState(6);
-            break;
-        case 6:
-            m.setStateText("4.3 Wait for opensocket");
-            if (socketConnected_)
-                m.setState(7);
-            else if (connectStarted_.isValid() && connectStarted_.hasExpired(kConnectTimeLimitMs))
-                handleSocketError(ETIMEDOUT);
-            else
-                m.restFor(connectStarted_.isValid() ? kConnectTimeLimitMs - connectStarted_.elapsed() : -1);
-            break;
-        case 7: {
-            m.setStateText("5 Send string");
-            const std::string line = encodeForWire(current_) + '\r';
-            if (!socketOpen() || socket_.write(line.data(), static_cast<qint64>(line.size())) != qint64(line.size())) {
-                handleSocketError(ENOTCONN);
-            } else {
-                socket_.flush();  // on the wire when the step ends, not at some later event
-                Tracked& t = deliveries_[currentTicket_];
-                t.kind = gateway_.counters.noteWritten(current_);
-                if (clock_) t.writtenAt = clock_->nowUtc();
-                // An unfinished line from before, with nothing awaited, is no answer to this one.
-                if (inFlight_.empty()) {
-                    pending_.clear();
-                    pendingOverflow_ = false;
-                }
-                inFlight_.push_back(currentTicket_);
-                setDelivery(currentTicket_, Delivery::Written);
-                current_.clear();
-                currentTicket_ = 0;
-            }
-            m.setState(2);
-            break;
+    const State state = m.stateAs<State>();
+    const StateRow* row = rowOf(state);
+    if (!row) return;
+    m.setStateText(stateText(state));
+    (this->*row->run)(m);
+}
+
+void SocketMachine::startMachine(StepTimer& m) {
+    socketError_ = false;
+    m.setState(State::WaitForMessage);
+}
+
+void SocketMachine::waitForMessage(StepTimer& m) {
+    popNextMessage();
+    if (!current_.empty())
+        m.setState(State::CheckSocket);
+    else
+        m.restFor(-1);  // until a message is queued
+}
+
+void SocketMachine::checkSocket(StepTimer& m) {
+    m.setState(socketOpen() ? State::SendLine : State::StartPort);
+}
+
+void SocketMachine::startPort(StepTimer& m) {
+    m.setState(State::OpenSocket);
+}
+
+void SocketMachine::openConnection(StepTimer& m) {
+    socketConnected_ = false;
+    if (!openSocket()) {
+        writeLog("Fatal socket error!", kLogReceiverList);
+        if (port_ < 1 || port_ > 65535)
+            writeLog("ZamMeld port " + std::to_string(port_) + " is outside 1..65535: check the settings",
+                     kLogReceiverList);
+        failUndelivered();
+        socketError_ = true;
+    }
+    m.setState(State::WaitForOpen);
+}
+
+void SocketMachine::waitForConnection(StepTimer& m) {
+    if (socketConnected_)
+        m.setState(State::SendLine);
+    else if (connectStarted_.isValid() && connectStarted_.hasExpired(kConnectTimeLimitMs))
+        handleSocketError(ETIMEDOUT);
+    else
+        m.restFor(connectStarted_.isValid() ? kConnectTimeLimitMs - connectStarted_.elapsed() : -1);
+}
+
+void SocketMachine::sendLine(StepTimer& m) {
+    const std::string line = encodeForWire(current_) + '\r';
+    if (!socketOpen() || socket_.write(line.data(), static_cast<qint64>(line.size())) != qint64(line.size())) {
+        handleSocketError(ENOTCONN);
+    } else {
+        socket_.flush();  // on the wire when the step ends, not at some later event
+        Tracked& t = deliveries_[currentTicket_];
+        t.kind = gateway_.counters.noteWritten(current_);
+        if (clock_) t.writtenAt = clock_->nowUtc();
+        // An unfinished line from before, with nothing awaited, is no answer to this one.
+        if (inFlight_.empty()) {
+            pending_.clear();
+            pendingOverflow_ = false;
         }
-        default:
-            break;
+        inFlight_.push_back(currentTicket_);
+        setDelivery(currentTicket_, Delivery::Written);
+        current_.clear();
+        currentTicket_ = 0;
     }
+    m.setState(State::WaitForMessage);
 }
 
 bool SocketMachine::openSocket() {
@@ -315,7 +337,7 @@ bool SocketMachine::openSocket() {
 
 void SocketMachine::onConnected() {
     socketConnected_ = true;
-    tmmSockets_.wake();
+    steps_.wake();
     gateway_.counters.zamConnected = true;
 }
 
@@ -340,7 +362,7 @@ void SocketMachine::handleSocketError(int code) {
     gateway_.faultStatus = kFaultReceiver;
     writeLog(langText(6, "Zam PO socket error:") + " " + std::to_string(code), kLogReceiverList);
     socketError_ = true;
-    tmmSockets_.wake();
+    steps_.wake();
     emit socketFailed();
 }
 

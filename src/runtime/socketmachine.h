@@ -1,7 +1,7 @@
 #pragma once
-// The one TCP connection to ZamMeld. Senders queue messages with sendIPString;
-// the state machine on tmmSockets opens the connection when it has something to
-// send, keeps it open, and writes one message per step. ZamMeld answers every line
+// The one TCP connection to ZamMeld. Senders queue messages with queueMessage;
+// the machine stepped by its StepTimer opens the connection when it has something
+// to send, keeps it open, and writes one message per step. ZamMeld answers every line
 // in order, so each answer line belongs to the oldest line written on that
 // connection and not yet answered; each sender reads its own with answerOf.
 #include <QElapsedTimer>
@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "logic/core/clock.h"
-#include "logic/core/gatewaystate.h"
-#include "logic/core/windowport.h"
+#include "runtime/gatewaystate.h"
 #include "runtime/steptimer.h"
+#include "runtime/windowport.h"
 
 namespace zampo {
 
@@ -40,10 +40,23 @@ enum class Delivery { Queued, Written, Answered, Failed };
 class SocketMachine : public QObject {
     Q_OBJECT
 public:
-    // Installs its step on tmmSockets, which the owner sets to 10 ms, state 1 and
-    // starts, and which must outlive this object. host and port of ZamMeld apply
+    // The numbers are those the error lines in the log have always shown.
+    enum class State : uint32_t {
+        Start = 1,
+        WaitForMessage = 2,
+        CheckSocket = 3,
+        StartPort = 4,
+        OpenSocket = 5,
+        WaitForOpen = 6,
+        SendLine = 7,
+    };
+    // What the machine shows for a state: "2 Waitforstring", "4.2 Open socket".
+    static std::string stateText(State state);
+
+    // Installs its step on steps, which the owner sets to State::Start and starts,
+    // and which must outlive this object. host and port of ZamMeld apply
     // to every open of the connection.
-    SocketMachine(StepTimer& tmmSockets, std::string host, int port, WindowPort& window, GatewayState& gateway,
+    SocketMachine(StepTimer& steps, std::string host, int port, WindowPort& window, GatewayState& gateway,
                   QObject* parent = nullptr);
     ~SocketMachine() override;
     SocketMachine(const SocketMachine&) = delete;
@@ -58,7 +71,7 @@ public:
     // The only way to send. Clears the last reply, queues the message and, with
     // log, shows "Send: <message>" in the receiver list. Returns the message's
     // ticket for deliveryOf.
-    uint64_t sendIPString(const std::string& message, bool log);
+    uint64_t queueMessage(const std::string& message, bool log);
     // Of the most recent messages; an unknown ticket reads as Failed.
     Delivery deliveryOf(uint64_t ticket) const;
     // The answer line of an Answered message; empty otherwise.
@@ -107,6 +120,17 @@ signals:
     void deliveryChanged();
 
 private:
+    struct StateRow;
+    // The one table of the states: number, text and the function that runs it.
+    static const StateRow* rowOf(State state);
+    void startMachine(StepTimer& m);
+    void waitForMessage(StepTimer& m);
+    void checkSocket(StepTimer& m);
+    void startPort(StepTimer& m);
+    void openConnection(StepTimer& m);
+    void waitForConnection(StepTimer& m);
+    void sendLine(StepTimer& m);
+
     void onConnected();
     void onErrorOccurred(QAbstractSocket::SocketError error);
     void onReadyRead();
@@ -124,7 +148,7 @@ private:
     bool openSocket();
     void runContainedStep(StepTimer& machine);
 
-    StepTimer& tmmSockets_;
+    StepTimer& steps_;
     std::string host_;
     int port_;
     WindowPort& window_;

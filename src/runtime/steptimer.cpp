@@ -62,9 +62,9 @@ void StepTimer::tick() {
         runTurn();
         return;
     }
-    if (doState_) {
+    if (handler_) {
         if (loopCount_ == 0) loopCount_ = 1;
-        for (int32_t i = 0; i < loopCount_ && !stopped_; ++i) doState_(*this);
+        for (int32_t i = 0; i < loopCount_ && !stopped_; ++i) handler_(*this);
         lastStep_.start();
         plannedRestMs_ = timer_.interval();
     }
@@ -83,16 +83,16 @@ void StepTimer::runTurn() {
     QElapsedTimer turn;
     turn.start();
     const qint64 budgetNs = static_cast<qint64>(budgetMs_) * 1'000'000;
-    while (doState_ && !stopped_ && enabled_) {
+    while (handler_ && !stopped_ && enabled_) {
         resting_ = false;
         restMs_ = -1;
-        doState_(*this);
+        handler_(*this);
         lastStep_.start();
         plannedRestMs_ = resting_ ? restMs_ : 0;
         if (resting_ || turn.nsecsElapsed() >= budgetNs) break;
     }
     inTurn_ = false;
-    if (stopped_ || !enabled_ || !doState_) return;
+    if (stopped_ || !enabled_ || !handler_) return;
     timer_.setSingleShot(true);
     if (!resting_ || woken_) {
         timer_.start(0);  // more to do: after what else has come in meanwhile

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <type_traits>
 
 namespace zampo {
 
@@ -24,6 +25,13 @@ public:
 
     void setState(uint32_t n) { state_ = n; }
     uint32_t state() const { return state_; }
+    // The same for a machine's own enum of its states.
+    template <typename State>
+    requires std::is_enum_v<State>
+    void setState(State s) { state_ = static_cast<uint32_t>(s); }
+    template <typename State>
+    requires std::is_enum_v<State> State stateAs()
+    const { return static_cast<State>(state_); }
     void setStateText(const std::string& text) { stateText_ = text; }
     const std::string& stateText() const { return stateText_; }
     void stop();
@@ -31,7 +39,7 @@ public:
 
     int32_t loopCount() const { return loopCount_; }
     void setLoopCount(int32_t n) { loopCount_ = n; }
-    void setDoState(StepHandler h) { doState_ = std::move(h); }
+    void setStepHandler(StepHandler h) { handler_ = std::move(h); }
 
     void setInterval(int ms) { timer_.setInterval(ms); }
     int interval() const { return timer_.interval(); }
@@ -65,7 +73,7 @@ private:
     std::string stateText_;
     bool stopped_ = false;
     int32_t loopCount_ = 1;
-    StepHandler doState_;
+    StepHandler handler_;
     int budgetMs_ = 0;
     bool enabled_ = false;
     bool inTurn_ = false;

@@ -1,5 +1,5 @@
 #pragma once
-// Turns SIGTERM and SIGINT into a call in the window's thread, so that a service
+// Turns SIGTERM and SIGINT into a call in the gateway's thread, so that a service
 // manager or Ctrl+C stops the gateway in order instead of killing it mid-step;
 // with onReload, SIGHUP (systemctl reload) likewise.
 #include <QObject>
@@ -14,8 +14,7 @@ class StopSignals : public QObject {
 public:
     // onStop and onReload run in the thread that created this object; signals that
     // arrive together give one call each. Without onReload SIGHUP keeps its default.
-    explicit StopSignals(std::function<void()> onStop, std::function<void()> onReload = {},
-                         QObject* parent = nullptr);
+    explicit StopSignals(std::function<void()> onStop, std::function<void()> onReload = {}, QObject* parent = nullptr);
     ~StopSignals() override;
     // First thing in main: the three signals wait until the handlers are in place,
     // so that a stop asked for during the start-up is not a kill.

@@ -246,11 +246,11 @@ void MainWindow::setStatusText(const std::string& text) {
     statusText_->setText(QString::fromStdString(text));
 }
 
-void MainWindow::showFaultStatus(int shownStatus) {
+void MainWindow::showFaultStatus(FaultStatus shownStatus) {
     statusImage_->setShownStatus(shownStatus);
 }
 
-void MainWindow::addListLine(int channel, const std::string& line) {
+void MainWindow::addListLine(LogChannel channel, const std::string& line) {
     if (channel == 1) receiverPage_->addLine(QString::fromStdString(line));
     if (channel == 2) officePage_->addLine(QString::fromStdString(line));
 }

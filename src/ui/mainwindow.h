@@ -7,8 +7,8 @@
 #include <string>
 
 #include "logic/core/settings.h"
-#include "logic/core/windowport.h"
 #include "logic/linkconfig/xmlstore.h"
+#include "runtime/windowport.h"
 #include "ui/operatorprompts.h"
 
 class QLabel;
@@ -67,8 +67,8 @@ public:
 
     // WindowPort
     void setStatusText(const std::string& text) override;
-    void showFaultStatus(int shownStatus) override;
-    void addListLine(int channel, const std::string& line) override;
+    void showFaultStatus(FaultStatus shownStatus) override;
+    void addListLine(LogChannel channel, const std::string& line) override;
     void refillLinkGrid() override;
     void alarmStatusWalked() override;
 

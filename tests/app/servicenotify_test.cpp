@@ -95,7 +95,7 @@ TEST(ServiceNotify, NoWatchdogWhileTheLoopIsKeptFromStepping) {
     ::unsetenv("WATCHDOG_PID");
     StepTimer loop;
     loop.setTurnBudget(4);
-    loop.setDoState([](StepTimer& m) { m.restFor(20); });
+    loop.setStepHandler([](StepTimer& m) { m.restFor(20); });
     loop.setEnabled(true);
     ServiceNotify service;
     service.ready(&loop);

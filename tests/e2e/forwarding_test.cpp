@@ -64,7 +64,8 @@ TEST_F(GatewayTest, RefusedAndUnansweredAlarmsAreMarkedAndNotSentAgain) {
     // Three refusals for the first alarm, none for the second: the loop waits for it.
     clock.advance(10s);
     ASSERT_TRUE(waitUntil([&] {
-        return zamsim.received().size() == 4 && gateway->tmmMain.state() == MainLoop::kCheckResponse;
+        return zamsim.received().size() == 4 &&
+               gateway->loopSteps().stateAs<MainLoop::State>() == MainLoop::State::CheckResponse;
     })) << zamsim.output().toStdString();
     EXPECT_EQ(newWireLines(), (Lines{"[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp hoog]", kConfigError, kConfigError,
                                      "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Vocht hoog]"}));
@@ -103,7 +104,7 @@ TEST_F(GatewayTest, LineZamMeldAlwaysHangsUpOnIsGivenUpOnceZamMeldAnswersOthersA
     EXPECT_EQ(receiverListCount("ZamMeld closed the connection on " + poison +
                                 " though it answers other lines: counted as a send it did not take"),
               3);
-    const pugi::xml_node given = searchNode(gateway->alarmStatus->root(), "Alarm", {"nr"}, {"1"});
+    const pugi::xml_node given = searchNode(gateway->alarmStatus()->root(), "Alarm", {"nr"}, {"1"});
     EXPECT_STREQ(given.attribute("Error").value(), "2");
     EXPECT_STREQ(given.attribute("Sent").value(), stamp(5s).c_str());
     advance(10s);
@@ -117,7 +118,8 @@ TEST_F(GatewayTest, LineNeverAnsweredHoldsNothingBehindItAcrossPolls) {
     ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ForwardingLineNeverAnswered), "silent,ok"));
     clock.advance(10s);
     ASSERT_TRUE(waitUntil([&] {
-        return zamsim.received().size() == 1 && gateway->tmmMain.state() == MainLoop::kCheckResponse;
+        return zamsim.received().size() == 1 &&
+               gateway->loopSteps().stateAs<MainLoop::State>() == MainLoop::State::CheckResponse;
     })) << zamsim.output().toStdString();
     moveClock(10s);  // the answer wait runs out just as the next poll is due
     advance(10s);
@@ -125,7 +127,7 @@ TEST_F(GatewayTest, LineNeverAnsweredHoldsNothingBehindItAcrossPolls) {
     EXPECT_EQ(newWireLines(), (Lines{"[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp hoog]",
                                      "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Vocht hoog]",
                                      "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Druk]"}));
-    EXPECT_STREQ(searchNode(gateway->alarmStatus->root(), "Alarm", {"nr"}, {"1"}).attribute("Error").value(), "3");
+    EXPECT_STREQ(searchNode(gateway->alarmStatus()->root(), "Alarm", {"nr"}, {"1"}).attribute("Error").value(), "3");
 }
 
 TEST_F(GatewayTest, GroupOfTwoIsReportedOnceAfterItsDelayThenRepeatedAndReset) {

@@ -101,8 +101,8 @@ void GatewayTest::startGateway(int watchdogId) {
     // The machines rest until a moment of this clock: moving it is their event.
     clock.moved = [this] {
         if (!gateway) return;
-        gateway->tmmMain.wake();
-        gateway->tmmSockets.wake();
+        gateway->loopSteps().wake();
+        gateway->socketSteps().wake();
     };
     gateway->applySettings(s);
     gateway->openDocuments();
@@ -125,18 +125,18 @@ void GatewayTest::moveClock(Millis d) {
     if (HasFatalFailure()) return;
     clock.advance(d);
     ASSERT_TRUE(waitUntil([&] { return settled(); }, kWaitMs))
-        << "loop state " << gateway->tmmMain.state() << ", posim:\n"
+        << "loop state " << gateway->loopSteps().state() << ", posim:\n"
         << posim.output().toStdString() << "zamsim:\n"
         << zamsim.output().toStdString();
 }
 
 bool GatewayTest::settled() const {
-    const MainLoop& loop = gateway->mainLoop;
+    const MainLoop& loop = gateway->mainLoop();
     const TimeMs now = clock.ManualClock::nowUtc();  // never the failing reading
-    return gateway->tmmMain.state() == MainLoop::kWait && !loop.watchdogTimer().due(now) &&
-           !loop.pollTimer().due(now) && !loop.definitionsTimer().due(now) && !gateway->state.refreshRequest &&
-           !gateway->fetchPort->workerRunning() && gateway->receiver.queuedCount() == 0 &&
-           gateway->receiver.currentMessage().empty() && !loop.savePending();
+    return gateway->loopSteps().stateAs<MainLoop::State>() == MainLoop::State::Wait && !loop.watchdogTimer().due(now) &&
+           !loop.pollTimer().due(now) && !loop.definitionsTimer().due(now) && !gateway->state().refreshRequest &&
+           !gateway->fetchPort().workerRunning() && gateway->receiver().queuedCount() == 0 &&
+           gateway->receiver().currentMessage().empty() && !loop.savePending();
 }
 
 std::vector<std::string> GatewayTest::newWireLines() {

@@ -16,8 +16,8 @@
 
 #include "logic/core/clock.h"
 #include "logic/core/datapaths.h"
-#include "logic/core/windowport.h"
 #include "runtime/gatewayruntime.h"
+#include "support/headlesswindow.h"
 #include "support/posimprocess.h"
 #include "support/tempdir.h"
 #include "support/zamsimprocess.h"

@@ -49,12 +49,12 @@ TEST_F(HealthTest, FiguresAfterAStormMatchWhatZamMeldReceivedAndCheckSaysWhenZam
     setActiveAlarms(storm);
     // The first alarm is refused: its element gets Error 1 and the configuration error goes out again.
     ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::HealthStorm), "nak,ok"));
-    ASSERT_TRUE(gateway->metrics.listen(testHostAddress(TestHost::HealthMetrics), kMetricsPort));
+    ASSERT_TRUE(gateway->metrics().listen(testHostAddress(TestHost::HealthMetrics), kMetricsPort));
     for (int i = 0; i < 5; ++i) advance(10s);  // raises, the group after its delay
     setActiveAlarms("");
     for (int i = 0; i < 3; ++i) advance(10s);  // resets and a watchdog
     newWireLines();
-    gateway->metrics.sample();
+    gateway->metrics().sample();
 
     std::map<std::string, double> want;
     for (const std::string& line : zamsim.received()) {
@@ -97,13 +97,13 @@ TEST_F(HealthTest, FiguresAfterAStormMatchWhatZamMeldReceivedAndCheckSaysWhenZam
 
     ASSERT_TRUE(zamsim.goDown());
     advance(60s);  // the watchdog finds ZamMeld gone
-    gateway->metrics.sample();
+    gateway->metrics().sample();
     auto [failing, failShown] = check(section);
     EXPECT_EQ(failing, kHealthFailing) << failShown;
     EXPECT_NE(failShown.find("ZamMeld:         FAILING"), std::string::npos) << failShown;
 
     EXPECT_EQ(check("[PO]\nTrace=0\n").first, kHealthUnknown);  // metrics off
-    gateway->metrics.listen(testHostAddress(TestHost::HealthMetrics), 0);
+    gateway->metrics().listen(testHostAddress(TestHost::HealthMetrics), 0);
     EXPECT_EQ(check(section).first, kHealthUnknown);  // nobody answers
 }
 
@@ -112,14 +112,14 @@ TEST_F(HealthTest, ReceiverThatAcceptsEveryConnectionAndClosesItIsAFaultUntilItA
     setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s));
     ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::HealthAcceptAndClose), "close"));
     const std::string metrics = testHostAddress(TestHost::HealthAcceptAndCloseMetrics);
-    ASSERT_TRUE(gateway->metrics.listen(metrics, kMetricsPort));
+    ASSERT_TRUE(gateway->metrics().listen(metrics, kMetricsPort));
     const std::string section = "[Metrics]\naddress=" + metrics + "\nport=" + std::to_string(kMetricsPort) + "\n";
 
     // Every connect succeeds and nothing is answered: after one watchdog period a fault.
-    for (int i = 0; i < 12 && gateway->state.faultStatus != kFaultReceiver; ++i) advance(10s);
-    EXPECT_EQ(gateway->state.faultStatus, kFaultReceiver);
+    for (int i = 0; i < 12 && gateway->state().faultStatus != kFaultReceiver; ++i) advance(10s);
+    EXPECT_EQ(gateway->state().faultStatus, kFaultReceiver);
     EXPECT_LE(clock.nowUtc() - kT0, Millis(120s));
-    gateway->metrics.sample();
+    gateway->metrics().sample();
     auto [failing, shown] = check(section);
     EXPECT_EQ(failing, kHealthFailing) << shown;
     EXPECT_NE(shown.find("ZamMeld:         FAILING (connections closed before any answer)"), std::string::npos)
@@ -132,8 +132,8 @@ TEST_F(HealthTest, ReceiverThatAcceptsEveryConnectionAndClosesItIsAFaultUntilItA
     for (int i = 0; i < 8; ++i) advance(10s);
     const Lines wire = zamsim.received();
     EXPECT_EQ(wire.back(), kRaiseA);
-    EXPECT_EQ(gateway->state.faultStatus, kFaultNone);
-    gateway->metrics.sample();
+    EXPECT_EQ(gateway->state().faultStatus, kFaultNone);
+    gateway->metrics().sample();
     auto [healthy, shownAfter] = check(section);
     EXPECT_EQ(healthy, kHealthy) << shownAfter;
     EXPECT_NE(shownAfter.find("Accepted:        raise 1,"), std::string::npos) << shownAfter;

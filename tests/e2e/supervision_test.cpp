@@ -47,7 +47,7 @@ TEST_F(GatewayTest, PrivaOfficeFailingForMoreThanFiveMinutesRaisesSystemAlarm8On
     EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(*raisedAt - kT0).count(), 320);
     EXPECT_EQ(newWireLines(), (Lines{kWatchdog, kWatchdog, kWatchdog, kWatchdog, kWatchdog, raise}));
     EXPECT_EQ(window.statusText, "Error communicating with PO server");
-    EXPECT_EQ(gateway->state.shownStatus, kFaultPriva);
+    EXPECT_EQ(gateway->state().shownStatus, kFaultPriva);
 
     // Back with an alarm: the reset and the raise are both on the wire when the OK
     // of the reset comes, and the NAK 30 ms later is the raise's own.
@@ -57,10 +57,10 @@ TEST_F(GatewayTest, PrivaOfficeFailingForMoreThanFiveMinutesRaisesSystemAlarm8On
     advance(10s);
     EXPECT_EQ(newWireLines(), (Lines{kWatchdog, "[ZAM RCVALARM 02,9999,8,R]", kRaiseA, kConfigError}));
     EXPECT_EQ(window.statusText, "Application running");
-    EXPECT_EQ(gateway->state.shownStatus, kFaultNone);
-    EXPECT_EQ(searchNode(gateway->alarmStatus->root(), "Alarm", {"nr"}, {"3"}).attribute("Error").as_string(),
+    EXPECT_EQ(gateway->state().shownStatus, kFaultNone);
+    EXPECT_EQ(searchNode(gateway->alarmStatus()->root(), "Alarm", {"nr"}, {"3"}).attribute("Error").as_string(),
               std::string("1"));
-    EXPECT_FALSE(gateway->poMonitor.resetOwed());
+    EXPECT_FALSE(gateway->poMonitor().resetOwed());
     advance(10s);
     advance(10s);
     EXPECT_EQ(newWireLines(), Lines{});
@@ -86,7 +86,7 @@ TEST_F(GatewayTest, DefinitionsFetchAddsLocationsReportsUndefinedLinksAndCleansU
     EXPECT_EQ(newWireLines(), Lines{"[ZAM RCVALARM 02,9999,9,A]"});
     EXPECT_EQ(posim.count("GET /office/alarm/alarmserverconfig"), 1);
     EXPECT_TRUE(poListHas("Undefined links found!"));
-    const pugi::xml_node added = searchNode(gateway->linkDefs->root(), "PO_loc", {"pcu", "text"}, {"PCU9", "Nieuw"});
+    const pugi::xml_node added = searchNode(gateway->linkDefs()->root(), "PO_loc", {"pcu", "text"}, {"PCU9", "Nieuw"});
     ASSERT_TRUE(added);
     EXPECT_STREQ(added.attribute("zam_alarm").value(), "0");
     EXPECT_EQ(window.gridRefills, 1);
@@ -99,7 +99,7 @@ TEST_F(GatewayTest, AnErrorInAStepIsLoggedWithItsStateAndTheLoopStartsAgain) {
     ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::SupervisionErrorInAStep)));
 
     // While the loop builds the alarm's message.
-    clock.failWhen = [this] { return gateway->tmmMain.state() == MainLoop::kSendAlarm; };
+    clock.failWhen = [this] { return gateway->loopSteps().stateAs<MainLoop::State>() == MainLoop::State::SendAlarm; };
     advance(10s);
     EXPECT_EQ(newWireLines(), Lines{});
     const std::string log = logText();
@@ -121,7 +121,7 @@ TEST_F(GatewayTest, AnErrorInAStepIsLoggedWithItsStateAndTheLoopStartsAgain) {
     // At the reload checkpoint before a step in state 3 (the look at the definition
     // files): the same restart, and the loop goes on stepping.
     gateway->watchDefinitionFiles();
-    clock.failWhen = [this] { return gateway->tmmMain.state() == MainLoop::kWait; };
+    clock.failWhen = [this] { return gateway->loopSteps().stateAs<MainLoop::State>() == MainLoop::State::Wait; };
     setActiveAlarms(activeAlarm("PCU1", "Kas4", "1", "Temp hoog", 5s) +
                     activeAlarm("PCU1", "Kas4", "2", "Vocht hoog", 305s));
     moveClock(1s);

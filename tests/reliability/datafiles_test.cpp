@@ -68,7 +68,7 @@ TEST_F(GatewayTest, DamagedDefinitionFilesAreNeverOverwrittenAndTheOperatorIsTol
     EXPECT_EQ(window.statusText, "ZamDefs.xml is damaged; LinkDefs.xml is damaged");
 
     advance(10s);
-    gateway->state.refreshRequest = true;  // a definitions merge would save LinkDefs.xml
+    gateway->state().refreshRequest = true;  // a definitions merge would save LinkDefs.xml
     moveClock(10s);
     advance(10s);
     // The alarm cannot be linked: it is reported as a configuration fault at its poll
@@ -122,7 +122,7 @@ TEST_F(GatewayTest, LinkDefinitionsThatCannotBeReadNeverReplaceTheCopyInUse) {
 
     // Gone altogether: not made afresh with every link empty, and the links stay.
     std::filesystem::remove(poDir + "/LinkDefs.xml");
-    gateway->state.refreshRequest = true;
+    gateway->state().refreshRequest = true;
     moveClock(1s);
     EXPECT_EQ(posim.count("GET /office/alarm/alarmserverconfig"), 2);
     EXPECT_FALSE(std::filesystem::exists(poDir + "/LinkDefs.xml"));
@@ -141,15 +141,16 @@ TEST_F(GatewayTest, AReloadWaitsForTheSaveInFlightAndNeverReadsTheFileBack) {
                                          "\n[PO]\naddress=" + testHostAddress(TestHost::DataFilesReloadDuringSave) +
                                          "\nWDid=5\n");
     // A slow disk, so that the SIGHUP can come between the save's snapshot and its rename.
-    gateway->mainLoop.setStatusWriter([](const AlarmStatusFile::Snapshot& snapshot) {
+    gateway->mainLoop().setStatusWriter([](const AlarmStatusFile::Snapshot& snapshot) {
         std::this_thread::sleep_for(300ms);
         return AlarmStatusFile::write(snapshot);
     });
     clock.advance(10s);
-    const MainLoop& loop = gateway->mainLoop;
+    const MainLoop& loop = gateway->mainLoop();
     ASSERT_TRUE(waitUntil(
         [&] {
-            return receiverListCount("Recv: OK") == 1 && gateway->tmmMain.state() == MainLoop::kWait &&
+            return receiverListCount("Recv: OK") == 1 &&
+                   gateway->loopSteps().stateAs<MainLoop::State>() == MainLoop::State::Wait &&
                    !loop.statusFile().unsaved() && loop.savePending();
         },
         20000))
@@ -225,7 +226,7 @@ TEST_F(DiskFaultTest, FullOrReadOnlyDiskFailsSavesCleanlyAndAlarmsGoOutOnceItTak
     // Forwarding goes on from memory, each raise once; the failure is said once.
     advance(10s);
     EXPECT_EQ(withoutWatchdog(newWireLines()), Lines{kRaiseB});
-    gateway->state.refreshRequest = true;
+    gateway->state().refreshRequest = true;
     moveClock(10s);
     EXPECT_EQ(withoutWatchdog(newWireLines()), Lines{});
     EXPECT_EQ(readDataFile("AlarmStatus.xml"), status);

@@ -45,7 +45,7 @@ TEST_F(GatewayTest, PrivaOfficeFaultsLoseNoAlarmResetNothingAndLeaveTheStatusFil
     for (const char* mode : {"fail", "redirect", "text", "wrongroot", "huge:200", "close", "empty", "refused"}) {
         SCOPED_TRACE(mode);
         if (std::string(mode) == "refused")
-            gateway->settings.poHost = testHostAddress(TestHost::PrivaOfficeNobodyThere);  // nothing listens there
+            gateway->settings().poHost = testHostAddress(TestHost::PrivaOfficeNobodyThere);  // nothing listens there
         else
             writeFile(control, mode);
         advance(10s);
@@ -64,7 +64,7 @@ TEST_F(GatewayTest, PrivaOfficeFaultsLoseNoAlarmResetNothingAndLeaveTheStatusFil
     EXPECT_GE(occurrences(log, "<Error communicating with PO server>"), 6u);
     EXPECT_EQ(window.statusText, "Error communicating with PO server");
 
-    gateway->settings.poHost = poAddress.toStdString();
+    gateway->settings().poHost = poAddress.toStdString();
     writeFile(control, "");
     advance(10s);
     EXPECT_EQ(withoutWatchdog(newWireLines()), Lines{kRaiseB});

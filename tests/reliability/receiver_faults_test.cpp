@@ -69,17 +69,17 @@ TEST_F(ReceiverFixture, ConnectThatNeverCompletesEndsAsSocketErrorAndTheNextMess
     makeMachine(hole.port());
     sockets->setEndpoint(hostAddress, hole.port());
     start();
-    sockets->sendIPString("[ZAM WD 09 1]", true);
+    sockets->queueMessage("[ZAM WD 09 1]", true);
     // The bound is twice the connect limit; the kernel alone would wait about two minutes.
     ASSERT_TRUE(waitUntil([&] { return listHas("Zam PO socket error: 110"); }, 2 * kConnectTimeLimitMs));
     EXPECT_EQ(gateway.faultStatus, kFaultReceiver);
     EXPECT_EQ(window.statusText, "Error connecting to ZamMeld");
-    ASSERT_TRUE(waitUntil([&] { return tmmSockets.state() == 2 && sockets->currentMessage().empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return socketSteps.state() == 2 && sockets->currentMessage().empty(); }));
 
     LoopbackReceiver zam;
     ASSERT_TRUE(zam.listen());
     sockets->setEndpoint("127.0.0.1", zam.port());
-    sockets->sendIPString("[ZAM WD 09 2]", true);
+    sockets->queueMessage("[ZAM WD 09 2]", true);
     ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 1; }));
     EXPECT_EQ(zam.received(0), QByteArray("[ZAM WD 09 2]\r"));
 }
@@ -89,7 +89,7 @@ TEST_F(ReceiverFixture, EndlessAnswerLineIsCappedAndAnswersInPiecesStillCount) {
     ASSERT_TRUE(zam.listen());
     makeMachine(zam.port());
     start();
-    sockets->sendIPString("[ZAM WD 09 1]", true);
+    sockets->queueMessage("[ZAM WD 09 1]", true);
     ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 1; }));
 
     zam.reply("O");
@@ -99,14 +99,14 @@ TEST_F(ReceiverFixture, EndlessAnswerLineIsCappedAndAnswersInPiecesStillCount) {
     zam.reply("stray");  // never finished: it must not spoil the next answer
     ASSERT_TRUE(waitUntil([&] { return sockets->pendingReplySize() == 5; }));
 
-    sockets->sendIPString("[ZAM WD 09 1]", true);
+    sockets->queueMessage("[ZAM WD 09 1]", true);
     ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 2; }));
     zam.reply("O");
     zam.reply("K\r");
     ASSERT_TRUE(waitUntil([&] { return sockets->replyReceived(); }));
     EXPECT_EQ(sockets->lastReply(), "OK");
 
-    sockets->sendIPString("[ZAM WD 09 1]", true);
+    sockets->queueMessage("[ZAM WD 09 1]", true);
     ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 3; }));
     const QByteArray chunk(64 * 1024, 'x');
     std::size_t most = 0;
@@ -134,7 +134,7 @@ protected:
             if (waitUntil([&] { return settled(); }, 500)) return;
             clock.advance(5s);
         }
-        FAIL() << "loop state " << gateway->tmmMain.state() << "\n" << zamsim.output().toStdString();
+        FAIL() << "loop state " << gateway->loopSteps().state() << "\n" << zamsim.output().toStdString();
     }
 };
 
@@ -190,7 +190,7 @@ TEST_F(ReceiverGatewayTest, NothingIsLostWhileZamMeldIsAwayAndEverythingGoesOutI
     advance(10s);
     setActiveAlarms(kas4("3", "Storing 3"));
     advance(10s);
-    gateway->state.refreshRequest = true;
+    gateway->state().refreshRequest = true;
     moveClock(10s);
     EXPECT_GE(receiverListCount("Zam PO socket error: 111"), 1);
     EXPECT_LE(receiverListCount("Zam PO socket error: 111"), 6);  // a few attempts, no storm
@@ -209,13 +209,15 @@ TEST_F(ReceiverGatewayTest, NothingIsLostWhileZamMeldIsAwayAndEverythingGoesOutI
 TEST_F(ReceiverGatewayTest, WatchdogKeepsItsMinuteWhileADefinitionsRequestHangs) {
     writeSiteDefinitions();
     ASSERT_NO_FATAL_FAILURE(start(testHost(TestHost::ReceiverDefinitionsHang), "ok", {"--mode", "definitions=hang"}));
-    gateway->state.refreshRequest = true;
-    ASSERT_TRUE(waitUntil([&] { return gateway->tmmMain.state() == MainLoop::kWaitDefinitions; }));
+    gateway->state().refreshRequest = true;
+    ASSERT_TRUE(
+        waitUntil([&] { return gateway->loopSteps().stateAs<MainLoop::State>() == MainLoop::State::WaitDefinitions; }));
     for (int minute = 1; minute <= 3; ++minute) {
         clock.advance(60s);
         ASSERT_TRUE(waitUntil([&] { return zamsim.received().size() == static_cast<std::size_t>(minute); }))
             << zamsim.output().toStdString();
-        ASSERT_TRUE(waitUntil([&] { return gateway->tmmMain.state() == MainLoop::kWaitDefinitions; }));
+        ASSERT_TRUE(waitUntil(
+            [&] { return gateway->loopSteps().stateAs<MainLoop::State>() == MainLoop::State::WaitDefinitions; }));
     }
     EXPECT_EQ(zamsim.received(), Lines(3, kWatchdog));
 }
@@ -228,7 +230,7 @@ TEST_F(ReceiverGatewayTest, AnswerLaterThanTenSecondsIsNotTakenForTheNextMessage
     // A receiver that answers when the test says so; the gateway has not connected yet.
     LoopbackReceiver slow;
     ASSERT_TRUE(slow.listen());
-    gateway->receiver.setEndpoint("127.0.0.1", slow.port());
+    gateway->receiver().setEndpoint("127.0.0.1", slow.port());
 
     clock.advance(10s);
     ASSERT_TRUE(waitUntil([&] { return slow.linesReceived() == 1; }));
@@ -257,13 +259,13 @@ TEST_F(ReceiverGatewayTest, ConnectThatHangsEndsAtTheSocketsOwnLimitAsAReceiverF
     const std::string address = testHostAddress(TestHost::ReceiverHangingConnect);
     BlackHole hole(address.c_str());
     ASSERT_TRUE(hole.ready());
-    gateway->receiver.setEndpoint(address, hole.port());
+    gateway->receiver().setEndpoint(address, hole.port());
 
     clock.advance(10s);  // the poll queues the raise; its connect hangs
-    ASSERT_TRUE(waitUntil([&] { return gateway->receiver.currentMessage() != ""; }));
+    ASSERT_TRUE(waitUntil([&] { return gateway->receiver().currentMessage() != ""; }));
     clock.advance(12s);  // the loop's own wait does not withdraw a connect still running
     ASSERT_TRUE(waitUntil([&] { return receiverListCount("Zam PO socket error: 110") == 1; }, 20000));
-    EXPECT_EQ(gateway->state.faultStatus, kFaultReceiver);
+    EXPECT_EQ(gateway->state().faultStatus, kFaultReceiver);
     EXPECT_EQ(window.statusText, "Error connecting to ZamMeld");
 }
 

@@ -78,7 +78,7 @@ protected:
             limits);
     }
     // One fetch as the main loop makes it, waited for to its end.
-    bool fetch(const QString& url, int kind) {
+    bool fetch(const QString& url, FetchKind kind) {
         worker->clearFetchDone();
         worker->startFetch(url.toStdString(), kind);
         return waitDone();

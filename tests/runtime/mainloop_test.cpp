@@ -12,6 +12,7 @@
 #include "logic/texts/langtext.h"
 #include "runtime/poexchangemonitor.h"
 #include "runtime/socketmachine.h"
+#include "support/headlesswindow.h"
 #include "support/loopback.h"
 #include "support/tempdir.h"
 
@@ -27,7 +28,7 @@ const std::string kSys8Raise = "[ZAM RCVALARM 02,9999,8,A]", kSys8Reset = "[ZAM 
 // files it leaves are written by the test.
 struct TestFetch : FetchPort {
     void initPoConnection() override { ++inits; }
-    void startFetch(const std::string& url, int kind, DocumentSlot) override {
+    void startFetch(const std::string& url, FetchKind kind, DocumentSlot) override {
         if (throwOnStart) throw std::runtime_error("no worker");
         urls.push_back(url);
         lastKind = kind;
@@ -54,10 +55,11 @@ struct TestFetch : FetchPort {
         tracedSaves.push_back({text, statusDir ? test::readFile(*statusDir + "/AlarmStatus.xml") : ""});
     }
 
-    std::function<void(int kind)> onFetch;
+    std::function<void(FetchKind kind)> onFetch;
     std::vector<std::pair<std::string, std::string>> tracedSaves;
     std::vector<std::string> urls;
-    int inits = 0, lastKind = 0;
+    int inits = 0;
+    FetchKind lastKind{};
     const std::string* statusDir = nullptr;
     bool done = false, timedOut = false, linksDefined = true, running = false, throwOnStart = false,
          throwOnMessage = false;
@@ -72,11 +74,11 @@ struct LoopFixture : ::testing::Test {
         });
         loadLangTexts("ENG");
         EXPECT_TRUE(zam.listen());
-        receiver = std::make_unique<SocketMachine>(tmmSockets, "127.0.0.1", zam.port(), window, gs);
+        receiver = std::make_unique<SocketMachine>(socketSteps, "127.0.0.1", zam.port(), window, gs);
         monitor = std::make_unique<PoExchangeMonitor>(clock, *receiver);
-        tmmSockets.setInterval(10);
-        tmmSockets.setState(1);
-        tmmSockets.setEnabled(true);
+        socketSteps.setInterval(10);
+        socketSteps.setState(1);
+        socketSteps.setEnabled(true);
         settings.poHost = " po.example ";
         test::writeFile(poDir + "/ZamDefs.xml", R"(<ZamAlarmDefinitions><Location Code="12"><Alarm Code="3"/>
             </Location></ZamAlarmDefinitions>)");
@@ -87,13 +89,13 @@ struct LoopFixture : ::testing::Test {
         openDataFile(alarmStatus, poDir, kAlarmStatusFile);
         loop = std::make_unique<MainLoop>(MainLoopDeps{gs, clock, window, *receiver, *monitor, fetch, paths, settings,
                                                        zamDefs, linkDefs, alarmStatus});
-        machine.setDoState([this](StepTimer& m) { loop->doState(m); });
+        machine.setStepHandler([this](StepTimer& m) { loop->step(m); });
         machine.setState(1);
         fetch.onFetch = [this](int) { succeed(); };
         fetch.statusDir = &poDir;
     }
     ~LoopFixture() override {
-        tmmSockets.setEnabled(false);
+        socketSteps.setEnabled(false);
         receiver.reset();
         logWriter().setListSink({});
         logWriter().setFileName("");
@@ -130,13 +132,13 @@ struct LoopFixture : ::testing::Test {
         return std::find(poList.begin(), poList.end(), line) != poList.end();
     }
 
-    // One step of tmmMain. A message the loop waits for is answered from replies
+    // One step of the loop. A message the loop waits for is answered from replies
     // ("OK" when none is left; an empty one lets 10 seconds pass in silence).
     void step() {
         machine.tick();
         machine.setEnabled(false);  // only the test ticks this machine
-        const uint32_t s = machine.state();
-        if ((s != MainLoop::kCheckResponse && s != MainLoop::kWaitWatchdog) || sends() == answered) return;
+        const auto s = machine.stateAs<MainLoop::State>();
+        if ((s != MainLoop::State::CheckResponse && s != MainLoop::State::WaitWatchdog) || sends() == answered) return;
         // Lines nobody waits for (system alarms) are answered first: answers come in order.
         QByteArray before;
         for (int i = answered + 1; i < sends(); ++i) before += "OK\r";
@@ -161,7 +163,7 @@ struct LoopFixture : ::testing::Test {
     void runToWait() {
         for (int i = 0; i < 1000; ++i) {
             step();
-            if (machine.state() == MainLoop::kWait) return;
+            if (machine.stateAs<MainLoop::State>() == MainLoop::State::Wait) return;
         }
         ADD_FAILURE() << "the loop does not return to state 3";
     }
@@ -179,7 +181,7 @@ struct LoopFixture : ::testing::Test {
     ManualClock clock{TimeMs{1'700'000'000'000ms}};  // 20231114T221320
     HeadlessWindow window;
     test::LoopbackReceiver zam;
-    StepTimer machine, tmmSockets;
+    StepTimer machine, socketSteps;
     std::unique_ptr<SocketMachine> receiver;
     std::unique_ptr<PoExchangeMonitor> monitor;
     DocumentSlot zamDefs, linkDefs, alarmStatus;
@@ -231,10 +233,10 @@ TEST_F(LoopFixture, ClockSetBackMakesWatchdogThenPollDue) {
     steps(3);
     clock.advance(-1h);
     steps(1);
-    EXPECT_EQ(machine.state(), unsigned(MainLoop::kSendWatchdog));
+    EXPECT_EQ(machine.state(), unsigned(MainLoop::State::SendWatchdog));
     runToWait();
     steps(1);
-    EXPECT_EQ(machine.state(), unsigned(MainLoop::kStartGetAlarms));
+    EXPECT_EQ(machine.state(), unsigned(MainLoop::State::StartGetAlarms));
 }
 
 TEST_F(LoopFixture, WatchdogIsSentThreeTimesAtMostAndGivesUpSilently) {
@@ -256,7 +258,7 @@ TEST_F(LoopFixture, WatchdogIsSentThreeTimesAtMostAndGivesUpSilently) {
 }
 
 TEST_F(LoopFixture, PollForwardsEveryElementAndSavesWhatZamMeldAnswered) {
-    fetch.onFetch = [this](int kind) {
+    fetch.onFetch = [this](FetchKind kind) {
         EXPECT_EQ(kind, kFetchAlarms);
         test::writeFile(poDir + "/AlarmStatus.xml", R"(<POAlarmStatus>
             <Alarm pcu="PCU1" location="Kas4" nr="1" text="Temp hoog" start="2023XX14T221300" State="A" Sent=""/>
@@ -306,7 +308,7 @@ TEST_F(LoopFixture, LastingPrivaOfficeFailureRaisesSystemAlarm8OnceAndTheNextSuc
 
 TEST_F(LoopFixture, DefinitionsFetchReloadsLinksAndReportsUndefinedLinksEveryTime) {
     fetch.linksDefined = false;
-    fetch.onFetch = [this](int kind) {
+    fetch.onFetch = [this](FetchKind kind) {
         if (kind == kFetchDefinitions)
             test::writeFile(poDir + "/LinkDefs.xml", R"(<ZamPOLinkDefs><PO_Locations>
                 <PO_loc pcu="PCU1" text="Kas4" zam_alarm="0012 - 03"/><PO_loc pcu="P" text="New" zam_alarm="0"/>
@@ -353,18 +355,18 @@ TEST_F(LoopFixture, FetchesThatNeverEndTimeOutAndTheWatchdogKeepsItsCadenceMeanw
     steps(2);  // 3 -> 7 -> 8
     clock.advance(50s);
     steps(3);  // the watchdog is due while the loop waits: 8 -> 12 -> 13 -> 8
-    EXPECT_EQ(machine.state(), unsigned(MainLoop::kWaitAlarms));
+    EXPECT_EQ(machine.state(), unsigned(MainLoop::State::WaitAlarms));
     EXPECT_EQ(count("[ZAM WD 09 1]"), 1);
     clock.advance(9s);
     steps(1);
-    EXPECT_EQ(machine.state(), unsigned(MainLoop::kWaitAlarms));
+    EXPECT_EQ(machine.state(), unsigned(MainLoop::State::WaitAlarms));
     clock.advance(1s);
     steps(1);
-    EXPECT_EQ(machine.state(), unsigned(MainLoop::kCheckAlarms));  // the old document is still worked through
+    EXPECT_EQ(machine.state(), unsigned(MainLoop::State::CheckAlarms));  // the old document is still worked through
     EXPECT_TRUE(poListHas("Timeout collecting alarms!"));
     EXPECT_EQ(gs.faultStatus, kFaultPriva);
 
-    machine.setState(MainLoop::kGetDefinitions);
+    machine.setState(MainLoop::State::GetDefinitions);
     steps(1);
     clock.advance(400s);
     runToWait();
@@ -379,7 +381,7 @@ TEST_F(LoopFixture, FetchesThatNeverEndTimeOutAndTheWatchdogKeepsItsCadenceMeanw
     };
     clock.advance(10s);
     steps(3);  // 3 -> 7 -> 8 -> 9
-    EXPECT_EQ(machine.state(), unsigned(MainLoop::kCheckAlarms));
+    EXPECT_EQ(machine.state(), unsigned(MainLoop::State::CheckAlarms));
     EXPECT_TRUE(poListHas("Timeout collecting alarms!"));
 
     resetLangTexts();  // without a language, the caller's own default
@@ -405,7 +407,7 @@ TEST_F(LoopFixture, NoFetchStartsWhileAWorkerIsStillRunning) {
 }
 
 TEST_F(LoopFixture, AnErrorInAStepIsLoggedWithItsStateAndTheLoopRestarts) {
-    EXPECT_EQ(MainLoop::errorLine(5, 0, "loc", "boom", "std::runtime_error"),
+    EXPECT_EQ(MainLoop::errorLine(MainLoop::State::WaitDefinitions, "loc", "boom", "std::runtime_error"),
               "<tmmMain, state:5><loc><boom><std::runtime_error>");
     steps(3);
     fetch.throwOnStart = true;
@@ -422,6 +424,6 @@ TEST_F(LoopFixture, AnErrorInAStepIsLoggedWithItsStateAndTheLoopRestarts) {
     clock.advance(10s);
     steps(3);
     log = test::readFile(dir.file("ZAMPO.LOG"));
-    EXPECT_NE(log.find("<<tmmMain, state:8><sub 5><Exception tZamTimeMachine"), std::string::npos) << log;
+    EXPECT_NE(log.find("<<tmmMain, state:8><Exception tZamTimeMachine"), std::string::npos) << log;
     EXPECT_EQ(machine.state(), 1u);
 }

@@ -18,7 +18,7 @@ void ReceiverFixture::SetUp() {
 }
 
 void ReceiverFixture::TearDown() {
-    tmmSockets.setEnabled(false);
+    socketSteps.setEnabled(false);
     sockets.reset();
     logWriter().setListSink({});
     logWriter().setFileName("");
@@ -26,14 +26,14 @@ void ReceiverFixture::TearDown() {
 }
 
 void ReceiverFixture::makeMachine(quint16 port) {
-    sockets = std::make_unique<SocketMachine>(tmmSockets, "127.0.0.1", port, window, gateway);
+    sockets = std::make_unique<SocketMachine>(socketSteps, "127.0.0.1", port, window, gateway);
 }
 
 void ReceiverFixture::start() {
-    tmmSockets.setInterval(10);
-    tmmSockets.setLoopCount(0);
-    tmmSockets.setState(1);
-    tmmSockets.setEnabled(true);
+    socketSteps.setInterval(10);
+    socketSteps.setLoopCount(0);
+    socketSteps.setState(1);
+    socketSteps.setEnabled(true);
 }
 
 std::vector<std::string> ReceiverFixture::listLines() const {

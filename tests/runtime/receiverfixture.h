@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "logic/core/gatewaystate.h"
-#include "logic/core/windowport.h"
-#include "runtime/steptimer.h"
-#include "support/loopback.h"
+#include "runtime/gatewaystate.h"
 #include "runtime/socketmachine.h"
+#include "runtime/steptimer.h"
+#include "support/headlesswindow.h"
+#include "support/loopback.h"
 #include "support/tempdir.h"
 
 namespace zampo::test {
@@ -33,7 +33,7 @@ protected:
     TempDir dir;
     HeadlessWindow window;
     GatewayState gateway;
-    StepTimer tmmSockets;
+    StepTimer socketSteps;
     std::unique_ptr<SocketMachine> sockets;
 
 private:

@@ -18,7 +18,7 @@ protected:
     // Sends one message and waits until ZamMeld holds all of it.
     void sendAndAwait(const std::string& message) {
         const qsizetype before = zam.linesReceived();
-        sockets->sendIPString(message, true);
+        sockets->queueMessage(message, true);
         ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() > before; }));
     }
 
@@ -26,8 +26,8 @@ protected:
 };
 
 TEST_F(SocketMachineTest, MessagesQueuedTogetherGoOutInOrderOverOneConnection) {
-    sockets->sendIPString("[ZAM WD 09]", true);
-    sockets->sendIPString("[ZAM RCVALARM 02,9999,9,A]", true);
+    sockets->queueMessage("[ZAM WD 09]", true);
+    sockets->queueMessage("[ZAM RCVALARM 02,9999,9,A]", true);
     ASSERT_TRUE(waitUntil([&] { return zam.connections() == 1 && zam.received(0).count('\r') == 2; }));
     EXPECT_EQ(zam.received(0), QByteArray("[ZAM WD 09]\r[ZAM RCVALARM 02,9999,9,A]\r"));
     EXPECT_TRUE(listHas("Send: [ZAM WD 09]"));
@@ -57,7 +57,7 @@ TEST_F(SocketMachineTest, LastLineOfAReadIsTheReplyAndQueuingClearsIt) {
     EXPECT_TRUE(listHas("Recv: OK"));
 
     // An answer that came before the queuing never counts for the new message.
-    sockets->sendIPString("[ZAM WD 09]", true);
+    sockets->queueMessage("[ZAM WD 09]", true);
     EXPECT_FALSE(sockets->replyReceived());
     EXPECT_EQ(sockets->lastReply(), "");
 
@@ -69,11 +69,11 @@ TEST_F(SocketMachineTest, LastLineOfAReadIsTheReplyAndQueuingClearsIt) {
     EXPECT_EQ(listCount("Recv:  OK"), 1);
 
     // The line feed that ends one answer does not open the next, read on its own.
-    sockets->sendIPString("[ZAM WD 09]", true);
+    sockets->queueMessage("[ZAM WD 09]", true);
     zam.reply("OK\r");
     ASSERT_TRUE(waitUntil([&] { return sockets->replyReceived(); }));
     EXPECT_EQ(sockets->lastReply(), "OK");
-    sockets->sendIPString("[ZAM WD 09]", true);
+    sockets->queueMessage("[ZAM WD 09]", true);
     zam.reply("\nOK\r");
     ASSERT_TRUE(waitUntil([&] { return sockets->replyReceived(); }));
     EXPECT_EQ(sockets->lastReply(), "OK");
@@ -94,14 +94,14 @@ TEST_F(SocketMachineTest, DataWithoutCarriageReturnIsNoReplyButClearsTheReceiver
 TEST_F(SocketMachineTest, ErrorWhileOpeningDropsThatMessageAndTheNextOpensANewConnection) {
     const quint16 port = zam.port();
     zam.stopListening();
-    const uint64_t refused = sockets->sendIPString("[ZAM WD 09 1]", true);
+    const uint64_t refused = sockets->queueMessage("[ZAM WD 09 1]", true);
     EXPECT_EQ(sockets->deliveryOf(refused), Delivery::Queued);
     ASSERT_TRUE(waitUntil([&] { return listHas("Zam PO socket error: 111"); }));
     EXPECT_EQ(sockets->deliveryOf(refused), Delivery::Failed);  // never reached ZamMeld
     EXPECT_EQ(window.statusText, "Error connecting to ZamMeld");
     EXPECT_EQ(gateway.faultStatus, kFaultReceiver);
     // Back to waiting for messages, with the failed one dropped.
-    ASSERT_TRUE(waitUntil([&] { return tmmSockets.state() == 2 && sockets->currentMessage().empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return socketSteps.state() == 2 && sockets->currentMessage().empty(); }));
 
     ASSERT_TRUE(zam.listen(port));
     sendAndAwait("[ZAM WD 09 2]");
@@ -116,25 +116,25 @@ TEST_F(SocketMachineTest, ErrorWhileOpeningDropsThatMessageAndTheNextOpensANewCo
 }
 
 TEST_F(SocketMachineTest, DeliveryOfEachMessageIsKnownAndALateAnswerDiesWithItsConnection) {
-    const uint64_t answered = sockets->sendIPString("[ZAM WD 09 1]", true);
+    const uint64_t answered = sockets->queueMessage("[ZAM WD 09 1]", true);
     ASSERT_TRUE(waitUntil([&] { return sockets->deliveryOf(answered) == Delivery::Written; }));
     zam.reply("OK\r");
     ASSERT_TRUE(waitUntil([&] { return sockets->deliveryOf(answered) == Delivery::Answered; }));
 
     // Closed by ZamMeld before it answered: the message may never have been read.
-    const uint64_t cut = sockets->sendIPString("[ZAM WD 09 2]", true);
+    const uint64_t cut = sockets->queueMessage("[ZAM WD 09 2]", true);
     ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 2; }));
     zam.closeNewest();
     ASSERT_TRUE(waitUntil([&] { return sockets->deliveryOf(cut) == Delivery::Failed; }));
     EXPECT_EQ(gateway.faultStatus, kFaultNone);
 
     // Given up on: the connection goes, so its answer cannot count for the next one.
-    const uint64_t late = sockets->sendIPString("[ZAM WD 09 3]", true);
+    const uint64_t late = sockets->queueMessage("[ZAM WD 09 3]", true);
     ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 3; }));
     sockets->dropConnection();
     EXPECT_EQ(sockets->deliveryOf(late), Delivery::Written);  // it reached ZamMeld
     zam.reply("OK\r");
-    sockets->sendIPString("[ZAM WD 09 4]", true);
+    sockets->queueMessage("[ZAM WD 09 4]", true);
     ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 4; }));
     EXPECT_EQ(zam.connections(), 3);
     waitUntil([] { return false; }, 50);
@@ -142,15 +142,15 @@ TEST_F(SocketMachineTest, DeliveryOfEachMessageIsKnownAndALateAnswerDiesWithItsC
 }
 
 TEST_F(SocketMachineTest, EachAnswerBelongsToItsOwnLineAndAClosedConnectionFailsExactlyTheUnanswered) {
-    const uint64_t first = sockets->sendIPString("[ZAM RCVALARM 02,9999,8,R]", true);
-    const uint64_t second = sockets->sendIPString("[ZAM RCVALARM 02,0012,03,T,,Kas4]", true);
-    const uint64_t third = sockets->sendIPString("[ZAM WD 09]", true);
+    const uint64_t first = sockets->queueMessage("[ZAM RCVALARM 02,9999,8,R]", true);
+    const uint64_t second = sockets->queueMessage("[ZAM RCVALARM 02,0012,03,T,,Kas4]", true);
+    const uint64_t third = sockets->queueMessage("[ZAM WD 09]", true);
     ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 3; }));
     zam.reply("OK\r");
     ASSERT_TRUE(waitUntil([&] { return sockets->deliveryOf(first) == Delivery::Answered; }));
     EXPECT_EQ(sockets->deliveryOf(second), Delivery::Written);
     zam.reply("NA");  // in pieces, and after the next line was queued
-    sockets->sendIPString("[ZAM WD 09 2]", true);
+    sockets->queueMessage("[ZAM WD 09 2]", true);
     ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == 4; }));
     zam.reply("K\r");
     ASSERT_TRUE(waitUntil([&] { return sockets->deliveryOf(second) == Delivery::Answered; }));
@@ -172,14 +172,14 @@ TEST_F(SocketMachineTest, ReceiverThatClosesEveryConnectionUnansweredForAMinuteI
     ManualClock clock{TimeMs{Millis{1'700'000'000'000}}};
     sockets->setClock(&clock);
     for (int i = 0; i < 3; ++i) {
-        const uint64_t t = sockets->sendIPString("[ZAM WD 09]", true);
+        const uint64_t t = sockets->queueMessage("[ZAM WD 09]", true);
         ASSERT_TRUE(waitUntil([&] { return zam.linesReceived() == i + 1; }));
         zam.closeNewest();
         ASSERT_TRUE(waitUntil([&] { return sockets->deliveryOf(t) == Delivery::Failed; }));
         EXPECT_EQ(gateway.faultStatus, kFaultNone) << i;  // every connect succeeded
         clock.advance(std::chrono::seconds(30));
     }
-    sockets->sendIPString("[ZAM WD 09]", true);  // 90 s on: nothing got through
+    sockets->queueMessage("[ZAM WD 09]", true);  // 90 s on: nothing got through
     EXPECT_EQ(gateway.faultStatus, kFaultReceiver);
     EXPECT_FALSE(sockets->answering());
     EXPECT_FALSE(gateway.counters.zamAnswering);
@@ -214,18 +214,18 @@ TEST_F(SocketMachineTest, TestButtonQueuesTheMessageAndWritesItsOwnLogLine) {
 using SocketMachinePortTest = ReceiverFixture;
 
 TEST_F(SocketMachinePortTest, PortOutsideTheTcpRangeIsAFatalErrorNotAnotherPort) {
-    SocketMachine bad(tmmSockets, "127.0.0.1", 65536 + 8132, window, gateway);
-    tmmSockets.setState(1);
-    bad.sendIPString("[ZAM WD 09]", false);
-    for (int i = 0; i < 5; ++i) tmmSockets.tick();
-    EXPECT_EQ(tmmSockets.stateText(), "4.2 Open socket");
+    SocketMachine bad(socketSteps, "127.0.0.1", 65536 + 8132, window, gateway);
+    socketSteps.setState(1);
+    bad.queueMessage("[ZAM WD 09]", false);
+    for (int i = 0; i < 5; ++i) socketSteps.tick();
+    EXPECT_EQ(socketSteps.stateText(), "4.2 Open socket");
     EXPECT_TRUE(listHas("Fatal socket error!"));
-    tmmSockets.tick();  // the error takes the machine back to the start
-    tmmSockets.tick();
-    EXPECT_EQ(tmmSockets.stateText(), "2 Waitforstring");
-    EXPECT_EQ(tmmSockets.state(), 2u);
+    socketSteps.tick();  // the error takes the machine back to the start
+    socketSteps.tick();
+    EXPECT_EQ(socketSteps.stateText(), "2 Waitforstring");
+    EXPECT_EQ(socketSteps.state(), 2u);
     EXPECT_EQ(bad.currentMessage(), "");
-    tmmSockets.setEnabled(false);
+    socketSteps.setEnabled(false);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ TEST(StepTimer, LoopCountZeroBecomesOneAndNoHandlerJustTicks) {
     m.tick();  // without a handler nothing changes but the timer runs on
     EXPECT_EQ(m.loopCount(), 0);
     EXPECT_TRUE(m.enabled());
-    m.setDoState([&](StepTimer&) { ++steps; });
+    m.setStepHandler([&](StepTimer&) { ++steps; });
     m.tick();
     EXPECT_EQ(m.loopCount(), 1);
     EXPECT_EQ(steps, 1);
@@ -26,7 +26,7 @@ TEST(StepTimer, StopInsideAStepEndsSteppingForGoodButTheTimerRuns) {
     m.setInterval(1);
     m.setEnabled(true);
     int steps = 0;
-    m.setDoState([&](StepTimer& self) {
+    m.setStepHandler([&](StepTimer& self) {
         if (++steps == 2) self.stop();
     });
     m.tick();
@@ -45,7 +45,7 @@ TEST(StepTimer, TicksComeFromTheEventLoopAndOnCreateSeesTheOwner) {
     EXPECT_EQ(seen, &owner);
     EXPECT_EQ(m.state(), 0u);
     int steps = 0;
-    m.setDoState([&](StepTimer&) { ++steps; });
+    m.setStepHandler([&](StepTimer&) { ++steps; });
     m.setInterval(1);
     m.setEnabled(true);
     EXPECT_TRUE(QTest::qWaitFor([&] { return steps >= 5; }, 5000));
@@ -56,7 +56,7 @@ TEST(StepTimer, EventDrivenMachineRestsUntilWokenOrItsDeadlineAndSharesTheLoop) 
     m.setTurnBudget(2);
     int steps = 0;
     bool restForever = true;
-    m.setDoState([&](StepTimer& self) {
+    m.setStepHandler([&](StepTimer& self) {
         ++steps;
         if (restForever) self.restFor(-1);
     });
@@ -68,16 +68,18 @@ TEST(StepTimer, EventDrivenMachineRestsUntilWokenOrItsDeadlineAndSharesTheLoop) 
     ASSERT_TRUE(QTest::qWaitFor([&] { return steps == 2; }, 5000));
 
     // A deadline ends the rest by itself.
-    m.setDoState([&](StepTimer& self) {
-        if (++steps == 3) self.restFor(5);
-        else self.restFor(-1);
+    m.setStepHandler([&](StepTimer& self) {
+        if (++steps == 3)
+            self.restFor(5);
+        else
+            self.restFor(-1);
     });
     m.wake();
     EXPECT_TRUE(QTest::qWaitFor([&] { return steps == 4; }, 5000));
 
     // A machine that never rests still lets other events through between turns.
     restForever = false;
-    m.setDoState([&](StepTimer&) { ++steps; });
+    m.setStepHandler([&](StepTimer&) { ++steps; });
     bool otherEventRan = false;
     QTimer::singleShot(0, [&] { otherEventRan = true; });
     m.wake();

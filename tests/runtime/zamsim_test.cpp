@@ -4,8 +4,8 @@
 #include <QTcpSocket>
 #include <cstdlib>
 
-#include "support/zamsimprocess.h"
 #include "receiverfixture.h"
+#include "support/zamsimprocess.h"
 
 using namespace zampo;
 using namespace zampo::test;
@@ -57,11 +57,11 @@ TEST_F(ZamSimTest, AnswersByScriptAndShowsEveryLine) {
 
     const std::vector<std::string> expected = {"NAK", "ERR?", "OK", "OK"};
     for (const std::string& answer : expected) {
-        sockets->sendIPString("[ZAM WD 09]", true);
+        sockets->queueMessage("[ZAM WD 09]", true);
         ASSERT_TRUE(waitUntil([&] { return sockets->replyReceived(); })) << output.toStdString();
         EXPECT_EQ(sockets->lastReply(), answer);
     }
-    sockets->sendIPString("[ZAM RCVALARM 02,0012,03,T,,caf\xC3\xA9]", true);
+    sockets->queueMessage("[ZAM RCVALARM 02,0012,03,T,,caf\xC3\xA9]", true);
     ASSERT_TRUE(outputHas("<- [ZAM RCVALARM 02,0012,03,T,,caf\xC3\xA9]\n"));
     EXPECT_TRUE(output.contains("<- [ZAM WD 09]\n"));
     EXPECT_TRUE(output.contains("-> NAK\n"));
@@ -73,10 +73,10 @@ TEST_F(ZamSimTest, CloseModeEndsTheConnectionAndTheGatewayReconnects) {
     ASSERT_NE(port, 0);
     makeMachine(port);
     start();
-    sockets->sendIPString("[ZAM WD 09]", true);
+    sockets->queueMessage("[ZAM WD 09]", true);
     ASSERT_TRUE(outputHas("closed\n"));
     ASSERT_TRUE(waitUntil([&] { return !sockets->socketOpen(); }));
-    sockets->sendIPString("[ZAM WD 09]", true);
+    sockets->queueMessage("[ZAM WD 09]", true);
     ASSERT_TRUE(waitUntil([&] { return sockets->replyReceived(); }));
     EXPECT_EQ(sockets->lastReply(), "OK");
     EXPECT_EQ(gateway.faultStatus, kFaultNone);

@@ -12,7 +12,7 @@
 #include <QTreeWidget>
 #include <filesystem>
 
-#include "app/formlifecycle.h"
+#include "app/windowsession.h"
 #include "logic/diag/logwriter.h"
 #include "logic/texts/langtext.h"
 #include "support/tempdir.h"
@@ -449,15 +449,15 @@ TEST(GridStartUp, TheStartFillsTreeAndGridWithNothingSelected) {
         ManualClock clock;
         MainWindow form;
         GatewayRuntime gateway(paths, clock, form);
-        FormLifecycle life(form, gateway);
+        WindowSession life(form, gateway);
         life.start();
         EXPECT_EQ(widget<QTreeWidget>(form, "tvZamLoc")->topLevelItem(0)->childCount(), 4);
         EXPECT_EQ(widget<LinkGridView>(form, "sgMain")->dataRowCount(), 7);
         EXPECT_FALSE(widget<QToolButton>(form, "tbConnect")->isEnabled());
         EXPECT_EQ(widget<QTableWidget>(form, "vleTree")->rowCount(), 0);
         EXPECT_EQ(widget<QCheckBox>(form, "cbFilter4")->text(), "ZAM Alarm");
-        life.runtime().tmmMain.setEnabled(false);
-        life.runtime().tmmSockets.setEnabled(false);
+        life.runtime().loopSteps().setEnabled(false);
+        life.runtime().socketSteps().setEnabled(false);
     }
     logWriter().setFileName("");
     resetLangTexts();

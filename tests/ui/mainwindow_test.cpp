@@ -141,29 +141,29 @@ TEST_F(MainWindowTest, StatusImageShowsTheLatestFault) {
     EXPECT_EQ(panelPicture(panel), expectedPicture(panel, -1));
 
     form.setStatusText("Error connecting to ZamMeld");
-    form.showFaultStatus(2);
+    form.showFaultStatus(kFaultReceiver);
     EXPECT_EQ(child<StatusImagePanel>(form, "sBarImage")->shownImage(), 1);
     EXPECT_EQ(panelPicture(panel), expectedPicture(panel, 1));
 
     form.setStatusText("Error communicating with PO server");
-    form.showFaultStatus(1);
+    form.showFaultStatus(kFaultPriva);
     EXPECT_EQ(child<StatusImagePanel>(form, "sBarImage")->shownImage(), 0);
     EXPECT_EQ(panelPicture(panel), expectedPicture(panel, 0));
     EXPECT_EQ(child<QLabel>(form, "sBarText")->text(), "Error communicating with PO server");
     EXPECT_NE(expectedPicture(panel, 0), expectedPicture(panel, 1));
 
     form.setStatusText("Application running");
-    form.showFaultStatus(0);
+    form.showFaultStatus(kFaultNone);
     EXPECT_EQ(child<StatusImagePanel>(form, "sBarImage")->shownImage(), -1);
     EXPECT_EQ(panelPicture(panel), expectedPicture(panel, -1));
 }
 
 TEST_F(MainWindowTest, ListsKeepTheirLinesUntilTheirOwnButtonClearsThem) {
     MainWindow form;
-    form.addListLine(1, "10:00:00 Send: [ZAM RCVALARM 02,0001,01,T,,Pump]");
-    form.addListLine(1, "10:00:01 Recv: OK");
-    form.addListLine(2, "10:00:02 Alarm status changed: Pump");
-    form.addListLine(0, "log file only");
+    form.addListLine(kLogReceiverList, "10:00:00 Send: [ZAM RCVALARM 02,0001,01,T,,Pump]");
+    form.addListLine(kLogReceiverList, "10:00:01 Recv: OK");
+    form.addListLine(kLogPoList, "10:00:02 Alarm status changed: Pump");
+    form.addListLine(kLogFileOnly, "log file only");
     ASSERT_EQ(child<QListWidget>(form, "lbxDebug")->count(), 2);
     EXPECT_EQ(child<QListWidget>(form, "lbxDebug")->currentRow(), 1);  // the newest line is selected
     EXPECT_EQ(child<QListWidget>(form, "lbxComDebug")->count(), 1);

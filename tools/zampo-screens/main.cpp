@@ -42,19 +42,20 @@ W* widget(const QWidget& window, const char* name) {
 void fillLists(MainWindow& form) {
     const auto sent = langText(4, "Send:") + " ";
     const auto received = langText(87, "Recv:") + " ";
-    form.addListLine(1, "09:14:02 " + langText(111, "PO connection initialized"));
-    form.addListLine(1, "09:14:03 " + sent + "[ZAM WD 09 1]");
-    form.addListLine(1, "09:14:03 " + received + "OK");
-    form.addListLine(1, "09:15:11 " + sent + "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp hoog]");
-    form.addListLine(1, "09:15:11 " + received + "OK");
-    form.addListLine(1, "09:15:14 " + sent + "[ZAM RCVALARM 02,000001,01,A]");
-    form.addListLine(1, "09:15:44 " + langText(6, "Zam PO socket error:") + " 111");
+    form.addListLine(kLogReceiverList, "09:14:02 " + langText(111, "PO connection initialized"));
+    form.addListLine(kLogReceiverList, "09:14:03 " + sent + "[ZAM WD 09 1]");
+    form.addListLine(kLogReceiverList, "09:14:03 " + received + "OK");
+    form.addListLine(kLogReceiverList, "09:15:11 " + sent + "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp hoog]");
+    form.addListLine(kLogReceiverList, "09:15:11 " + received + "OK");
+    form.addListLine(kLogReceiverList, "09:15:14 " + sent + "[ZAM RCVALARM 02,000001,01,A]");
+    form.addListLine(kLogReceiverList, "09:15:44 " + langText(6, "Zam PO socket error:") + " 111");
 
-    form.addListLine(2, "09:14:02 " + langText(29, "Collect alarm definitions"));
-    form.addListLine(2, "09:14:04 " + langText(89, "Definitions collected from Priva Office"));
-    form.addListLine(2, "09:14:04 " + langText(30, "Undefined links found!"));
-    form.addListLine(2, "09:15:10 " + langText(90, "Alarm status changed") + ": PCU1 Kas4 Temp hoog");
-    form.addListLine(2, "09:15:11 " + langText(90, "Alarm status changed") + ": PCU2 Ketelhuis Storing brander");
+    form.addListLine(kLogPoList, "09:14:02 " + langText(29, "Collect alarm definitions"));
+    form.addListLine(kLogPoList, "09:14:04 " + langText(89, "Definitions collected from Priva Office"));
+    form.addListLine(kLogPoList, "09:14:04 " + langText(30, "Undefined links found!"));
+    form.addListLine(kLogPoList, "09:15:10 " + langText(90, "Alarm status changed") + ": PCU1 Kas4 Temp hoog");
+    form.addListLine(kLogPoList,
+                     "09:15:11 " + langText(90, "Alarm status changed") + ": PCU2 Ketelhuis Storing brander");
 }
 
 // A small greenhouse site: some locations linked, some not yet, a few exceptions
@@ -188,7 +189,7 @@ int main(int argc, char** argv) {
     form.showSettings(settings);
     fillLists(form);
     form.setStatusText(langText(5, "Error connecting to ZamMeld"));
-    form.showFaultStatus(2);
+    form.showFaultStatus(kFaultReceiver);
     form.showNormal();
     settle();
 

@@ -11,13 +11,13 @@
 namespace zampo {
 
 class MainWindow;
-class ZamApplication;
+class WindowApplication;
 
-class FormLifecycle : public QObject {
+class WindowSession : public QObject {
     Q_OBJECT
 public:
-    FormLifecycle(MainWindow& form, GatewayRuntime& gateway, ZamApplication* app = nullptr);
-    ~FormLifecycle() override;
+    WindowSession(MainWindow& window, GatewayRuntime& gateway, WindowApplication* app = nullptr);
+    ~WindowSession() override;
 
     // The gateway's start-up, then the window filled from it, then both machines.
     void start();
@@ -44,9 +44,9 @@ private:
     void fillWindow();
     void followOperatorChanges();
 
-    MainWindow& form_;
+    MainWindow& window_;
     GatewayRuntime& gateway_;
-    ZamApplication* app_;
+    WindowApplication* app_;
     std::string caption_;
     bool editor_ = false;
 };

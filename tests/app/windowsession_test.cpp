@@ -1,4 +1,4 @@
-#include "app/formlifecycle.h"
+#include "app/windowsession.h"
 
 #include <gtest/gtest.h>
 #include <QCheckBox>
@@ -35,14 +35,14 @@ struct Site {
 };
 }  // namespace
 
-TEST(FormLifecycle, StartPreparesFilesLogsAndStartsBothMachines) {
+TEST(WindowSession, StartPreparesFilesLogsAndStartsBothMachines) {
     Site site;
     test::writeFile(site.dataDir() + "/ZamLocal.INI", "[PO]\nlanguage=NLD\nWDid=4\n[IP]\nOIPort=9100\n");
     DataPaths paths(site.prog.path(), site.home.path());
     ManualClock clock;
     MainWindow form;
     GatewayRuntime gateway(paths, clock, form);
-    FormLifecycle life(form, gateway);
+    WindowSession life(form, gateway);
     life.start();
 
     EXPECT_TRUE(std::filesystem::is_directory(site.poDir()));
@@ -54,37 +54,37 @@ TEST(FormLifecycle, StartPreparesFilesLogsAndStartsBothMachines) {
         << log;
     EXPECT_EQ(form.windowTitle().toStdString(), "ZAM-Pro - Priva Office (" + std::string(fileVersion()) + ") ");
     EXPECT_EQ(form.pages()->tabText(0), "Koppeling instellen");
-    EXPECT_EQ(life.runtime().state.watchdogId, 4);
-    EXPECT_EQ(life.runtime().settings.zamPort, 9100);
-    EXPECT_TRUE(life.runtime().tmmMain.enabled());
-    EXPECT_TRUE(life.runtime().tmmSockets.enabled());
-    EXPECT_EQ(life.runtime().tmmMain.state(), 1u);
-    ASSERT_TRUE(life.runtime().linkDefs && life.runtime().linkDefs->hasContent());
-    EXPECT_TRUE(life.runtime().linkDefs->root().child("PO_Locations"));
-    ASSERT_TRUE(life.runtime().alarmStatus && life.runtime().alarmStatus->hasContent());
-    EXPECT_STREQ(life.runtime().alarmStatus->root().name(), "POAlarmStatus");
+    EXPECT_EQ(life.runtime().state().watchdogId, 4);
+    EXPECT_EQ(life.runtime().settings().zamPort, 9100);
+    EXPECT_TRUE(life.runtime().loopSteps().enabled());
+    EXPECT_TRUE(life.runtime().socketSteps().enabled());
+    EXPECT_EQ(life.runtime().loopSteps().state(), 1u);
+    ASSERT_TRUE(life.runtime().linkDefs() && life.runtime().linkDefs()->hasContent());
+    EXPECT_TRUE(life.runtime().linkDefs()->root().child("PO_Locations"));
+    ASSERT_TRUE(life.runtime().alarmStatus() && life.runtime().alarmStatus()->hasContent());
+    EXPECT_STREQ(life.runtime().alarmStatus()->root().name(), "POAlarmStatus");
 
     // The operator's check boxes reach the gateway's settings at once; the watchdog
     // ID, stepped through 5 and 6, stays 4 on the wire until the next start.
-    form.findChild<QCheckBox*>("cbPCU")->setChecked(!gateway.settings.sendPcu);
-    form.findChild<QCheckBox*>("cbPunct")->setChecked(!gateway.settings.filterPunct);
+    form.findChild<QCheckBox*>("cbPCU")->setChecked(!gateway.settings().sendPcu);
+    form.findChild<QCheckBox*>("cbPunct")->setChecked(!gateway.settings().filterPunct);
     auto* id = form.findChild<QSpinBox*>("SpinEdit1");
     for (int step : {5, 6, 7}) id->setValue(step);
-    EXPECT_EQ(gateway.settings.sendPcu, form.findChild<QCheckBox*>("cbPCU")->isChecked());
-    EXPECT_EQ(gateway.settings.filterPunct, form.findChild<QCheckBox*>("cbPunct")->isChecked());
-    EXPECT_EQ(gateway.state.watchdogId, 4);
-    EXPECT_EQ(gateway.settings.watchdogId, 4);
+    EXPECT_EQ(gateway.settings().sendPcu, form.findChild<QCheckBox*>("cbPCU")->isChecked());
+    EXPECT_EQ(gateway.settings().filterPunct, form.findChild<QCheckBox*>("cbPunct")->isChecked());
+    EXPECT_EQ(gateway.state().watchdogId, 4);
+    EXPECT_EQ(gateway.settings().watchdogId, 4);
     EXPECT_EQ(form.editedSettings().watchdogId, 7);  // what the close saves
 
     // The loop's start (again at state 1 after a failed step) leaves an open window open.
     form.show();
-    for (int step = 0; step < 2; ++step) life.runtime().tmmMain.tick();
-    life.runtime().tmmMain.setState(1);
-    life.runtime().tmmMain.tick();
+    for (int step = 0; step < 2; ++step) life.runtime().loopSteps().tick();
+    life.runtime().loopSteps().setState(1);
+    life.runtime().loopSteps().tick();
     EXPECT_TRUE(form.isVisible());
 }
 
-TEST(FormLifecycle, ExistingLinkDefsAreNeverOverwrittenAndTraceMakesItsDirectory) {
+TEST(WindowSession, ExistingLinkDefsAreNeverOverwrittenAndTraceMakesItsDirectory) {
     Site site;
     std::filesystem::create_directories(site.poDir());
     test::writeFile(site.poDir() + "/LinkDefs.xml", "<ZamPOLinkDefs><Mine/></ZamPOLinkDefs>");
@@ -97,7 +97,7 @@ TEST(FormLifecycle, ExistingLinkDefsAreNeverOverwrittenAndTraceMakesItsDirectory
     ManualClock clock;
     MainWindow form;
     GatewayRuntime gateway(paths, clock, form);
-    FormLifecycle life(form, gateway);
+    WindowSession life(form, gateway);
     life.start();
     EXPECT_EQ(test::readFile(site.poDir() + "/LinkDefs.xml"), "<ZamPOLinkDefs><Mine/></ZamPOLinkDefs>");
     EXPECT_TRUE(std::filesystem::is_directory(site.poDir() + "/trace"));
@@ -109,7 +109,7 @@ TEST(FormLifecycle, ExistingLinkDefsAreNeverOverwrittenAndTraceMakesItsDirectory
               std::string::npos);
 }
 
-TEST(FormLifecycle, AFailedStartUpStepIsLoggedAndBothMachinesStillStart) {
+TEST(WindowSession, AFailedStartUpStepIsLoggedAndBothMachinesStillStart) {
     // Asked for the time while a damaged status file is moved aside, it fails.
     struct FailingClock : Clock {
         bool failing = true;
@@ -124,24 +124,24 @@ TEST(FormLifecycle, AFailedStartUpStepIsLoggedAndBothMachinesStillStart) {
     DataPaths paths(site.prog.path(), site.home.path());
     MainWindow form;
     GatewayRuntime gateway(paths, clock, form);
-    FormLifecycle life(form, gateway);
+    WindowSession life(form, gateway);
     EXPECT_NO_THROW(life.start());
     clock.failing = false;
     EXPECT_NE(test::readFile(site.dataDir() + "/ZAMPO.LOG")
                   .find("<Start-up not completed: no time to be had (std::runtime_error); starting anyway>"),
               std::string::npos)
         << test::readFile(site.dataDir() + "/ZAMPO.LOG");
-    EXPECT_TRUE(life.runtime().tmmMain.enabled());
-    EXPECT_TRUE(life.runtime().tmmSockets.enabled());
+    EXPECT_TRUE(life.runtime().loopSteps().enabled());
+    EXPECT_TRUE(life.runtime().socketSteps().enabled());
 }
 
-TEST(FormLifecycle, CloseAsksFirstThenSavesAndEndsWhenTheLoopHasStoppedOrAfterTenSeconds) {
+TEST(WindowSession, CloseAsksFirstThenSavesAndEndsWhenTheLoopHasStoppedOrAfterTenSeconds) {
     Site site;
     DataPaths paths(site.prog.path(), site.home.path());
     ManualClock clock{TimeMs{1'700'000'000'000ms}};
     MainWindow form;
     GatewayRuntime gateway(paths, clock, form);
-    FormLifecycle life(form, gateway);
+    WindowSession life(form, gateway);
     int terminations = 0;
     life.terminate = [&] { ++terminations; };
     std::string asked;
@@ -155,14 +155,14 @@ TEST(FormLifecycle, CloseAsksFirstThenSavesAndEndsWhenTheLoopHasStoppedOrAfterTe
 
     form.close();  // No: nothing changes
     EXPECT_EQ(asked, "Warning|Priva Office alarms will no longer be sent to ZAM-Pro!\nDo you really want to exit?");
-    EXPECT_FALSE(life.runtime().state.closingRequest);
+    EXPECT_FALSE(life.runtime().state().closingRequest);
     EXPECT_FALSE(gateway.stopping());
     EXPECT_EQ(iniReadString(ini, "IP", "address", "none"), "none");
 
     answer = true;
     form.close();
     EXPECT_EQ(iniReadString(ini, "IP", "address", "none"), "127.0.0.1");  // saved before anything stops
-    EXPECT_TRUE(life.runtime().state.closingRequest);
+    EXPECT_TRUE(life.runtime().state().closingRequest);
     EXPECT_TRUE(gateway.stopping());
     gateway.checkStopped();
     EXPECT_EQ(terminations, 0);
@@ -175,28 +175,28 @@ TEST(FormLifecycle, CloseAsksFirstThenSavesAndEndsWhenTheLoopHasStoppedOrAfterTe
     EXPECT_NE(test::readFile(site.dataDir() + "/ZAMPO.LOG").find("<Start closing application>"), std::string::npos);
 }
 
-TEST(FormLifecycle, ClosingWhileIdleEndsAfterStateSixteen) {
+TEST(WindowSession, ClosingWhileIdleEndsAfterStateSixteen) {
     Site site;
     DataPaths paths(site.prog.path(), site.home.path());
     ManualClock clock{TimeMs{1'700'000'000'000ms}};
     MainWindow form;
     GatewayRuntime gateway(paths, clock, form);
-    FormLifecycle life(form, gateway);
+    WindowSession life(form, gateway);
     int terminations = 0;
     life.terminate = [&] { ++terminations; };
     life.confirm = [](const std::string&, const std::string&) { return true; };
     life.start();
-    auto& m = life.runtime().tmmMain;
+    auto& m = life.runtime().loopSteps();
     for (int i = 0; i < 3; ++i) m.tick();  // start, init, wait
     form.close();
     m.tick();  // state 3 sees the request
     m.tick();  // state 16
-    EXPECT_TRUE(life.runtime().state.mainLoopFinished);
+    EXPECT_TRUE(life.runtime().state().mainLoopFinished);
     gateway.checkStopped();
     EXPECT_EQ(terminations, 1);
 }
 
-TEST(FormLifecycle, EditorBesideTheServiceShowsTheDocumentsRunsNoMachineAndClosesWithoutAsking) {
+TEST(WindowSession, EditorBesideTheServiceShowsTheDocumentsRunsNoMachineAndClosesWithoutAsking) {
     Site site;
     std::filesystem::create_directories(site.poDir());
     test::writeFile(site.poDir() + "/LinkDefs.xml", "<ZamPOLinkDefs><PO_Locations/></ZamPOLinkDefs>");
@@ -205,19 +205,19 @@ TEST(FormLifecycle, EditorBesideTheServiceShowsTheDocumentsRunsNoMachineAndClose
     ManualClock clock;
     MainWindow form;
     GatewayRuntime gateway(paths, clock, form);
-    FormLifecycle life(form, gateway);
+    WindowSession life(form, gateway);
     bool asked = false, ended = false;
     life.confirm = [&](const std::string&, const std::string&) { return asked = true; };
     life.terminate = [&] { ended = true; };
     life.startAsEditor();
 
     EXPECT_EQ(form.findChild<QLabel*>("sBarText")->text(), "Bewerken: de service stuurt de alarmen door");
-    EXPECT_FALSE(gateway.tmmMain.enabled());
-    EXPECT_FALSE(gateway.tmmSockets.enabled());
-    EXPECT_FALSE(gateway.metrics.listening());
+    EXPECT_FALSE(gateway.loopSteps().enabled());
+    EXPECT_FALSE(gateway.socketSteps().enabled());
+    EXPECT_FALSE(gateway.metrics().listening());
     EXPECT_FALSE(form.findChild<QWidget*>("SendButton")->isEnabled());
     EXPECT_FALSE(form.findChild<QWidget*>("tbRefresh")->isEnabled());
-    ASSERT_TRUE(gateway.linkDefs && gateway.linkDefs->hasContent());
+    ASSERT_TRUE(gateway.linkDefs() && gateway.linkDefs()->hasContent());
     life.askToClose();
     EXPECT_FALSE(asked);
     EXPECT_TRUE(ended);

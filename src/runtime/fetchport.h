@@ -18,7 +18,7 @@ public:
     // Starts one request in the background and returns at once. An alarms fetch
     // merges into alarmStatus, the loop's copy of the alarm status, and hands the
     // result back through takeAlarmStatus; without one it merges the file and saves it.
-    virtual void startFetch(const std::string& url, int kind, DocumentSlot alarmStatus = {}) = 0;
+    virtual void startFetch(const std::string& url, FetchKind kind, DocumentSlot alarmStatus = {}) = 0;
     // After fetchDone: the merged alarm status of the last alarms fetch, or an
     // empty slot when nothing was merged.
     virtual DocumentSlot takeAlarmStatus() = 0;

@@ -1,6 +1,6 @@
 #pragma once
 // Values shared across the gateway's parts. The fault status is also written by
-// the fetch worker, hence atomic; everything else lives in the window's thread.
+// the fetch worker, hence atomic; everything else lives in the gateway's thread.
 #include <atomic>
 #include <string>
 
@@ -13,7 +13,7 @@ enum FaultStatus : int { kFaultCleared = -1, kFaultNone = 0, kFaultPriva = 1, kF
 
 struct GatewayState {
     std::atomic<int> faultStatus{kFaultNone};
-    int shownStatus = 0;
+    FaultStatus shownStatus = kFaultNone;
     bool closingRequest = false;
     bool mainLoopFinished = false;
     bool refreshRequest = false;

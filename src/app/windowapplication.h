@@ -10,9 +10,9 @@
 
 namespace zampo {
 
-class ZamApplication : public QApplication {
+class WindowApplication : public QApplication {
 public:
-    ZamApplication(int& argc, char** argv);
+    WindowApplication(int& argc, char** argv);
 
     bool notify(QObject* receiver, QEvent* event) override;
 

@@ -1,11 +1,11 @@
-#include "app/formlifecycle.h"
+#include "app/windowsession.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QSpinBox>
 
-#include "app/zamapplication.h"
+#include "app/windowapplication.h"
 #include "logic/core/settings.h"
 #include "logic/diag/exceptionreport.h"
 #include "logic/diag/logwriter.h"
@@ -19,37 +19,37 @@ const char* fileVersion() {
     return ZAMPO_VERSION_TEXT;
 }
 
-FormLifecycle::FormLifecycle(MainWindow& form, GatewayRuntime& gateway, ZamApplication* app)
-    : QObject(&form), form_(form), gateway_(gateway), app_(app) {
-    form_.attachDocuments(gateway_.zamDefs, gateway_.linkDefs);
-    form_.attachDataPaths(gateway_.paths());
-    form_.attachAlarmStatus(gateway_.alarmStatus, gateway_.clock());
-    connect(&form_, &MainWindow::closeRequested, this, &FormLifecycle::askToClose);
-    connect(&form_, &MainWindow::refreshRequested, this, [this] { gateway_.requestDefinitions(); });
-    connect(&form_, &MainWindow::sendTestRequested, this,
+WindowSession::WindowSession(MainWindow& window, GatewayRuntime& gateway, WindowApplication* app)
+    : QObject(&window), window_(window), gateway_(gateway), app_(app) {
+    window_.attachDocuments(gateway_.zamDefs(), gateway_.linkDefs());
+    window_.attachDataPaths(gateway_.paths());
+    window_.attachAlarmStatus(gateway_.alarmStatus(), gateway_.clock());
+    connect(&window_, &MainWindow::closeRequested, this, &WindowSession::askToClose);
+    connect(&window_, &MainWindow::refreshRequested, this, [this] { gateway_.requestDefinitions(); });
+    connect(&window_, &MainWindow::sendTestRequested, this,
             [this](const QString& location, const QString& input, const QString& st) {
-                gateway_.receiver.sendTestMessage(location.toStdString(), input.toStdString(), st.toStdString());
+                gateway_.receiver().sendTestMessage(location.toStdString(), input.toStdString(), st.toStdString());
             });
     connect(&gateway_, &GatewayRuntime::stopped, this, [this] { terminate(); });
     confirm = [this](const std::string& title, const std::string& text) {
-        return QMessageBox::question(&form_, QString::fromStdString(title), QString::fromStdString(text),
+        return QMessageBox::question(&window_, QString::fromStdString(title), QString::fromStdString(text),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     // exit, not quit: quit asks the window to close, and the window refuses.
     terminate = [] { QCoreApplication::exit(0); };
     // Log lines of the two lists come from any thread; the lists live in this one.
-    MainWindow* f = &form_;
+    MainWindow* f = &window_;
     logWriter().setListSink([f](int channel, const std::string& line) {
         invokeInThreadOf(
-            f, [f, channel, line] { f->addListLine(channel, line); }, Qt::AutoConnection);
+            f, [f, channel, line] { f->addListLine(static_cast<LogChannel>(channel), line); }, Qt::AutoConnection);
     });
 }
 
-FormLifecycle::~FormLifecycle() {
+WindowSession::~WindowSession() {
     logWriter().setListSink({});
 }
 
-void FormLifecycle::start() {
+void WindowSession::start() {
     gateway_.prepare();
     try {
         fillWindow();
@@ -63,7 +63,7 @@ void FormLifecycle::start() {
     gateway_.startMachines();
 }
 
-void FormLifecycle::startAsEditor(const std::string& whyNotForwarding) {
+void WindowSession::startAsEditor(const std::string& whyNotForwarding) {
     editor_ = true;
     gateway_.prepareEditor();
     if (!whyNotForwarding.empty()) writeLog("Editor only: " + whyNotForwarding, kLogFileOnly);
@@ -71,37 +71,37 @@ void FormLifecycle::startAsEditor(const std::string& whyNotForwarding) {
     followOperatorChanges();
     // Both would wait on a loop and a connection that only the service has.
     for (const char* name : {"SendButton", "tbRefresh"})
-        if (auto* w = form_.findChild<QWidget*>(name)) w->setEnabled(false);
-    form_.setStatusText(whyNotForwarding.empty() ? langText(222, "Editor: the service forwards the alarms")
-                                                 : "Editor only: " + whyNotForwarding);
+        if (auto* w = window_.findChild<QWidget*>(name)) w->setEnabled(false);
+    window_.setStatusText(whyNotForwarding.empty() ? langText(222, "Editor: the service forwards the alarms")
+                                                   : "Editor only: " + whyNotForwarding);
 }
 
-void FormLifecycle::fillWindow() {
+void WindowSession::fillWindow() {
     caption_ = std::string("ZAM-Pro - Priva Office (") + fileVersion() + ") ";
-    form_.setCaption(QString::fromStdString(caption_));
-    if (!installQtTranslations(gateway_.settings.language))
+    window_.setCaption(QString::fromStdString(caption_));
+    if (!installQtTranslations(gateway_.settings().language))
         writeLog("Qt's Dutch texts not found; its buttons and file dialogs stay English", kLogFileOnly);
-    form_.applyTexts();
-    form_.pages()->setCurrentIndex(0);
+    window_.applyTexts();
+    window_.pages()->setCurrentIndex(0);
     if (app_) app_->floodGuard().reset();
     // Nothing is selected yet: both assign buttons off, no details.
-    form_.showSelectedZamItem();
-    form_.showSettings(gateway_.settings);
-    form_.fillZamTree();
-    form_.fillLinkGrid();
+    window_.showSelectedZamItem();
+    window_.showSettings(gateway_.settings());
+    window_.fillZamTree();
+    window_.fillLinkGrid();
 }
 
-void FormLifecycle::followOperatorChanges() {
+void WindowSession::followOperatorChanges() {
     // The two check boxes take effect at once, through the gateway's settings. The
     // watchdog ID does not: every step of its spin box would go on the wire, and each
     // may be another client's ID. It is saved at the close and taken at the next start.
-    if (auto* box = form_.findChild<QCheckBox*>("cbPCU"))
+    if (auto* box = window_.findChild<QCheckBox*>("cbPCU"))
         connect(box, &QCheckBox::toggled, this, [this](bool on) { gateway_.setSendPcuNames(on); });
-    if (auto* box = form_.findChild<QCheckBox*>("cbPunct"))
+    if (auto* box = window_.findChild<QCheckBox*>("cbPunct"))
         connect(box, &QCheckBox::toggled, this, [this](bool on) { gateway_.setFilterPunctuation(on); });
 }
 
-void FormLifecycle::askToClose() {
+void WindowSession::askToClose() {
     if (editor_) {  // the service forwards on: nothing to warn about
         closeConfirmed();
         return;
@@ -112,9 +112,9 @@ void FormLifecycle::askToClose() {
     closeConfirmed();
 }
 
-void FormLifecycle::closeConfirmed() {
+void WindowSession::closeConfirmed() {
     if (gateway_.stopRequested()) return;
-    saveSettings(gateway_.paths().settingsFile(), form_.editedSettings());
+    saveSettings(gateway_.paths().settingsFile(), window_.editedSettings());
     if (editor_) {  // no loop to wait for; the service takes the settings at its next reload
         terminate();
         return;

@@ -1,14 +1,14 @@
-#include "app/zamapplication.h"
+#include "app/windowapplication.h"
 
 #include "runtime/gatewayapplication.h"
 
 namespace zampo {
 
-ZamApplication::ZamApplication(int& argc, char** argv) : QApplication(argc, argv) {
+WindowApplication::WindowApplication(int& argc, char** argv) : QApplication(argc, argv) {
     localNow = [] { return SystemClock().nowUtc(); };  // only differences count
 }
 
-bool ZamApplication::notify(QObject* receiver, QEvent* event) {
+bool WindowApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
@@ -18,7 +18,7 @@ bool ZamApplication::notify(QObject* receiver, QEvent* event) {
     }
 }
 
-void ZamApplication::handleException(const char* senderClass, std::exception_ptr error) {
+void WindowApplication::handleException(const char* senderClass, std::exception_ptr error) {
     // exit, not quit: quit asks the window to close, and the window refuses.
     if (handleUncaughtError(senderClass, error, flood_, localNow())) exit(1);
 }
