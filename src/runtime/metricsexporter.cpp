@@ -1,13 +1,15 @@
 #include "runtime/metricsexporter.h"
 
+#include <CivetServer.h>
 #include <prometheus/collectable.h>
-#include <prometheus/exposer.h>
 #include <prometheus/metric_family.h>
+#include <prometheus/text_serializer.h>
 
 #include <exception>
 
 #include "logic/diag/logwriter.h"
 #include "runtime/gatewayruntime.h"
+#include "runtime/statuspage.h"
 
 namespace zampo {
 
@@ -119,6 +121,66 @@ private:
     const GatewayCounters& c_;
 };
 
+// Both handlers run on the server's threads: they read only what sample() left
+// behind, never the documents.
+class MetricsHandler : public CivetHandler {
+public:
+    explicit MetricsHandler(const GatewayCollectable& c) : c_(c) {}
+    bool handleGet(CivetServer*, mg_connection* conn) override {
+        const std::string body = prometheus::TextSerializer().Serialize(c_.Collect());
+        mg_printf(conn,
+                  "HTTP/1.1 200 OK\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8\r\n"
+                  "Content-Length: %zu\r\nConnection: close\r\n\r\n",
+                  body.size());
+        mg_write(conn, body.data(), body.size());
+        return true;
+    }
+
+private:
+    const GatewayCollectable& c_;
+};
+
+class StatusPageHandler : public CivetHandler {
+public:
+    bool handleGet(CivetServer*, mg_connection* conn) override {
+        const mg_request_info* info = mg_get_request_info(conn);
+        const std::string uri = info && info->local_uri ? info->local_uri : "/";
+        std::string body;
+        {
+            std::lock_guard lock(mutex);
+            if (uri == "/")
+                body = page;
+            else if (uri == "/status")
+                body = fragment;
+        }
+        if (body.empty()) {
+            mg_send_http_error(conn, 404, "%s", "Not found");
+            return true;
+        }
+        mg_printf(conn,
+                  "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nCache-Control: no-store\r\n"
+                  "Content-Security-Policy: default-src 'none'; script-src 'unsafe-inline'; "
+                  "style-src 'unsafe-inline'; connect-src 'self'\r\n"
+                  "Content-Length: %zu\r\nConnection: close\r\n\r\n",
+                  body.size());
+        mg_write(conn, body.data(), body.size());
+        return true;
+    }
+    // Reject what is not a GET: the page changes nothing.
+    bool handlePost(CivetServer*, mg_connection* conn) override { return refuse(conn); }
+    bool handlePut(CivetServer*, mg_connection* conn) override { return refuse(conn); }
+    bool handleDelete(CivetServer*, mg_connection* conn) override { return refuse(conn); }
+
+    std::mutex mutex;
+    std::string page, fragment;
+
+private:
+    static bool refuse(mg_connection* conn) {
+        mg_send_http_error(conn, 405, "%s", "Method not allowed");
+        return true;
+    }
+};
+
 MetricsExporter::MetricsExporter(GatewayRuntime& gateway, QObject* parent)
     : QObject(parent), gateway_(gateway), collectable_(std::make_shared<GatewayCollectable>(gateway.state.counters)) {
     sampler_.setInterval(500);
@@ -130,6 +192,8 @@ MetricsExporter::~MetricsExporter() = default;
 bool MetricsExporter::listen(const std::string& address, int port) {
     if (exposer_ && address == address_ && port == port_) return true;
     exposer_.reset();
+    metricsHandler_.reset();
+    pageHandler_.reset();
     sampler_.stop();
     address_ = address;
     port_ = port;
@@ -137,8 +201,14 @@ bool MetricsExporter::listen(const std::string& address, int port) {
     if (started_ == TimeMs{}) started_ = gateway_.clock().nowUtc();
     const std::string endpoint = metricsEndpoint(address, port);
     try {
-        exposer_ = std::make_unique<prometheus::Exposer>(endpoint, 2);
-        exposer_->RegisterCollectable(collectable_);
+        metricsHandler_ = std::make_unique<MetricsHandler>(*collectable_);
+        pageHandler_ = std::make_unique<StatusPageHandler>();
+        // Two threads and short time limits, as before: a slow client holds one thread briefly.
+        const std::vector<std::string> options = {"listening_ports",    endpoint, "num_threads",       "2",
+                                                  "request_timeout_ms", "10000",  "enable_keep_alive", "no"};
+        exposer_ = std::make_unique<CivetServer>(options);
+        exposer_->addHandler("/metrics", *metricsHandler_);
+        exposer_->addHandler("/", *pageHandler_);
     } catch (const std::exception& e) {
         exposer_.reset();
         writeLog("Metrics cannot listen on " + endpoint + ": " + e.what(), kLogFileOnly);
@@ -163,6 +233,25 @@ void MetricsExporter::sample() {
     const TimeMs since = good > 0 ? TimeMs(Millis(good)) : started_;
     collectable_->zamFault = gateway_.state.faultStatus == kFaultReceiver;
     collectable_->msSinceGood = std::max<int64_t>(0, std::chrono::duration_cast<Millis>(now - since).count());
+    if (!pageHandler_) return;
+
+    StatusSnapshot snap;
+    snap.poFailing = c.poFailing;
+    snap.poSecondsSinceGood = collectable_->msSinceGood / 1000;
+    snap.zamConnected = c.zamConnected;
+    snap.zamSilent = !c.zamAnswering;
+    snap.zamFailing = collectable_->zamFault;
+    snap.messagesWaiting = c.messagesWaiting;
+    snap.lastWalkMs = c.lastWalkMs;
+    // Rows of unchanged elements are taken over, so a sample at 10,000 alarms stays cheap.
+    std::swap(rows_, earlierRows_);
+    buildAlarmStatusRows(gateway_.alarmStatus.get(), gateway_.linkDefs.get(), gateway_.zamDefs.get(), now, rows_,
+                         earlierRows_);
+    std::string fragment = statusFragment(snap, rows_, now);
+    std::string page = statusPage(fragment);
+    std::lock_guard lock(pageHandler_->mutex);
+    pageHandler_->fragment = std::move(fragment);
+    pageHandler_->page = std::move(page);
 }
 
 }  // namespace zampo

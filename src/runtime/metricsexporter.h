@@ -11,14 +11,19 @@
 
 #include "logic/core/clock.h"
 
-namespace prometheus {
-class Exposer;
-}
+#include <mutex>
+#include <vector>
+
+#include "logic/status/alarmstatusrows.h"
+
+class CivetServer;
 
 namespace zampo {
 
 class GatewayRuntime;
 class GatewayCollectable;
+class MetricsHandler;
+class StatusPageHandler;
 
 // address:port as the HTTP server and a URL want it, an IPv6 address in brackets.
 std::string metricsEndpoint(const std::string& address, int port);
@@ -29,7 +34,7 @@ public:
     explicit MetricsExporter(GatewayRuntime& gateway, QObject* parent = nullptr);
     ~MetricsExporter() override;
 
-    // Serves /metrics on address:port; port 0 stops serving. Unchanged address and
+    // Serves /metrics and the status page at / on address:port; port 0 stops serving. Unchanged address and
     // port keep the running server. False, with a log line, when it cannot listen.
     bool listen(const std::string& address, int port);
     bool listening() const { return exposer_ != nullptr; }
@@ -40,7 +45,10 @@ private:
     GatewayRuntime& gateway_;
     TimeMs started_{};  // the first listen: the start of "since" before a good exchange
     std::shared_ptr<GatewayCollectable> collectable_;
-    std::unique_ptr<prometheus::Exposer> exposer_;
+    std::unique_ptr<MetricsHandler> metricsHandler_;
+    std::unique_ptr<StatusPageHandler> pageHandler_;
+    std::unique_ptr<CivetServer> exposer_;
+    std::vector<AlarmStatusRow> rows_, earlierRows_;
     std::string address_;
     int port_ = 0;
     QTimer sampler_;

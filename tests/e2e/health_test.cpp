@@ -43,7 +43,9 @@ protected:
 TEST_F(HealthTest, FiguresAfterAStormMatchWhatZamMeldReceivedAndCheckSaysWhenZamMeldFails) {
     writeSiteDefinitions();
     std::string storm;
-    for (int nr = 1; nr <= 25; ++nr) storm += activeAlarm("PCU1", "Kas4", std::to_string(nr), "Temp hoog", 5s);
+    for (int nr = 1; nr <= 25; ++nr)
+        storm +=
+            activeAlarm("PCU1", "Kas4", std::to_string(nr), nr == 25 ? "<script>alert(1)</script>" : "Temp hoog", 5s);
     storm += activeAlarm("PCU1", "Kas5", "1", "Temp hoog", 5s) + activeAlarm("PCU1", "Kas5", "2", "Vocht", 5s) +
              activeAlarm("PCU3", "Nergens", "5", "Onbekend", 5s);
     setActiveAlarms(storm);
@@ -87,6 +89,22 @@ TEST_F(HealthTest, FiguresAfterAStormMatchWhatZamMeldReceivedAndCheckSaysWhenZam
     for (const char* tag : {"<Alarm ", "<Group "})
         for (auto at = status.find(tag); at != std::string::npos; at = status.find(tag, at + 1)) ++elements;
     EXPECT_EQ(got["zampo_status_elements"], double(elements));
+
+    // The status page on the same port: every element a row, texts escaped, and only GET.
+    const std::string base = "http://" + testHostAddress(TestHost::HealthMetrics) + ":" + std::to_string(kMetricsPort);
+    const HttpResult page = HttpClient().get(base + "/", {});
+    ASSERT_TRUE(page.ok) << page.reason;
+    std::size_t rows = 0;
+    for (auto at = page.body.find("<tr class=\"alarm\">"); at != std::string::npos;
+         at = page.body.find("<tr class=\"alarm\">", at + 1))
+        ++rows;
+    EXPECT_EQ(double(rows), got["zampo_status_elements"]);
+    EXPECT_EQ(page.body.find("<script>alert"), std::string::npos);
+    EXPECT_NE(page.body.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+    const HttpResult fragment = HttpClient().get(base + "/status", {});
+    ASSERT_TRUE(fragment.ok) << fragment.reason;
+    EXPECT_NE(fragment.body.find("&lt;script&gt;"), std::string::npos);
+    EXPECT_FALSE(HttpClient().get(base + "/nothing", {}).ok);
 
     const std::string section = "[Metrics]\naddress=" + testHostAddress(TestHost::HealthMetrics) +
                                 "\nport=" + std::to_string(kMetricsPort) + "\n";

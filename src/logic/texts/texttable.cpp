@@ -157,6 +157,12 @@ const std::array<TextEntry, kAddedTextCount>& addedTextTable() {
         at(221) = {"The location takes six digits.", "De locatie bestaat uit zes cijfers."};
         at(222) = {"Editor: the service forwards the alarms", "Bewerken: de service stuurt de alarmen door"};
         at(223) = {"Log file not written", "Logbestand niet geschreven"};
+        at(224) = {"Gateway status", "Status van de gateway"};
+        at(225) = {"Messages waiting", "Wachtende berichten"};
+        at(226) = {"Last walk", "Laatste doorloop"};
+        at(227) = {"alarms not shown", "alarmen niet getoond"};
+        at(228) = {"failing", "storing"};
+        at(229) = {"not connected", "niet verbonden"};
         return t;
     }();
     return table;

@@ -1,0 +1,102 @@
+#include "runtime/statuspage.h"
+
+#include <QDateTime>
+
+#include "logic/texts/langtext.h"
+
+namespace zampo {
+
+namespace {
+
+std::string t(int n, const char* def) {
+    return htmlEscape(langText(n, def));
+}
+
+std::string localTime(const std::optional<TimeMs>& at) {
+    if (!at) return {};
+    const auto ms = std::chrono::duration_cast<Millis>(at->time_since_epoch()).count();
+    return QDateTime::fromMSecsSinceEpoch(ms).toLocalTime().toString("yyyy-MM-dd HH:mm:ss").toStdString();
+}
+
+}  // namespace
+
+std::string htmlEscape(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string statusFragment(const StatusSnapshot& s, const std::vector<AlarmStatusRow>& rows, TimeMs now) {
+    const std::string ok = "ok", failing = t(228, "failing");
+    std::string h;
+    h.reserve(256 + std::min(rows.size(), kStatusPageRows) * 200);
+    h += "<table class=\"health\">";
+    h += "<tr><th>Priva Office</th><td>" + (s.poFailing ? "<b>" + failing + "</b>" : ok) + " (" +
+         std::to_string(s.poSecondsSinceGood) + " s)</td></tr>";
+    h += "<tr><th>ZamMeld</th><td>" +
+         (s.zamFailing || s.zamSilent ? "<b>" + failing + "</b>"
+          : s.zamConnected            ? ok
+                                      : t(229, "not connected")) +
+         "</td></tr>";
+    h += "<tr><th>" + t(225, "Messages waiting") + "</th><td>" + std::to_string(s.messagesWaiting) + "</td></tr>";
+    h += "<tr><th>" + t(226, "Last walk") + "</th><td>" +
+         (s.lastWalkMs < 0 ? std::string("-") : std::to_string(s.lastWalkMs) + " ms") + "</td></tr></table>";
+    h += "<h2>" + t(200, "Active alarms") + " (" + std::to_string(rows.size()) + ")</h2>";
+    h += "<table class=\"alarms\"><tr><th>" + t(13, "PCU") + "</th><th>" + t(14, "Location") + "</th><th>" +
+         t(201, "Nr") + "</th><th>" + t(46, "Text") + "</th><th>" + t(16, "ZAM Alarm") + "</th><th>" + t(78, "State") +
+         "</th><th>" + t(203, "Reported") + "</th><th>" + t(204, "Error") + "</th></tr>";
+    std::size_t shown = 0;
+    for (const AlarmStatusRow& r : rows) {
+        if (shown == kStatusPageRows) break;
+        ++shown;
+        h += "<tr class=\"alarm\"><td>" + htmlEscape(r.pcu) + "</td><td>" +
+             (r.group ? t(94, "Group") : htmlEscape(r.location)) + "</td><td>" + htmlEscape(r.nr) +
+             "</td><td class=\"text\">" + htmlEscape(r.text) + "</td><td>" +
+             htmlEscape(r.group ? r.zamGroup : r.zamAlarm) + "</td><td>" + htmlEscape(r.stateText) + "</td><td>" +
+             (r.toReport ? t(213, "to report") : htmlEscape(localTime(r.reportedAt))) + "</td><td>" +
+             htmlEscape(r.errorText) + "</td></tr>";
+    }
+    h += "</table>";
+    if (rows.size() > shown)
+        h += "<p class=\"more\">" + std::to_string(rows.size() - shown) + " " + t(227, "alarms not shown") + "</p>";
+    h += "<p class=\"at\">" + htmlEscape(localTime(now)) + "</p>";
+    return h;
+}
+
+std::string statusPage(const std::string& fragment) {
+    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"><title>ZamPO - " +
+           t(224, "Gateway status") +
+           "</title><style>body{font-family:sans-serif;margin:0.5em}table{border-collapse:collapse}"
+           "td,th{border:1px solid #ccc;padding:2px 6px;text-align:left;vertical-align:top}"
+           ".alarms{font-size:90%}.scroll{overflow-x:auto}b{color:#b00}</style></head><body><h1>ZamPO - " +
+           t(224, "Gateway status") + "</h1><div class=\"scroll\" id=\"status\">" + fragment +
+           "</div><script>\n"
+           "// The fragment is escaped by the gateway; nothing here sends anything but GET.\n"
+           "setInterval(function(){fetch('status').then(function(r){if(r.ok)return r.text();})"
+           ".then(function(h){if(h)document.getElementById('status').innerHTML=h;}).catch(function(){});},3000);\n"
+           "</script></body></html>";
+}
+
+}  // namespace zampo
