@@ -7,6 +7,7 @@ set(ZAMPO_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 install(TARGETS zampo-gateway zampo-posim zampo-zamsim RUNTIME DESTINATION bin COMPONENT gateway)
 install(TARGETS zampo RUNTIME DESTINATION bin COMPONENT window)
+install(TARGETS zampo_libssl zampo_libcrypto LIBRARY DESTINATION lib/zampo COMPONENT gateway)
 install(FILES ${ZAMPO_PACKAGING_DIR}/zampo-gateway.service DESTINATION /lib/systemd/system COMPONENT gateway)
 install(FILES ${ZAMPO_PACKAGING_DIR}/PO.ini DESTINATION /etc/zampo COMPONENT gateway)
 install(FILES ${PROJECT_SOURCE_DIR}/data/linkdefs.default DESTINATION share/zampo COMPONENT gateway)

@@ -157,7 +157,7 @@ void GatewayRuntime::applySettings(const Settings& s) {
     settings = s;
     state.watchdogId = s.watchdogId;
     receiver.setEndpoint(trimmed(s.zamHost), s.zamPort);
-    metrics.listen(s.metricsAddress, s.metricsPort);
+    metrics.listen(s.metricsAddress, s.metricsPort, s.metricsWebConfig);
 }
 
 void GatewayRuntime::openDocuments() {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "logic/core/alarmevaluation.h"
 #include "logic/status/alarmstatusrows.h"
 
 namespace zampo {
@@ -21,8 +22,12 @@ struct StatusSnapshot {
 inline constexpr std::size_t kStatusPageRows = 500;
 
 std::string htmlEscape(const std::string& text);
+// The rule of the link definitions that routes each row's alarm, as --explain
+// tells it; None for groups and for rows past those shown.
+std::vector<LinkRule> statusRules(const std::vector<AlarmStatusRow>& rows, const XmlDocument* linkDefs);
 // The part the page fetches again every few seconds.
-std::string statusFragment(const StatusSnapshot& s, const std::vector<AlarmStatusRow>& rows, TimeMs now);
+std::string statusFragment(const StatusSnapshot& s, const std::vector<AlarmStatusRow>& rows,
+                           const std::vector<LinkRule>& rules, TimeMs now);
 // The whole page around a fragment.
 std::string statusPage(const std::string& fragment);
 

@@ -43,7 +43,7 @@ contents)
   # The service's package brings no desktop: no Qt Gui or Widgets, no X11, nothing of
   # the window's SVG plugin, in its own dependencies or anything they pull in.
   gwdeps=$(dpkg-deb -f "$gw" Depends)
-  for dep in adduser libqt6core6 libqt6network6 libsystemd0; do [[ $gwdeps =~ (^|, )$dep ]] || fail "zampo-gateway Depends: $gwdeps"; done
+  for dep in adduser libssl3 libqt6core6 libqt6network6 libsystemd0 libcivetweb1; do [[ $gwdeps =~ (^|, )$dep ]] || fail "zampo-gateway Depends: $gwdeps"; done
   names=$(echo "$gwdeps" | tr ',|' '\n\n' | sed 's/(.*)//; s/ //g' | grep .)
   closure=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks --no-replaces \
             --no-enhances $names 2>/dev/null | grep -v '^ ' | sort -u)

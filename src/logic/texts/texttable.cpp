@@ -163,6 +163,11 @@ const std::array<TextEntry, kAddedTextCount>& addedTextTable() {
         at(227) = {"alarms not shown", "alarmen niet getoond"};
         at(228) = {"failing", "storing"};
         at(229) = {"not connected", "niet verbonden"};
+        at(230) = {"Rule", "Regel"};
+        at(231) = {"location link", "koppeling van de locatie"};
+        at(232) = {"exception of the location", "uitzondering van de locatie"};
+        at(233) = {"general exception", "algemene uitzondering"};
+        at(234) = {"none", "geen"};
         return t;
     }();
     return table;
