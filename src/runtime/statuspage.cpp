@@ -87,21 +87,31 @@ std::string statusFragment(const StatusSnapshot& s, const std::vector<AlarmStatu
     h += "<tr><th>" + t(226, "Last walk") + "</th><td>" +
          (s.lastWalkMs < 0 ? std::string("-") : std::to_string(s.lastWalkMs) + " ms") + "</td></tr></table>";
     h += "<h2>" + t(200, "Active alarms") + " (" + std::to_string(rows.size()) + ")</h2>";
-    h += "<table class=\"alarms\"><tr><th>" + t(13, "PCU") + "</th><th>" + t(14, "Location") + "</th><th>" +
-         t(201, "Nr") + "</th><th>" + t(46, "Text") + "</th><th>" + t(16, "ZAM Alarm") + "</th><th>" + t(78, "State") +
-         "</th><th>" + t(203, "Reported") + "</th><th>" + t(204, "Error") + "</th><th>" + t(230, "Rule") + "</th></tr>";
+    // Each cell names its column, so that a phone can show a row as a card.
+    const std::string labels[] = {t(13, "PCU"),       t(14, "Location"),  t(201, "Nr"),
+                                  t(46, "Text"),      t(16, "ZAM Alarm"), t(78, "State"),
+                                  t(203, "Reported"), t(204, "Error"),    t(230, "Rule")};
+    h += "<table class=\"alarms\"><tr>";
+    for (const std::string& l : labels) h += "<th>" + l + "</th>";
+    h += "</tr>";
     std::size_t shown = 0;
     for (const AlarmStatusRow& r : rows) {
         if (shown == kStatusPageRows) break;
+        const std::string cells[] = {
+            htmlEscape(r.pcu),
+            r.group ? t(94, "Group") : htmlEscape(r.location),
+            htmlEscape(r.nr),
+            htmlEscape(r.text),
+            htmlEscape(r.group ? r.zamGroup : r.zamAlarm),
+            htmlEscape(r.stateText),
+            r.toReport ? t(213, "to report") : htmlEscape(localTime(r.reportedAt)),
+            htmlEscape(r.errorText),
+            r.group ? std::string() : ruleText(shown < rules.size() ? rules[shown] : LinkRule::None)};
         ++shown;
-        h += "<tr class=\"alarm\"><td>" + htmlEscape(r.pcu) + "</td><td>" +
-             (r.group ? t(94, "Group") : htmlEscape(r.location)) + "</td><td>" + htmlEscape(r.nr) +
-             "</td><td class=\"text\">" + htmlEscape(r.text) + "</td><td>" +
-             htmlEscape(r.group ? r.zamGroup : r.zamAlarm) + "</td><td>" + htmlEscape(r.stateText) + "</td><td>" +
-             (r.toReport ? t(213, "to report") : htmlEscape(localTime(r.reportedAt))) + "</td><td>" +
-             htmlEscape(r.errorText) + "</td><td>" +
-             (r.group ? std::string() : ruleText(shown <= rules.size() ? rules[shown - 1] : LinkRule::None)) +
-             "</td></tr>";
+        h += "<tr class=\"alarm\">";
+        for (std::size_t i = 0; i < std::size(cells); ++i)
+            h += "<td data-label=\"" + labels[i] + "\">" + cells[i] + "</td>";
+        h += "</tr>";
     }
     h += "</table>";
     if (rows.size() > shown)
@@ -116,7 +126,11 @@ std::string statusPage(const std::string& fragment) {
            t(224, "Gateway status") +
            "</title><style>body{font-family:sans-serif;margin:0.5em}table{border-collapse:collapse}"
            "td,th{border:1px solid #ccc;padding:2px 6px;text-align:left;vertical-align:top}"
-           ".alarms{font-size:90%}.scroll{overflow-x:auto}b{color:#b00}</style></head><body><h1>ZamPO - " +
+           ".alarms{font-size:90%}.scroll{overflow-x:auto}b{color:#b00}h1{font-size:150%}"
+           "@media (max-width:700px){.alarms tr:first-child{display:none}"
+           ".alarms,.alarms tbody,.alarms tr,.alarms td{display:block}.alarms tr{border:1px solid #ccc;"
+           "margin:0 0 6px 0}.alarms td{border:none}.alarms td:empty{display:none}"
+           ".alarms td::before{content:attr(data-label) \": \";font-weight:bold}}</style></head><body><h1>ZamPO - " +
            t(224, "Gateway status") + "</h1><div class=\"scroll\" id=\"status\">" + fragment +
            "</div><script>\n"
            "// The fragment is escaped by the gateway; nothing here sends anything but GET.\n"
