@@ -29,7 +29,8 @@ contents)
            /lib/systemd/system/zampo-gateway.service /etc/zampo/PO.ini /usr/share/zampo/linkdefs.default \
            /usr/share/doc/zampo-gateway/README.md /usr/share/doc/zampo-gateway/changelog.gz \
            /usr/share/doc/zampo-gateway/copyright /usr/share/man/man1/zampo-gateway.1.gz \
-           /usr/share/man/man1/zampo-posim.1.gz /usr/share/man/man1/zampo-zamsim.1.gz; do has gw "$f"; done
+           /usr/share/man/man1/zampo-posim.1.gz /usr/share/man/man1/zampo-zamsim.1.gz \
+           /usr/lib/zampo/libssl.so /usr/lib/zampo/libcrypto.so; do has gw "$f"; done
   for f in /usr/bin/zampo /usr/share/applications/zampo.desktop /usr/share/icons/hicolor/scalable/apps/zampo.svg \
            /usr/share/doc/zampo/changelog.gz /usr/share/doc/zampo/copyright /usr/share/man/man1/zampo.1.gz; do
     has win "$f"
