@@ -305,12 +305,11 @@ namespace {
 // CivetWeb says why it could not start only through its log callback.
 std::mutex startMutex;
 std::string startError;
+bool starting = false;  // under startMutex: the first message while a server starts is why it failed
 
-int civetLog(const mg_connection* conn, const char* message) {
-    if (!conn && message) {
-        std::lock_guard lock(startMutex);
-        if (startError.empty()) startError = message;
-    }
+int civetLog(const mg_connection*, const char* message) {
+    std::lock_guard lock(startMutex);
+    if (starting && message && startError.empty()) startError = message;
     return 1;  // nothing on stderr: a hostile client's TLS garbage is no news
 }
 
@@ -417,9 +416,20 @@ bool MetricsExporter::listen(const std::string& address, int port, const std::st
         {
             std::lock_guard lock(startMutex);
             startError.clear();
+            starting = true;
         }
         // Two threads and short time limits: a slow client holds one thread briefly.
-        exposer_ = std::make_unique<CivetServer>(options, &callbacks);
+        try {
+            exposer_ = std::make_unique<CivetServer>(options, &callbacks);
+        } catch (...) {
+            std::lock_guard lock(startMutex);
+            starting = false;
+            throw;
+        }
+        {
+            std::lock_guard lock(startMutex);
+            starting = false;
+        }
         if (authHandler_) exposer_->addAuthHandler("/", *authHandler_);
         exposer_->addHandler("/metrics", *metricsHandler_);
         if (pageHandler_) exposer_->addHandler("/", *pageHandler_);
