@@ -7,10 +7,12 @@ set(ZAMPO_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 install(TARGETS zampo-gateway zampo-posim zampo-zamsim RUNTIME DESTINATION bin COMPONENT gateway)
 install(TARGETS zampo RUNTIME DESTINATION bin COMPONENT window)
+install(TARGETS zampo_libssl zampo_libcrypto LIBRARY DESTINATION lib/zampo COMPONENT gateway)
 install(FILES ${ZAMPO_PACKAGING_DIR}/zampo-gateway.service DESTINATION /lib/systemd/system COMPONENT gateway)
 install(FILES ${ZAMPO_PACKAGING_DIR}/PO.ini DESTINATION /etc/zampo COMPONENT gateway)
 install(FILES ${PROJECT_SOURCE_DIR}/data/linkdefs.default DESTINATION share/zampo COMPONENT gateway)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION share/doc/zampo-gateway COMPONENT gateway)
+install(FILES ${ZAMPO_PACKAGING_DIR}/metrics-web.yml DESTINATION share/doc/zampo-gateway/examples COMPONENT gateway)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/screenshots DESTINATION share/doc/zampo-gateway/docs COMPONENT gateway)
 install(FILES ${ZAMPO_PACKAGING_DIR}/zampo.desktop DESTINATION share/applications COMPONENT window)
 install(FILES ${PROJECT_SOURCE_DIR}/src/ui/icons/zampo.svg DESTINATION share/icons/hicolor/scalable/apps

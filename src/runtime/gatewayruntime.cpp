@@ -149,7 +149,7 @@ void GatewayRuntime::applySettings(const Settings& s) {
     settings_ = s;
     state_.watchdogId = s.watchdogId;
     receiver_.setEndpoint(trimmed(s.zamHost), s.zamPort);
-    metrics_.listen(s.metricsAddress, s.metricsPort);
+    metrics_.listen(s.metricsAddress, s.metricsPort, s.metricsWebConfig);
 }
 
 void GatewayRuntime::openDocuments() {

@@ -1,9 +1,11 @@
 #include "runtime/healthcheck.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 #include "logic/core/settings.h"
+#include "logic/core/webconfig.h"
 #include "runtime/httpclient.h"
 #include "runtime/metricsexporter.h"
 
@@ -52,11 +54,34 @@ int runHealthCheck(DataPaths& paths, std::ostream& out) {
             << ini << " and reload the gateway.\n";
         return kHealthUnknown;
     }
-    const std::string url = "http://" + metricsEndpoint(s.metricsAddress, s.metricsPort) + "/metrics";
     HttpLimits limits;
     limits.timeLimit = std::chrono::seconds(5);
     limits.maxBody = 1024 * 1024;
+    std::string scheme = "http://";
+    if (!s.metricsWebConfig.empty()) {
+        const WebConfigRead web = readWebConfig(s.metricsWebConfig);
+        if (!web.usable()) {
+            out << s.metricsWebConfig << " cannot be used";
+            for (const WebConfigProblem& p : web.problems)
+                if (p.error) out << (p.line ? " (line " + std::to_string(p.line) + ": " : " (") << p.text << ")";
+            out << ": the gateway serves no metrics (zampo-gateway --check-config tells more).\n";
+            return kHealthUnknown;
+        }
+        if (web.config.tls()) {
+            scheme = "https://";
+            limits.trustedCertificate = web.config.certFile;
+        }
+        // The users' passwords are only hashes in the file: a person gives one.
+        if (const char* user = std::getenv("ZAMPO_CHECK_USER")) limits.user = user;
+        if (const char* password = std::getenv("ZAMPO_CHECK_PASSWORD")) limits.password = password;
+    }
+    const std::string url = scheme + metricsEndpoint(s.metricsAddress, s.metricsPort) + "/metrics";
     const HttpResult answer = HttpClient().get(url, limits);
+    if (!answer.ok && answer.status == 401) {
+        out << url << " asks for a user and password (" << s.metricsWebConfig
+            << "): give them in ZAMPO_CHECK_USER and ZAMPO_CHECK_PASSWORD.\n";
+        return kHealthUnknown;
+    }
     if (!answer.ok) {
         out << "No figures from " << url << " (" << answer.reason << "): is zampo-gateway running?\n";
         return kHealthUnknown;

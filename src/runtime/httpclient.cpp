@@ -80,6 +80,16 @@ HttpResult HttpClient::get(const std::string& url, const HttpLimits& limits, con
     CURL* c = curl.get();
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http");  // a host setting cannot turn this into file:// or the like
+    if (!limits.trustedCertificate.empty()) {
+        curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "https");
+        curl_easy_setopt(c, CURLOPT_CAINFO, limits.trustedCertificate.c_str());
+        curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 0L);
+    }
+    if (!limits.user.empty()) {
+        curl_easy_setopt(c, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+        curl_easy_setopt(c, CURLOPT_USERNAME, limits.user.c_str());
+        curl_easy_setopt(c, CURLOPT_PASSWORD, limits.password.c_str());
+    }
     curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);

@@ -15,6 +15,10 @@ inline constexpr std::size_t kMaxAnswerBytes = std::size_t{32} * 1024 * 1024;
 struct HttpLimits {
     std::chrono::milliseconds timeLimit{45000};  // whole request, connect included
     std::size_t maxBody = kMaxAnswerBytes;
+    // Only for --check at a metrics endpoint behind users and TLS: basic
+    // authentication, and https with this certificate as the one trusted (the
+    // gateway's own, so its name is not compared with the address).
+    std::string user, password, trustedCertificate;
 };
 
 struct HttpResult {

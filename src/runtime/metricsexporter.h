@@ -9,16 +9,21 @@
 #include <memory>
 #include <string>
 
-#include "logic/core/clock.h"
+#include <mutex>
+#include <vector>
 
-namespace prometheus {
-class Exposer;
-}
+#include "logic/core/clock.h"
+#include "logic/status/alarmstatusrows.h"
+
+class CivetServer;
 
 namespace zampo {
 
 class GatewayRuntime;
 class GatewayCollectable;
+class MetricsHandler;
+class StatusPageHandler;
+class BasicAuthHandler;
 
 // address:port as the HTTP server and a URL want it, an IPv6 address in brackets.
 std::string metricsEndpoint(const std::string& address, int port);
@@ -29,20 +34,31 @@ public:
     explicit MetricsExporter(GatewayRuntime& gateway, QObject* parent = nullptr);
     ~MetricsExporter() override;
 
-    // Serves /metrics on address:port; port 0 stops serving. Unchanged address and
-    // port keep the running server. False, with a log line, when it cannot listen.
-    bool listen(const std::string& address, int port);
+    // Serves /metrics and the status page at / on address:port; port 0 stops serving.
+    // A web configuration file (users, certificate) puts both behind basic
+    // authentication and TLS; without one an address other than loopback serves the
+    // metrics only. A file that cannot be used, or TLS that cannot start, serves
+    // nothing: never less protection than asked for. Unchanged address, port and file
+    // keep the running server. False, with a log line, when it does not listen.
+    bool listen(const std::string& address, int port, const std::string& webConfigFile = {});
     bool listening() const { return exposer_ != nullptr; }
-    // Copies the figures of the window's thread for the next scrape.
-    void sample();
+    // Copies the figures of the window's thread for the next scrape, and builds the
+    // status page (unless always is false and nobody asked for it lately).
+    void sample(bool always = true);
 
 private:
     GatewayRuntime& gateway_;
-    TimeMs started_{};  // the first listen: the start of "since" before a good exchange
+    TimeMs started_{};
+    TimeMs pageBuilt_{};  // the first listen: the start of "since" before a good exchange
     std::shared_ptr<GatewayCollectable> collectable_;
-    std::unique_ptr<prometheus::Exposer> exposer_;
+    std::unique_ptr<MetricsHandler> metricsHandler_;
+    std::unique_ptr<StatusPageHandler> pageHandler_;
+    std::unique_ptr<BasicAuthHandler> authHandler_;
+    std::unique_ptr<CivetServer> exposer_;
+    std::vector<AlarmStatusRow> rows_, earlierRows_;
     std::string address_;
     int port_ = 0;
+    std::string webConfigFile_, webConfigText_;
     QTimer sampler_;
 };
 

@@ -29,7 +29,8 @@ contents)
            /lib/systemd/system/zampo-gateway.service /etc/zampo/PO.ini /usr/share/zampo/linkdefs.default \
            /usr/share/doc/zampo-gateway/README.md /usr/share/doc/zampo-gateway/changelog.gz \
            /usr/share/doc/zampo-gateway/copyright /usr/share/man/man1/zampo-gateway.1.gz \
-           /usr/share/man/man1/zampo-posim.1.gz /usr/share/man/man1/zampo-zamsim.1.gz; do has gw "$f"; done
+           /usr/share/man/man1/zampo-posim.1.gz /usr/share/man/man1/zampo-zamsim.1.gz \
+           /usr/lib/zampo/libssl.so /usr/lib/zampo/libcrypto.so; do has gw "$f"; done
   for f in /usr/bin/zampo /usr/share/applications/zampo.desktop /usr/share/icons/hicolor/scalable/apps/zampo.svg \
            /usr/share/doc/zampo/changelog.gz /usr/share/doc/zampo/copyright /usr/share/man/man1/zampo.1.gz; do
     has win "$f"
@@ -43,7 +44,7 @@ contents)
   # The service's package brings no desktop: no Qt Gui or Widgets, no X11, nothing of
   # the window's SVG plugin, in its own dependencies or anything they pull in.
   gwdeps=$(dpkg-deb -f "$gw" Depends)
-  for dep in adduser libqt6core6 libqt6network6 libsystemd0; do [[ $gwdeps =~ (^|, )$dep ]] || fail "zampo-gateway Depends: $gwdeps"; done
+  for dep in adduser libssl3 libqt6core6 libqt6network6 libsystemd0 libcivetweb1; do [[ $gwdeps =~ (^|, )$dep ]] || fail "zampo-gateway Depends: $gwdeps"; done
   names=$(echo "$gwdeps" | tr ',|' '\n\n' | sed 's/(.*)//; s/ //g' | grep .)
   closure=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks --no-replaces \
             --no-enhances $names 2>/dev/null | grep -v '^ ' | sort -u)

@@ -62,6 +62,8 @@ enum class TestHost : int {
     DataFilesUnreadableLinks,
     DataFilesReloadDuringSave,
     KillRestart,
+    // h-web: the metrics endpoint behind users and TLS.
+    HealthWebTls,
     // Keep last: the number of entries.
     Count
 };

@@ -14,6 +14,7 @@
 #include "logic/core/settings.h"
 #include "logic/core/siteread.h"
 #include "logic/core/startguard.h"
+#include "logic/core/webconfig.h"
 #include "logic/linkconfig/linkdefs.h"
 #include "logic/linkconfig/zamdefs.h"
 
@@ -140,7 +141,10 @@ const std::map<std::string, std::map<std::string, KeyRule>> kSettingsKeys{
       {"wdid", {0, 9, false, "watchdog ID 1 is used"}},
       {"language", kText},
       {"trace", kSwitch}}},
-    {"metrics", {{"port", {0, 65535, false, "metrics are off"}}, {"address", {1, 0, false, "127.0.0.1 is used"}}}},
+    {"metrics",
+     {{"port", {0, 65535, false, "metrics are off"}},
+      {"address", {1, 0, false, "127.0.0.1 is used"}},
+      {"webconfig", {1, 0, false, "no users and no TLS"}}}},
 };
 
 // Why the process cannot write in dir (or make it, when missing); empty when it can.
@@ -225,6 +229,26 @@ void checkLinkDefs(Checker& c, const Site& site) {
     checkExceptions(searchNode(root, "PO_Exceptions"));
 }
 
+// The web configuration as the metrics endpoint would take it at a start.
+void checkMetrics(Checker& c, const std::string& iniFile) {
+    const Settings s = loadSettings(iniFile);
+    if (s.metricsPort == 0) return;
+    if (s.metricsWebConfig.empty()) {
+        if (!isLoopbackAddress(s.metricsAddress))
+            c.warning(iniFile, "[Metrics] address=" + s.metricsAddress +
+                                   " without webconfig: /metrics is open to anyone who reaches it and the status "
+                                   "page is off");
+        return;
+    }
+    const WebConfigRead web = readWebConfig(s.metricsWebConfig);
+    for (const WebConfigProblem& p : web.problems)
+        c.add(p.error ? ProblemLevel::Error : ProblemLevel::Warning,
+              s.metricsWebConfig + (p.line ? ":" + std::to_string(p.line) : ""),
+              p.text + (p.error ? "; the gateway serves no metrics" : ""));
+    if (web.usable() && web.config.users.empty() && !isLoopbackAddress(s.metricsAddress))
+        c.warning(s.metricsWebConfig, "no basic_auth_users: the status page is off on " + s.metricsAddress);
+}
+
 }  // namespace
 
 int ConfigReport::errors() const {
@@ -260,6 +284,7 @@ ConfigReport checkConfig(DataPaths& paths) {
         report.unreadable = true;
     } else {
         checkIni(c, site.settingsFile.path, kSettingsKeys);
+        checkMetrics(c, site.settingsFile.path);
     }
 
     for (const SiteFile* f : {&site.zamDefsFile, &site.linkDefsFile}) {

@@ -33,6 +33,9 @@ Settings loadSettings(const std::string& f) {
     s.metricsPort = port >= 1 && port <= 65535 ? port : 0;
     s.metricsAddress = trimmed(iniReadString(f, "Metrics", "address", "127.0.0.1"));
     if (s.metricsAddress.empty()) s.metricsAddress = "127.0.0.1";
+    s.metricsWebConfig = trimmed(iniReadString(f, "Metrics", "webconfig", ""));
+    if (!s.metricsWebConfig.empty() && s.metricsWebConfig.front() != '/' && f.find('/') != std::string::npos)
+        s.metricsWebConfig = f.substr(0, f.rfind('/') + 1) + s.metricsWebConfig;
     return s;
 }
 

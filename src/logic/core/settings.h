@@ -15,6 +15,7 @@ struct Settings {
     bool trace = false;                        // [PO] Trace, on only when exactly 1
     int metricsPort = 0;                       // [Metrics] port, 1..65535; 0: no metrics
     std::string metricsAddress = "127.0.0.1";  // [Metrics] address
+    std::string metricsWebConfig;              // [Metrics] webconfig, relative to ZamLocal.INI's directory
 };
 
 // Reads every key; missing or bad values give their defaults.

@@ -157,6 +157,17 @@ const std::array<TextEntry, kAddedTextCount>& addedTextTable() {
         at(221) = {"The location takes six digits.", "De locatie bestaat uit zes cijfers."};
         at(222) = {"Editor: the service forwards the alarms", "Bewerken: de service stuurt de alarmen door"};
         at(223) = {"Log file not written", "Logbestand niet geschreven"};
+        at(224) = {"Gateway status", "Status van de gateway"};
+        at(225) = {"Messages waiting", "Wachtende berichten"};
+        at(226) = {"Last walk", "Laatste doorloop"};
+        at(227) = {"alarms not shown", "alarmen niet getoond"};
+        at(228) = {"failing", "storing"};
+        at(229) = {"not connected", "niet verbonden"};
+        at(230) = {"Rule", "Regel"};
+        at(231) = {"location link", "koppeling van de locatie"};
+        at(232) = {"exception of the location", "uitzondering van de locatie"};
+        at(233) = {"general exception", "algemene uitzondering"};
+        at(234) = {"none", "geen"};
         return t;
     }();
     return table;

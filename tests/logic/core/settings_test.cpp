@@ -217,3 +217,35 @@ TEST(ConfigCheck, CleanSiteAndEveryKindOfProblemWithItsFileAndElement) {
     for (const char* f : {"PoData/LinkDefs.xml.tmp", "PoData/AlarmStatus.xml", "Data/ZAMPO.LOG", "home"})
         EXPECT_FALSE(test::fileExists(broken.dir.file(f))) << f;  // nothing written, nothing made
 }
+
+TEST(ConfigCheck, TheMetricsWebConfigAsTheEndpointWouldTakeIt) {
+    Site site("[Metrics]\nport=9464\naddress=0.0.0.0\nwebconfig=web.yml\n", kGoodLinks);
+    const std::string web = site.dir.file("Data/web.yml");
+    test::writeFile(
+        web,
+        "basic_auth_users:\n  a: plain # a comment\n  b: '$2b$04$DVZ.zphw.oih.IixJvWXqeXqryjjwfvQoRJQiK88pozz4U"
+        "SQqKs8m'\ntls_server_config:\n  cert_file: c.pem\n  client_ca_file: ca.pem\nhttp_server_config:\n"
+        "  http2: false\n");
+    std::filesystem::permissions(web, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    const ConfigReport r = site.check();
+    std::vector<std::string> got;
+    for (const ConfigProblem& p : r.problems)
+        got.push_back(std::string(p.level == ProblemLevel::Error ? "E " : "W ") + p.file + " " + p.text);
+    const std::vector<std::string> want = {
+        "W " + web + " can be read by others than its owner; chmod 600 it (owner: the service account)",
+        "E " + web +
+            ":2 the password of a is not a bcrypt hash ($2b$..., 60 characters); the gateway serves no metrics",
+        "E " + web +
+            ":6 client_ca_file is not supported here (only cert_file and key_file); the gateway serves no metrics",
+        "E " + web +
+            ":7 http_server_config is not supported here (only basic_auth_users and tls_server_config); the "
+            "gateway serves no metrics",
+        "E " + web + " tls_server_config needs both cert_file and key_file; the gateway serves no metrics",
+        "E " + web + " " + site.dir.file("Data/c.pem") +
+            " cannot be read: No such file or directory; the gateway serves no metrics"};
+    EXPECT_EQ(got, want);
+
+    // Off loopback and without a file: said, but not an error.
+    Site open("[Metrics]\nport=9464\naddress=192.0.2.1\n", kGoodLinks);
+    EXPECT_NE(lines(open.check()).find("W  [Metrics] address=192.0.2.1 without webconfig"), std::string::npos);
+}

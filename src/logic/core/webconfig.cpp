@@ -1,0 +1,149 @@
+#include "logic/core/webconfig.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace zampo {
+
+namespace {
+
+std::string trim(const std::string& s) {
+    const size_t b = s.find_first_not_of(" \t\r");
+    if (b == std::string::npos) return {};
+    return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
+}
+
+// A '#' at the start or after a blank, outside quotes, begins a comment.
+std::string withoutComment(const std::string& line) {
+    char quote = 0;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+        } else if (c == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t')) {
+            return line.substr(0, i);
+        }
+    }
+    return line;
+}
+
+bool unquote(std::string& v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'')) {
+        if (v.back() != v.front()) return false;
+        v = v.substr(1, v.size() - 2);
+    } else if (!v.empty() && (v.front() == '"' || v.front() == '\'')) {
+        return false;
+    }
+    return true;
+}
+
+std::string resolved(const std::string& dir, const std::string& file) {
+    return file.empty() || file.front() == '/' ? file : dir + "/" + file;
+}
+
+}  // namespace
+
+bool WebConfigRead::usable() const {
+    for (const WebConfigProblem& p : problems)
+        if (p.error) return false;
+    return true;
+}
+
+WebConfigRead readWebConfig(const std::string& path) {
+    WebConfigRead r;
+    auto problem = [&r](int line, std::string text, bool error = true) {
+        r.problems.push_back({line, std::move(text), error});
+    };
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        problem(0, std::string("cannot be read: ") + std::strerror(errno));
+        return r;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!S_ISREG(st.st_mode) || !in) {
+        problem(0, "cannot be read: not a readable file");
+        return r;
+    }
+    std::ostringstream all;
+    all << in.rdbuf();
+    r.text = all.str();
+    // The hashes are as good as passwords to someone who can try them offline.
+    if (st.st_mode & (S_IRWXG | S_IRWXO))
+        problem(0, "can be read by others than its owner; chmod 600 it (owner: the service account)", false);
+
+    const std::string dir = path.find('/') == std::string::npos ? "." : path.substr(0, path.rfind('/'));
+    std::istringstream lines(r.text);
+    std::string section;
+    bool sawUsers = false, skipping = false;  // skipping: the lines under an unsupported key
+    int n = 0;
+    for (std::string raw; std::getline(lines, raw);) {
+        ++n;
+        const std::string line = withoutComment(raw);
+        if (trim(line).empty() || trim(line) == "---") continue;
+        const bool indented = line[0] == ' ' || line[0] == '\t';
+        const std::string body = trim(line);
+        const size_t colon = body.find(':');
+        if (colon == std::string::npos) {
+            problem(n, "\"" + body + "\" is not \"key: value\"");
+            continue;
+        }
+        std::string key = trim(body.substr(0, colon));
+        std::string value = trim(body.substr(colon + 1));
+        if (!unquote(key) || !unquote(value)) {
+            problem(n, "unbalanced quotes");
+            continue;
+        }
+        if (!indented) {
+            section = key;
+            skipping = false;
+            if (key != "basic_auth_users" && key != "tls_server_config") {
+                problem(n, key + " is not supported here (only basic_auth_users and tls_server_config)");
+                section.clear();
+                skipping = true;
+            } else if (!value.empty() && value != "{}") {
+                problem(n, key + " takes its entries on the lines below it");
+            }
+            if (key == "basic_auth_users") sawUsers = true;
+            continue;
+        }
+        if (section == "basic_auth_users") {
+            const bool bcrypt = value.size() == 60 &&
+                                (value.starts_with("$2a$") || value.starts_with("$2b$") || value.starts_with("$2y$"));
+            if (key.empty())
+                problem(n, "a user without a name");
+            else if (!bcrypt)
+                problem(n, "the password of " + key + " is not a bcrypt hash ($2b$..., 60 characters)");
+            else if (!r.config.users.emplace(key, value).second)
+                problem(n, "user " + key + " is given twice");
+        } else if (section == "tls_server_config") {
+            if (key == "cert_file")
+                r.config.certFile = resolved(dir, value);
+            else if (key == "key_file")
+                r.config.keyFile = resolved(dir, value);
+            else
+                problem(n, key + " is not supported here (only cert_file and key_file)");
+        } else if (!skipping) {
+            problem(n, "\"" + key + "\" belongs to no section");
+        }
+    }
+    if (r.config.certFile.empty() != r.config.keyFile.empty())
+        problem(0, "tls_server_config needs both cert_file and key_file");
+    for (const std::string* f : {&r.config.certFile, &r.config.keyFile})
+        if (!f->empty() && ::access(f->c_str(), R_OK) != 0) problem(0, *f + " cannot be read: " + std::strerror(errno));
+    if (sawUsers && r.config.users.empty()) problem(0, "basic_auth_users lists no user");
+    if (r.config.users.empty() && !r.config.tls()) problem(0, "neither basic_auth_users nor tls_server_config");
+    return r;
+}
+
+bool isLoopbackAddress(const std::string& address) {
+    return address == "localhost" || address == "::1" || address == "[::1]" || address.starts_with("127.");
+}
+
+}  // namespace zampo
