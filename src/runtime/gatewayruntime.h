@@ -14,7 +14,7 @@
 #include "logic/core/gatewaystate.h"
 #include "logic/core/settings.h"
 #include "logic/core/windowport.h"
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 #include "runtime/logfaultstatus.h"
 #include "runtime/mainloop.h"
 #include "runtime/metricsexporter.h"

@@ -11,15 +11,15 @@
 #include <string>
 #include <thread>
 
-#include "logic/core/alarmevaluation.h"
+#include "logic/alarmstatus/alarmstatusfile.h"
 #include "logic/core/clock.h"
 #include "logic/core/datapaths.h"
 #include "logic/core/fetchport.h"
 #include "logic/core/gatewaystate.h"
 #include "logic/core/settings.h"
 #include "logic/core/windowport.h"
-#include "logic/linkconfig/xmlstore.h"
-#include "logic/poclient/alarmstatusfile.h"
+#include "logic/forwarding/elementwalk.h"
+#include "logic/xml/xmlstore.h"
 #include "runtime/steptimer.h"
 
 namespace zampo {

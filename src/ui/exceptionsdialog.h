@@ -10,7 +10,7 @@
 
 #include "logic/grid/gridfilter.h"
 #include "logic/linkconfig/linkediting.h"
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 
 class QCheckBox;
 class QGroupBox;

@@ -10,7 +10,7 @@
 
 #include "logic/grid/gridfilter.h"
 #include "logic/linkconfig/documentedit.h"
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 #include "ui/operatorprompts.h"
 
 class QCheckBox;

@@ -8,7 +8,7 @@
 
 #include "logic/core/settings.h"
 #include "logic/core/windowport.h"
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 #include "ui/operatorprompts.h"
 
 class QLabel;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "logic/core/alarmevaluation.h"
+#include "logic/forwarding/elementwalk.h"
 #include "logic/receiver/messages.h"
 
 namespace zampo {

@@ -2,10 +2,10 @@
 
 #include <charconv>
 
+#include "logic/encoding/encoding.h"
+#include "logic/language/langtext.h"
 #include "logic/linkconfig/linkdefs.h"
 #include "logic/linkconfig/zamdefs.h"
-#include "logic/text/encoding.h"
-#include "logic/texts/langtext.h"
 
 namespace zampo {
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 
 namespace zampo {
 

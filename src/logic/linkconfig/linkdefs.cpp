@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "logic/text/encoding.h"
+#include "logic/encoding/encoding.h"
 
 namespace zampo {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <optional>
 
+#include "logic/encoding/encoding.h"
 #include "logic/linkconfig/zamitems.h"
-#include "logic/text/encoding.h"
 
 namespace zampo {
 

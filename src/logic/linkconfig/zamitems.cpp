@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "logic/text/encoding.h"
+#include "logic/encoding/encoding.h"
 
 namespace zampo {
 

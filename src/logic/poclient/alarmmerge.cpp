@@ -4,10 +4,10 @@
 #include <optional>
 #include <unordered_map>
 
+#include "logic/alarmstatus/alarmstatus.h"
+#include "logic/language/langtext.h"
 #include "logic/linkconfig/linkdefs.h"
-#include "logic/poclient/alarmstatus.h"
 #include "logic/poclient/answertext.h"
-#include "logic/texts/langtext.h"
 
 namespace zampo {
 

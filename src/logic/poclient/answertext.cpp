@@ -1,6 +1,6 @@
 #include "logic/poclient/answertext.h"
 
-#include "logic/text/encoding.h"
+#include "logic/encoding/encoding.h"
 
 namespace zampo {
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "logic/language/langtext.h"
 #include "logic/linkconfig/linkdefs.h"
 #include "logic/poclient/answertext.h"
-#include "logic/texts/langtext.h"
 
 namespace zampo {
 

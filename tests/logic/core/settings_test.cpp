@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <filesystem>
 
-#include "logic/core/configcheck.h"
+#include "logic/commissioning/configcheck.h"
 #include "logic/core/datapaths.h"
 #include "logic/core/inifile.h"
 #include "logic/core/settings.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 
 using namespace zampo;
 
