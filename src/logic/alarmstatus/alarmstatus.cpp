@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "logic/encoding/textrules.h"
+
 namespace zampo {
 
 namespace {
@@ -12,13 +14,7 @@ using namespace std::chrono;
 
 // Value of the two-or-four digit field at pos; -1 when any character is not a digit.
 int digits(std::string_view text, size_t pos, size_t count) {
-    int v = 0;
-    for (size_t i = pos; i < pos + count; ++i) {
-        const char c = text[i];
-        if (c < '0' || c > '9') return -1;
-        v = v * 10 + (c - '0');
-    }
-    return v;
+    return static_cast<int>(parseDecimal(text.substr(pos, count)).value_or(-1));
 }
 
 }  // namespace
@@ -56,6 +52,11 @@ TimeMs readStatusTime(std::string_view text) {
 
 TimeMs readStatusTime(pugi::xml_node element, const char* attribute) {
     return readStatusTime(element.attribute(attribute).value());
+}
+
+std::string alarmKey(pugi::xml_node alarm) {
+    return std::string(alarm.attribute("pcu").value()) + "," + alarm.attribute("location").value() + "," +
+           alarm.attribute("nr").value();
 }
 
 bool mustReport(pugi::xml_node alarm) {

@@ -47,6 +47,9 @@ std::optional<TimeMs> parseStatusTime(std::string_view text);
 TimeMs readStatusTime(std::string_view text);
 TimeMs readStatusTime(pugi::xml_node element, const char* attribute);
 
+// "pcu,location,nr" of an Alarm, as the log names it.
+std::string alarmKey(pugi::xml_node alarm);
+
 // An Alarm must be reported to ZamMeld when its start reads later than its Sent.
 bool mustReport(pugi::xml_node alarm);
 

@@ -6,18 +6,22 @@
 #include <unordered_map>
 
 #include "logic/alarmstatus/alarmstatus.h"
-#include "logic/forwarding/elementwalk.h"
+#include "logic/forwarding/errormark.h"
+#include "logic/forwarding/reportrule.h"
 #include "logic/language/langtext.h"
+#include "logic/linkconfig/linklookup.h"
 #include "logic/linkconfig/zamdefs.h"
 
 namespace zampo {
 
 namespace {
 
+constexpr ErrorMark kErrorMarks[] = {ErrorMark::Refused, ErrorMark::NotAccepted, ErrorMark::NoAnswer};
+
 std::string errorMeaning(std::string_view code) {
-    if (code == "1") return langText(210, "refused by ZamMeld, sent again");
-    if (code == "2") return langText(211, "not accepted after three attempts");
-    if (code == "3") return langText(212, "no answer within 10 seconds");
+    if (code == errorMarkText(ErrorMark::Refused)) return langText(210, "refused by ZamMeld, sent again");
+    if (code == errorMarkText(ErrorMark::NotAccepted)) return langText(211, "not accepted after three attempts");
+    if (code == errorMarkText(ErrorMark::NoAnswer)) return langText(212, "no answer within 10 seconds");
     return std::string(code);
 }
 
@@ -102,7 +106,7 @@ std::uint64_t buildSeed(const RowTexts& texts, const XmlDocument* linkDefs, cons
     std::uint64_t seed = 0xcbf29ce484222325ULL;
     for (const std::string* text : {&texts.active, &texts.reset, &texts.noLink, &texts.group})
         addToHash(seed, text->c_str());
-    for (const char* code : {"1", "2", "3"}) addToHash(seed, errorMeaning(code).c_str());
+    for (ErrorMark mark : kErrorMarks) addToHash(seed, errorMeaning(errorMarkText(mark)).c_str());
     addDocumentToHash(seed, linkDefs);
     addDocumentToHash(seed, zamDefs);
     return seed;

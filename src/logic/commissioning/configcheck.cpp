@@ -14,6 +14,7 @@
 #include "logic/commissioning/siteread.h"
 #include "logic/core/settings.h"
 #include "logic/core/startguard.h"
+#include "logic/encoding/textrules.h"
 #include "logic/linkconfig/linkdefs.h"
 #include "logic/linkconfig/zamdefs.h"
 
@@ -51,18 +52,12 @@ std::vector<IniEntry> iniEntries(const std::string& path) {
     return out;
 }
 
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
+// At most nine characters, a "-" allowed in front.
 bool wholeNumber(const std::string& v, long& out) {
-    if (v.empty() || v.size() > 9) return false;
-    std::size_t i = v[0] == '-' ? 1 : 0;
-    if (i == v.size()) return false;
-    for (std::size_t k = i; k < v.size(); ++k)
-        if (v[k] < '0' || v[k] > '9') return false;
-    out = std::stol(v);
+    if (v.size() > 9 || v.starts_with('+')) return false;
+    const std::optional<long long> value = parseDecimal(v, true);
+    if (!value) return false;
+    out = static_cast<long>(*value);
     return true;
 }
 
@@ -92,19 +87,19 @@ struct KeyRule {
 void checkIni(Checker& c, const std::string& path, const std::map<std::string, std::map<std::string, KeyRule>>& known) {
     for (const IniEntry& e : iniEntries(path)) {
         const std::string where = path + ":" + std::to_string(e.line);
-        const auto section = known.find(lower(e.section));
+        const auto section = known.find(lowerAscii(e.section));
         if (section == known.end()) {
             if (e.key.empty()) c.warning(where, "unknown section [" + e.section + "]; the gateway ignores it");
             continue;
         }
         if (e.key.empty()) continue;
-        const auto rule = section->second.find(lower(e.key));
+        const auto rule = section->second.find(lowerAscii(e.key));
         if (rule == section->second.end()) {
             c.warning(where, "unknown key " + e.key + " in [" + e.section + "]; the gateway ignores it");
             continue;
         }
         const KeyRule& k = rule->second;
-        if (lower(e.section) == "po" && lower(e.key) == "language" && e.value != "ENG" && e.value != "NLD") {
+        if (lowerAscii(e.section) == "po" && lowerAscii(e.key) == "language" && e.value != "ENG" && e.value != "NLD") {
             c.warning(where, "language=" + e.value + " is neither ENG nor NLD; English is used");
             continue;
         }

@@ -12,8 +12,7 @@ namespace {
 
 std::string nameOf(pugi::xml_node e) {
     if (std::strcmp(e.name(), "Group") == 0) return std::string("group ") + e.attribute("ZamAlarm").value();
-    return std::string(e.attribute("pcu").value()) + "," + e.attribute("location").value() + "," +
-           e.attribute("nr").value();
+    return alarmKey(e);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "logic/encoding/textrules.h"
 #include "logic/linkconfig/linkdefs.h"
 #include "logic/linkconfig/zamdefs.h"
 #include "logic/receiver/messages.h"

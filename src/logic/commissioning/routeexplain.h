@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "logic/forwarding/elementwalk.h"
+#include "logic/forwarding/alarmtext.h"
+#include "logic/linkconfig/linklookup.h"
 #include "logic/xml/xmlstore.h"
 
 namespace zampo {

@@ -3,6 +3,8 @@
 #include <array>
 #include <cctype>
 
+#include "logic/encoding/textrules.h"
+
 namespace zampo {
 
 namespace {
@@ -19,12 +21,6 @@ constexpr std::array<char32_t, 32> kWindows1252High = {0x20AC, 0x0081, 0x201A, 0
 
 bool isContinuationByte(unsigned char c) {
     return (c & 0xC0) == 0x80;
-}
-
-std::string lowerAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
 }
 
 enum class Wide { None, Utf16Le, Utf16Be, Utf32Le, Utf32Be };

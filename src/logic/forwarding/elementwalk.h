@@ -1,86 +1,20 @@
 #pragma once
-// What the main loop decides for the elements of the alarm status document: which
-// must be reported to ZamMeld, what is sent for them, how group alarms are kept and
-// how ZamMeld's answer is written back. Pure rules over the documents; the loop
-// logs, sends and saves what they return.
+// The main loop's walk through the elements of the alarm status document: which
+// element to report next, the one message sent for it and how ZamMeld's answer is
+// written back. Pure rules over the documents; the loop logs, sends and saves
+// what they return.
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include <pugixml.hpp>
 
 #include "logic/core/clock.h"
-#include "logic/xml/firstmatchindex.h"
+#include "logic/forwarding/alarmtext.h"
+#include "logic/forwarding/errormark.h"
 #include "logic/xml/xmlstore.h"
 
 namespace zampo {
-
-// Which element of the link definitions decided a lookup.
-enum class LinkRule { None, GeneralException, LocationException, LocationLink };
-
-// How a Priva Office alarm resolves to a ZAM alarm through the link definitions.
-struct Link {
-    bool found = false;
-    std::string zamLocation;  // characters 1-4 of the reference, as stored
-    std::string zamInput;     // characters 8-9
-    // Of the group reference; both empty when the link names no usable group.
-    std::string groupLocation;
-    std::string groupInput;
-    int repeat = 0;  // minutes, of the ZAM alarm; only set when found
-    // A group reference of nine characters whose codes are not numbers. It cannot
-    // name a group, so the link is used without one; the caller logs it.
-    std::string unusableGroup;
-    // The element whose ZAM alarm was taken (or, for a location without one, the
-    // location); kept for explaining a route.
-    LinkRule rule = LinkRule::None;
-    pugi::xml_node element;
-};
-
-// General exception first, then the location and its own exception. An empty pcu
-// looks for the placeholder of an unreported PCU name.
-Link findLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, std::string_view pcu, std::string_view location,
-              std::string_view nr);
-
-// findLink for many alarms at once: the link definitions indexed once, each
-// lookup without a walk through them. Leaves Link::repeat at 0.
-class LinkIndex {
-public:
-    explicit LinkIndex(const XmlDocument& linkDefs);
-    Link find(std::string_view pcu, std::string_view location, std::string_view nr) const;
-    // As findAlarmLink.
-    Link findForAlarm(pugi::xml_node alarm) const;
-    Link findForAlarm(std::string_view pcu, std::string_view location, std::string_view nr) const;
-
-private:
-    pugi::xml_node locations_, general_;
-    std::optional<FirstMatchIndex> locationIndex_, generalIndex_;
-};
-
-// The link of an Alarm element of the alarm status: with the names as stored
-// first, then without their first blank (links made for those still count).
-Link findAlarmLink(const XmlDocument& linkDefs, const XmlDocument& zamDefs, pugi::xml_node alarm);
-
-// Group bookkeeping for one member alarm that was raised or reset. Does nothing
-// unless groupLocation has four characters and both codes are numbers.
-void updateGroup(XmlDocument& alarmStatus, const XmlDocument& zamDefs, std::string_view groupLocation,
-                 std::string_view groupInput, std::string_view text, bool reset, TimeMs now);
-
-// Some Alarm child of the root names the group and is active.
-bool groupHasActiveMember(const XmlDocument& alarmStatus, std::string_view reference);
-
-// Without " , - . < > _ when enabled; unchanged otherwise.
-std::string filterPunctuation(std::string_view text, bool enabled);
-
-// The text without the first blank it contains; further blanks stay.
-std::string removeFirstBlank(std::string_view text);
-
-// What the element walk would send for an element at time now: its change (a
-// raise or reset of an Alarm, a Group whose delay ran out), a repeat that is due,
-// or nothing (a Group still within its delay among them).
-enum class ReportDue { Nothing, Change, Repeat };
-ReportDue reportDue(pugi::xml_node element, TimeMs now);
 
 // The loop's fields for the walk through the alarm status document.
 struct ElementCycle {
@@ -105,12 +39,12 @@ enum class CycleStep {
 
 struct CycleOutcome {
     CycleStep next = CycleStep::Examine;
-    std::vector<std::string> log;  // lines for the Priva Office list
-    std::string message;           // to send to ZamMeld; empty when nothing is sent
-    bool changed = false;          // the alarm status document was changed
-    bool resend = false;           // message is a further send for the same element
-    bool group = false;            // message is a group alarm
-    int errorMark = 0;             // the Error code this step set on the element, 0 for none
+    std::vector<std::string> log;           // lines for the Priva Office list
+    std::string message;                    // to send to ZamMeld; empty when nothing is sent
+    bool changed = false;                   // the alarm status document was changed
+    bool resend = false;                    // message is a further send for the same element
+    bool group = false;                     // message is a group alarm
+    ErrorMark errorMark = ErrorMark::None;  // the mark this step set on the element
 };
 
 struct CycleDocuments {
@@ -118,18 +52,6 @@ struct CycleDocuments {
     const XmlDocument& linkDefs;
     const XmlDocument& zamDefs;
 };
-
-// The two check boxes of the window, as they stand when the message is built.
-struct TextOptions {
-    bool sendPcuNames = true;
-    bool filterPunctuation = false;
-};
-
-// The text of a linked alarm's message as the walk sends it: the PCU (when sent)
-// and location without their first blank, punctuation filtered, "PreAlarm: " for
-// a group member. groupText, when given, receives the text without that prefix.
-std::string linkedAlarmText(std::string_view pcu, std::string_view location, std::string_view text, bool groupMember,
-                            TextOptions options, std::string* groupText = nullptr);
 
 struct Answer {
     bool received = false;  // a line came since the message was queued

@@ -57,7 +57,7 @@ std::string captionName(std::string_view caption) {
     return withoutLastCharacter(caption.substr(0, span.open));
 }
 
-int tvZamLocCompare(ZamNodeLevel level1, std::string_view caption1, std::string_view caption2) {
+int compareZamNodes(ZamNodeLevel level1, std::string_view caption1, std::string_view caption2) {
     if (level1 == ZamNodeLevel::Alarm) return captionCode(caption1) > captionCode(caption2) ? 1 : -1;
     return caption1 > caption2 ? 1 : -1;
 }

@@ -7,7 +7,9 @@
 
 #include "logic/alarmstatus/alarmstatus.h"
 #include "logic/commissioning/routeexplain.h"
+#include "logic/encoding/textrules.h"
 #include "logic/language/langtext.h"
+#include "logic/linkconfig/linklookup.h"
 #include "logic/poclient/alarmmerge.h"
 
 using namespace zampo;
