@@ -12,10 +12,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "logic/alarmstatus/alarmstatus.h"
+#include "logic/alarmstatus/alarmstatusrows.h"
+#include "logic/language/langtext.h"
 #include "logic/linkconfig/linkdefs.h"
-#include "logic/poclient/alarmstatus.h"
-#include "logic/status/alarmstatusrows.h"
-#include "logic/texts/langtext.h"
 #include "ui/alarmstatuspage.h"
 #include "ui/mainwindow.h"
 

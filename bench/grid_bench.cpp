@@ -9,8 +9,8 @@
 #include <string>
 
 #include "logic/grid/linkgridrows.h"
+#include "logic/language/langtext.h"
 #include "logic/linkconfig/linkdefs.h"
-#include "logic/texts/langtext.h"
 #include "ui/linkgridview.h"
 #include "ui/mainwindow.h"
 

@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/alarmstatus/alarmstatus.h"
 #include "logic/poclient/alarmmerge.h"
-#include "logic/poclient/alarmstatus.h"
 #include "logic/poclient/definitionsmerge.h"
+#include "logic/xml/xmlstore.h"
 
 using namespace zampo;
 

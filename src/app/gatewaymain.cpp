@@ -13,17 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "logic/commissioning/configcheck.h"
+#include "logic/commissioning/dryrun.h"
+#include "logic/commissioning/routeexplain.h"
+#include "logic/commissioning/siteread.h"
 #include "logic/core/clock.h"
 #include "logic/core/commandline.h"
-#include "logic/core/configcheck.h"
 #include "logic/core/datapaths.h"
-#include "logic/core/dryrun.h"
-#include "logic/core/routeexplain.h"
-#include "logic/core/siteread.h"
 #include "logic/core/startguard.h"
 #include "logic/diag/logwriter.h"
+#include "logic/language/langtext.h"
 #include "logic/poclient/alarmmerge.h"
-#include "logic/texts/langtext.h"
 #include "runtime/gatewayapplication.h"
 #include "runtime/gatewayruntime.h"
 #include "runtime/healthcheck.h"

@@ -9,7 +9,7 @@
 #include "logic/core/settings.h"
 #include "logic/diag/exceptionreport.h"
 #include "logic/diag/logwriter.h"
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 #include "runtime/threadhandoff.h"
 #include "ui/mainwindow.h"
 

@@ -5,7 +5,7 @@
 
 #include "logic/core/clock.h"
 #include "logic/core/datapaths.h"
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 
 namespace zampo {
 

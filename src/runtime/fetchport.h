@@ -4,7 +4,7 @@
 // (values and saved files) is visible once fetchDone reads true.
 #include <string>
 
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 
 namespace zampo {
 

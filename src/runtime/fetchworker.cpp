@@ -2,14 +2,14 @@
 
 #include <unistd.h>
 
+#include "logic/alarmstatus/alarmstatus.h"
 #include "logic/diag/logwriter.h"
 #include "logic/diag/tracewriter.h"
+#include "logic/language/langtext.h"
 #include "logic/linkconfig/linkdefslock.h"
-#include "logic/linkconfig/xmlstore.h"
 #include "logic/poclient/alarmmerge.h"
-#include "logic/poclient/alarmstatus.h"
 #include "logic/poclient/definitionsmerge.h"
-#include "logic/texts/langtext.h"
+#include "logic/xml/xmlstore.h"
 
 namespace zampo {
 

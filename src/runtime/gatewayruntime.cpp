@@ -9,11 +9,11 @@
 #include "logic/core/inifile.h"
 #include "logic/diag/exceptionreport.h"
 #include "logic/diag/tracewriter.h"
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 #include "runtime/threadhandoff.h"
 
+#include "logic/alarmstatus/alarmstatusfile.h"
 #include "logic/diag/logwriter.h"
-#include "logic/poclient/alarmstatusfile.h"
 #include "runtime/fetchworker.h"
 
 namespace zampo {

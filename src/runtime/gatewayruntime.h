@@ -11,7 +11,7 @@
 #include "logic/core/clock.h"
 #include "logic/core/datapaths.h"
 #include "logic/core/settings.h"
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 #include "runtime/definitionfileswatcher.h"
 #include "runtime/fetchport.h"
 #include "runtime/gatewaystate.h"

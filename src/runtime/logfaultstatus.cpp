@@ -1,7 +1,7 @@
 #include "runtime/logfaultstatus.h"
 
 #include "logic/diag/logwriter.h"
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 
 namespace zampo {
 

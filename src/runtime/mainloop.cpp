@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <utility>
 
+#include "logic/alarmstatus/alarmstatus.h"
 #include "logic/diag/exceptionreport.h"
 #include "logic/diag/logwriter.h"
-#include "logic/poclient/alarmstatus.h"
+#include "logic/language/langtext.h"
 #include "logic/poclient/definitionsmerge.h"
 #include "logic/receiver/messages.h"
-#include "logic/texts/langtext.h"
 #include "runtime/poexchangemonitor.h"
 #include "runtime/socketmachine.h"
 #include "runtime/threadhandoff.h"

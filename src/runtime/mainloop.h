@@ -8,12 +8,12 @@
 #include <map>
 #include <string>
 
-#include "logic/core/alarmevaluation.h"
+#include "logic/alarmstatus/alarmstatusfile.h"
 #include "logic/core/clock.h"
 #include "logic/core/datapaths.h"
 #include "logic/core/settings.h"
-#include "logic/linkconfig/xmlstore.h"
-#include "logic/poclient/alarmstatusfile.h"
+#include "logic/forwarding/elementwalk.h"
+#include "logic/xml/xmlstore.h"
 #include "runtime/fetchport.h"
 #include "runtime/gatewaystate.h"
 #include "runtime/statussaver.h"

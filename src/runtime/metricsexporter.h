@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "logic/core/clock.h"
-#include "logic/status/alarmstatusrows.h"
+#include "logic/alarmstatus/alarmstatusrows.h"
 
 class CivetServer;
 

@@ -4,9 +4,9 @@
 #include <exception>
 
 #include "logic/diag/logwriter.h"
+#include "logic/language/langtext.h"
 #include "logic/receiver/messages.h"
 #include "logic/receiver/wirecodec.h"
-#include "logic/texts/langtext.h"
 
 namespace zampo {
 

@@ -2,7 +2,7 @@
 
 #include <QDateTime>
 
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 
 namespace zampo {
 

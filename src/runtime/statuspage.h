@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "logic/core/alarmevaluation.h"
-#include "logic/status/alarmstatusrows.h"
+#include "logic/linkconfig/linklookup.h"
+#include "logic/alarmstatus/alarmstatusrows.h"
 
 namespace zampo {
 

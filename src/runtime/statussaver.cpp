@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "logic/diag/logwriter.h"
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 #include "runtime/threadhandoff.h"
 
 namespace zampo {

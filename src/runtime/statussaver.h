@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "logic/core/datapaths.h"
-#include "logic/linkconfig/xmlstore.h"
-#include "logic/poclient/alarmstatusfile.h"
+#include "logic/xml/xmlstore.h"
+#include "logic/alarmstatus/alarmstatusfile.h"
 #include "runtime/fetchport.h"
 #include "runtime/gatewaystate.h"
 #include "runtime/windowport.h"

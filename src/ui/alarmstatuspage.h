@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "logic/status/alarmstatusrowedit.h"
-#include "logic/status/alarmstatusrows.h"
+#include "logic/alarmstatus/alarmstatusrowedit.h"
+#include "logic/alarmstatus/alarmstatusrows.h"
 
 class QLabel;
 class QLineEdit;

@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 #include "ui/dialogstyle.h"
 
 namespace zampo {

@@ -10,7 +10,7 @@
 
 #include "logic/grid/gridfilter.h"
 #include "logic/linkconfig/linkediting.h"
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -75,7 +75,7 @@ private:
     std::array<std::string, 2> headers_;
     std::vector<AlarmTypeEntry> rows_;  // as the grid shows them, one empty row when none
     AlarmTypeGrid grid_{*this};
-    TGridFilter typeFilter_;
+    GridFilter typeFilter_;
 
     QTableWidget* alarmTypes_;
     QGroupBox* filterBox_;

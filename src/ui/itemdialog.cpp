@@ -10,8 +10,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "logic/language/langtext.h"
 #include "logic/linkconfig/zamitems.h"
-#include "logic/texts/langtext.h"
 #include "ui/dialogstyle.h"
 #include "ui/spinfield.h"
 

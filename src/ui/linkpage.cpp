@@ -17,7 +17,7 @@
 #include <charconv>
 #include <set>
 
-#include "logic/core/alarmevaluation.h"
+#include "logic/encoding/textrules.h"
 #include "logic/grid/linkfilter.h"
 #include "logic/grid/linkgridrows.h"
 #include "logic/grid/zamcaptions.h"

@@ -10,7 +10,7 @@
 
 #include "logic/grid/gridfilter.h"
 #include "logic/linkconfig/documentedit.h"
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 #include "ui/operatorprompts.h"
 
 class QCheckBox;
@@ -153,7 +153,7 @@ private:
     QCheckBox* showUnassignedCheck_ = nullptr;
     QTreeWidget* zamTree_ = nullptr;
     QTableWidget* details_ = nullptr;
-    TGridFilter gridFilter_;
+    GridFilter gridFilter_;
     DocumentSlot* zamDefs_ = nullptr;
     DocumentSlot* linkDefs_ = nullptr;
     DataPaths* paths_ = nullptr;

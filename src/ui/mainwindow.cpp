@@ -14,8 +14,8 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include "logic/alarmstatus/alarmstatusrows.h"
 #include "logic/core/clock.h"
-#include "logic/status/alarmstatusrows.h"
 #include "ui/alarmstatuspage.h"
 #include "ui/imagelists.h"
 #include "ui/linkpage.h"

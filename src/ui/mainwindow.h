@@ -7,7 +7,7 @@
 #include <string>
 
 #include "logic/core/settings.h"
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 #include "runtime/windowport.h"
 #include "ui/operatorprompts.h"
 

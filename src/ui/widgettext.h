@@ -3,7 +3,7 @@
 #include <QLatin1String>
 #include <QString>
 
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 
 namespace zampo {
 

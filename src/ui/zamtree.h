@@ -5,7 +5,7 @@
 #include <string>
 
 #include "logic/grid/zamcaptions.h"
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 
 class QTreeWidget;
 

@@ -10,7 +10,7 @@
 
 #include "logic/core/inifile.h"
 #include "logic/diag/logwriter.h"
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 #include "support/tempdir.h"
 #include "ui/mainwindow.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "gatewayfixture.h"
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 #include "runtime/mainloop.h"
 #include "support/loopback.h"
 #include "support/testhosts.h"

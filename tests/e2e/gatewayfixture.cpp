@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "logic/alarmstatus/alarmstatus.h"
 #include "logic/core/settings.h"
 #include "logic/diag/logwriter.h"
-#include "logic/poclient/alarmstatus.h"
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 #include "runtime/mainloop.h"
 #include "support/loopback.h"
 

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "gatewayfixture.h"
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 #include "runtime/mainloop.h"
 #include "support/loopback.h"
 #include "support/testhosts.h"

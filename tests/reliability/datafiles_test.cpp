@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "gatewayfixture.h"
+#include "logic/alarmstatus/alarmstatusfile.h"
 #include "logic/linkconfig/linkdefslock.h"
-#include "logic/linkconfig/xmlstore.h"
-#include "logic/poclient/alarmstatusfile.h"
+#include "logic/xml/xmlstore.h"
 #include "runtime/mainloop.h"
 #include "support/loopback.h"
 #include "support/posimprocess.h"

@@ -18,7 +18,7 @@
 #include <random>
 #include <set>
 
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 #include "support/loopback.h"
 #include "support/posimprocess.h"
 #include "support/tempdir.h"

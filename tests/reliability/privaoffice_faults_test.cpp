@@ -10,7 +10,7 @@
 
 #include "gatewayfixture.h"
 #include "logic/diag/logwriter.h"
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 #include "runtime/fetchworker.h"
 #include "support/loopback.h"
 #include "support/testhosts.h"

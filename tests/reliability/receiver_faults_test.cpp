@@ -14,7 +14,7 @@
 #include <random>
 
 #include "gatewayfixture.h"
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 #include "receiverfixture.h"
 #include "runtime/mainloop.h"
 #include "support/loopback.h"

@@ -10,9 +10,9 @@
 
 #include "logic/diag/logwriter.h"
 #include "logic/diag/tracewriter.h"
+#include "logic/language/langtext.h"
 #include "logic/linkconfig/linkdefslock.h"
-#include "logic/linkconfig/xmlstore.h"
-#include "logic/texts/langtext.h"
+#include "logic/xml/xmlstore.h"
 #include "support/posimprocess.h"
 #include "support/tempdir.h"
 #include "support/testhosts.h"

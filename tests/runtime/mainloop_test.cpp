@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "logic/diag/logwriter.h"
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 #include "runtime/poexchangemonitor.h"
 #include "runtime/socketmachine.h"
 #include "support/headlesswindow.h"

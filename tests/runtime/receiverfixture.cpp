@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "logic/diag/logwriter.h"
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 
 namespace zampo::test {
 

@@ -10,9 +10,9 @@
 #include <QTableView>
 #include <QTest>
 
+#include "logic/alarmstatus/alarmstatus.h"
 #include "logic/core/clock.h"
-#include "logic/poclient/alarmstatus.h"
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 #include "ui/alarmstatuspage.h"
 #include "ui/linkgridview.h"
 #include "ui/linkpage.h"

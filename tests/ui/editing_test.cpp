@@ -21,10 +21,10 @@
 #include <thread>
 
 #include "logic/core/datapaths.h"
+#include "logic/language/langtext.h"
 #include "logic/linkconfig/linkdefslock.h"
 #include "logic/linkconfig/zamdefs.h"
 #include "logic/linkconfig/zamitems.h"
-#include "logic/texts/langtext.h"
 #include "support/tempdir.h"
 #include "ui/exceptionsdialog.h"
 #include "ui/itemdialog.h"

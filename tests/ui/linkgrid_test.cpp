@@ -14,7 +14,7 @@
 
 #include "app/windowsession.h"
 #include "logic/diag/logwriter.h"
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 #include "support/tempdir.h"
 #include "ui/linkgriddelegate.h"
 #include "ui/linkgridview.h"

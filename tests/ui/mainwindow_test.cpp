@@ -22,7 +22,7 @@
 #include <QToolButton>
 #include <functional>
 
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 #include "ui/imagelists.h"
 #include "ui/statusimagepanel.h"
 

@@ -18,10 +18,10 @@
 #include <cstdio>
 #include <string>
 
+#include "logic/alarmstatus/alarmstatus.h"
 #include "logic/core/clock.h"
 #include "logic/core/settings.h"
-#include "logic/poclient/alarmstatus.h"
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 #include "ui/exceptionsdialog.h"
 #include "ui/itemdialog.h"
 #include "ui/linkgridview.h"

@@ -3,13 +3,13 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "logic/core/inifile.h"
+#include "logic/encoding/textrules.h"
 
 namespace zampo {
 
@@ -70,8 +70,7 @@ std::string DataPaths::zamDataDirProblem() {
 
 std::string DataPaths::derived(const std::string& leaf, bool create) {
     const std::string zam = zamDataDir();
-    std::string lower = zam;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = lowerAscii(zam);
     std::string result;
     const size_t at = lower.find("/data");
     std::error_code ec;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "logic/core/alarmevaluation.h"
+#include "logic/forwarding/elementwalk.h"
 #include "logic/receiver/messages.h"
 
 namespace zampo {
@@ -60,7 +60,7 @@ void GatewayCounters::noteOutcome(const CycleOutcome& outcome, TimeMs now) {
         walkStart_.reset();
     }
     if (outcome.resend) ++resends;
-    if (outcome.errorMark >= 1 && outcome.errorMark <= 3) ++errorMarks[static_cast<std::size_t>(outcome.errorMark)];
+    if (outcome.errorMark != ErrorMark::None) ++errorMarks[static_cast<std::size_t>(outcome.errorMark)];
     if (outcome.group && !outcome.message.empty()) {
         queuedGroups_.push_back(blankControlChars(outcome.message));  // as the queue holds it
         if (queuedGroups_.size() > kGroupsKept) queuedGroups_.pop_front();

@@ -30,7 +30,7 @@ struct GatewayCounters {
     std::array<Counter, kMessageKinds> written{};   // lines written to ZamMeld, by kind
     std::array<Counter, kMessageKinds> accepted{};  // lines ZamMeld answered with OK, by kind
     Counter resends{0};                             // sends of an element after its first
-    std::array<Counter, 4> errorMarks{};            // Error marks set, by code 1..3
+    std::array<Counter, 4> errorMarks{};            // Error marks set, by their stored code 1..3
     Counter poExchanges{0};
     Counter poFailures{0};
     std::atomic<bool> poFailing{false};     // the last exchange failed

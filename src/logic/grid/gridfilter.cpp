@@ -2,17 +2,11 @@
 
 #include <algorithm>
 
+#include "logic/encoding/textrules.h"
+
 namespace zampo {
 
 namespace {
-
-char lowerAsciiChar(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool isBlank(char c) {
-    return static_cast<unsigned char>(c) <= ' ';
-}
 
 // Both arguments as they stand; needle is already in lower case.
 bool containsCaseless(std::string_view haystack, std::string_view needle) {
@@ -46,35 +40,23 @@ bool meaningOf(std::string_view op, OperatorMeaning& out) {
 
 }  // namespace
 
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-std::string lowerAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = lowerAsciiChar(c);
-    return out;
-}
-
-void TGridFilter::showAllRows() {
+void GridFilter::showAllRows() {
     if (!grid_) return;
     for (int row = 0, n = grid_->rowCount(); row < n; ++row) grid_->setRowVisible(row, true);
 }
 
-void TGridFilter::setFilter(std::string_view expression) {
+void GridFilter::setFilter(std::string_view expression) {
     if (!grid_) return;
     if (parseFilter(expression)) applyFilter();
 }
 
-bool TGridFilter::parseFilter(std::string_view expression) {
+bool GridFilter::parseFilter(std::string_view expression) {
     filter_.conditions.clear();
     lowered_.clear();
     std::string_view rest = trimBlanks(expression);
     if (rest.empty() || !grid_) return false;
 
-    std::vector<TGridFieldFilter> parsed;
+    std::vector<FilterCondition> parsed;
     for (;;) {
         // Whatever stands before the "[" (" AND ", say) carries no meaning.
         const std::size_t open = rest.find('[');
@@ -103,7 +85,7 @@ bool TGridFilter::parseFilter(std::string_view expression) {
 
         OperatorMeaning meaning{};
         if (!meaningOf(op, meaning)) return false;
-        if (parsed.size() == TGridRowFilter::kMaxConditions) {
+        if (parsed.size() == FilterConditions::kMaxConditions) {
             if (showMessage) showMessage("Filter too complex");
             return false;
         }
@@ -112,12 +94,12 @@ bool TGridFilter::parseFilter(std::string_view expression) {
     }
     parsed.back().link = FilterLink::And;
     filter_.conditions = std::move(parsed);
-    for (const TGridFieldFilter& c : filter_.conditions) lowered_.push_back(lowerAscii(c.value));
+    for (const FilterCondition& c : filter_.conditions) lowered_.push_back(lowerAscii(c.value));
     return true;
 }
 
-bool TGridFilter::holds(std::size_t index, int row) const {
-    const TGridFieldFilter& c = filter_.conditions[index];
+bool GridFilter::holds(std::size_t index, int row) const {
+    const FilterCondition& c = filter_.conditions[index];
     const std::string_view cell = c.column < grid_->columnCount() ? grid_->cellText(c.column, row) : std::string_view{};
     switch (c.comparison) {
         case FieldComparison::Equal:
@@ -134,7 +116,7 @@ bool TGridFilter::holds(std::size_t index, int row) const {
     return false;
 }
 
-bool TGridFilter::rowPasses(int row) const {
+bool GridFilter::rowPasses(int row) const {
     if (!grid_) return true;
     // OR-linked conditions form a group that the next AND-linked condition
     // closes; the group holds when any of its members holds.
@@ -154,7 +136,7 @@ bool TGridFilter::rowPasses(int row) const {
     return !inGroup || groupHolds;
 }
 
-void TGridFilter::applyFilter() {
+void GridFilter::applyFilter() {
     if (!grid_ || filter_.conditions.empty()) return;
     for (int row = 1, n = grid_->rowCount(); row < n; ++row)
         if (!rowPasses(row)) grid_->setRowVisible(row, false);

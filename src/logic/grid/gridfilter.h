@@ -25,19 +25,21 @@ public:
 enum class FieldComparison { Equal, NotEqual, Greater, Less, Contains };
 enum class FilterLink { And, Or };
 
-struct TGridFieldFilter {
+// One term of an expression: [column] operator "value", joined to the next one by link.
+struct FilterCondition {
     FieldComparison comparison = FieldComparison::Equal;
     int column = 1;
     std::string value;
     FilterLink link = FilterLink::And;
 };
 
-struct TGridRowFilter {
+// A parsed expression.
+struct FilterConditions {
     static constexpr std::size_t kMaxConditions = 9;
-    std::vector<TGridFieldFilter> conditions;
+    std::vector<FilterCondition> conditions;
 };
 
-class TGridFilter {
+class GridFilter {
 public:
     void setGrid(FilterGrid* grid) { grid_ = grid; }
     FilterGrid* grid() const { return grid_; }
@@ -54,7 +56,7 @@ public:
     // Whether data row `row` satisfies the condition list.
     bool rowPasses(int row) const;
 
-    const TGridRowFilter& conditions() const { return filter_; }
+    const FilterConditions& conditions() const { return filter_; }
 
     // Shows a plain message to the operator (the tenth condition).
     std::function<void(const std::string& message)> showMessage;
@@ -63,14 +65,9 @@ private:
     bool holds(std::size_t condition, int row) const;
 
     FilterGrid* grid_ = nullptr;
-    TGridRowFilter filter_;
+    FilterConditions filter_;
     // The value of each condition in lower case, for contains.
     std::vector<std::string> lowered_;
 };
-
-// Blanks and control characters off both ends.
-std::string_view trimBlanks(std::string_view text);
-// A to Z turned to a to z; every other byte kept.
-std::string lowerAscii(std::string_view text);
 
 }  // namespace zampo

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "logic/grid/gridfilter.h"
+#include "logic/encoding/textrules.h"
 
 namespace zampo {
 

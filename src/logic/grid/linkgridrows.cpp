@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "logic/language/langtext.h"
 #include "logic/linkconfig/linkdefs.h"
-#include "logic/texts/langtext.h"
 
 namespace zampo {
 

@@ -2,10 +2,10 @@
 
 #include <charconv>
 
+#include "logic/encoding/encoding.h"
+#include "logic/language/langtext.h"
 #include "logic/linkconfig/linkdefs.h"
 #include "logic/linkconfig/zamdefs.h"
-#include "logic/text/encoding.h"
-#include "logic/texts/langtext.h"
 
 namespace zampo {
 
@@ -57,7 +57,7 @@ std::string captionName(std::string_view caption) {
     return withoutLastCharacter(caption.substr(0, span.open));
 }
 
-int tvZamLocCompare(ZamNodeLevel level1, std::string_view caption1, std::string_view caption2) {
+int compareZamNodes(ZamNodeLevel level1, std::string_view caption1, std::string_view caption2) {
     if (level1 == ZamNodeLevel::Alarm) return captionCode(caption1) > captionCode(caption2) ? 1 : -1;
     return caption1 > caption2 ? 1 : -1;
 }

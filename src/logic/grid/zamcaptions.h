@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 
 namespace zampo {
 
@@ -26,7 +26,7 @@ std::string captionName(std::string_view caption);
 
 // 1 when node 1 sorts after node 2, else -1 (equal keys too). Locations (and the
 // root) by caption, byte by byte; alarms by code.
-int tvZamLocCompare(ZamNodeLevel level1, std::string_view caption1, std::string_view caption2);
+int compareZamNodes(ZamNodeLevel level1, std::string_view caption1, std::string_view caption2);
 // The same order as a strict "less than", for sorting.
 bool zamNodeSortsBefore(ZamNodeLevel level, std::string_view caption1, std::string_view caption2);
 

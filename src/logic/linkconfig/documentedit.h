@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 
 namespace zampo {
 

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
-#include "logic/text/encoding.h"
+#include "logic/encoding/encoding.h"
+#include "logic/encoding/textrules.h"
+#include "logic/xml/xmlnodes.h"
 
 namespace zampo {
 
@@ -10,13 +12,6 @@ namespace {
 
 std::string keyOrUnreported(std::string_view value) {
     return std::string(value.empty() ? kUnreportedValue : value);
-}
-
-// Writes the attribute, creating it when missing; an empty value keeps it present.
-void setAttr(pugi::xml_node node, const char* name, std::string_view value) {
-    pugi::xml_attribute a = node.attribute(name);
-    if (!a) a = node.append_attribute(name);
-    a.set_value(value.data(), value.size());
 }
 
 pugi::xml_node findLocation(const XmlDocument& linkDefs, std::string_view pcu, std::string_view locationText) {
@@ -48,6 +43,15 @@ std::string zamAlarmRef(int locationCode, int alarmCode) {
     char buf[48];
     std::snprintf(buf, sizeof buf, "%.4d - %.2d", locationCode, alarmCode);
     return buf;
+}
+
+std::optional<int> zamCodeValue(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return std::nullopt;
+    text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    if (text.size() > 4) return std::nullopt;
+    const std::optional<long long> value = parseDecimal(text);
+    return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;
 }
 
 bool isDefinedLinkValue(std::string_view zamAlarm) {

@@ -1,10 +1,11 @@
 #pragma once
 // The link definitions document: how Priva Office locations and alarm types are
 // linked to ZAM-Pro alarms, and the write operations the editors use on it.
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 
 namespace zampo {
 
@@ -15,6 +16,10 @@ inline constexpr std::string_view kGridMarker = "--";
 
 // "%.4d - %.2d": location 1, alarm 2 give "0001 - 02".
 std::string zamAlarmRef(int locationCode, int alarmCode);
+
+// A ZAM code as written in a reference: up to four digits, blanks around them
+// allowed; none for anything else.
+std::optional<int> zamCodeValue(std::string_view text);
 
 // A link value counts only when it has exactly the nine characters of a reference.
 bool isDefinedLinkValue(std::string_view zamAlarm);

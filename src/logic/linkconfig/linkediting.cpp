@@ -2,20 +2,11 @@
 
 #include "logic/linkconfig/linkdefs.h"
 #include "logic/linkconfig/zamdefs.h"
+#include "logic/xml/xmlnodes.h"
 
 namespace zampo {
 
 namespace {
-
-bool isElement(pugi::xml_node node) {
-    return node.type() == pugi::node_element;
-}
-
-void setAttr(pugi::xml_node node, const char* name, const std::string& value) {
-    pugi::xml_attribute a = node.attribute(name);
-    if (!a) a = node.append_attribute(name);
-    a.set_value(value.c_str());
-}
 
 void keepExistingLinks(pugi::xml_node entry, const XmlDocument& zamDefs) {
     auto kept = [&](const char* name) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 
 namespace zampo {
 

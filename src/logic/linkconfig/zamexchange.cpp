@@ -2,33 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 
+#include "logic/encoding/encoding.h"
+#include "logic/encoding/textrules.h"
 #include "logic/linkconfig/zamitems.h"
-#include "logic/text/encoding.h"
+#include "logic/xml/xmlnodes.h"
 
 namespace zampo {
 
 namespace {
 
 constexpr const char* kZamRoot = "ZamAlarmDefinitions";
-
-bool isElement(pugi::xml_node node) {
-    return node.type() == pugi::node_element;
-}
-
-// An optional sign and decimal digits, nothing else. Values beyond any code's
-// range saturate, so that they are simply out of range.
-std::optional<long long> wholeNumber(std::string_view text) {
-    std::size_t i = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
-    if (i == text.size()) return std::nullopt;
-    long long value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return std::nullopt;
-        value = std::min(value * 10 + (text[i] - '0'), 1'000'000'000LL);
-    }
-    return text[0] == '-' ? -value : value;
-}
 
 struct Entry {
     pugi::xml_node node;
@@ -40,7 +24,8 @@ Entry entryOf(pugi::xml_node node) {
     Entry e{node};
     const pugi::xml_attribute code = node.attribute("Code");
     e.usable = code && node.attribute("Name");
-    if (code) e.code = wholeNumber(code.value()).value_or(0);
+    // A value beyond any code's range saturates, so that it is simply out of range.
+    if (code) e.code = parseDecimal(code.value(), true).value_or(0);
     return e;
 }
 
@@ -62,7 +47,7 @@ std::string describe(pugi::xml_node node) {
 pugi::xml_node firstBadCode(pugi::xml_node root) {
     auto bad = [](pugi::xml_node n) {
         const pugi::xml_attribute code = n.attribute("Code");
-        return code && !wholeNumber(code.value());
+        return code && !parseDecimal(code.value(), true);
     };
     for (pugi::xml_node location : root.children()) {
         if (!isElement(location)) continue;
@@ -90,12 +75,6 @@ const std::string* systemAlarmName(long long locationCode, long long alarmCode, 
         default:
             return nullptr;
     }
-}
-
-void setAttr(pugi::xml_node node, const char* name, const char* value) {
-    pugi::xml_attribute a = node.attribute(name);
-    if (!a) a = node.append_attribute(name);
-    a.set_value(value);
 }
 
 void mergeAlarm(pugi::xml_node target, const Entry& location, const Entry& alarm, const SystemAlarmNames& names) {

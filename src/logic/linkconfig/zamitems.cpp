@@ -3,23 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
-#include "logic/text/encoding.h"
+#include "logic/encoding/encoding.h"
+#include "logic/encoding/textrules.h"
+#include "logic/xml/xmlnodes.h"
 
 namespace zampo {
 
 namespace {
 
 constexpr const char* kZamRoot = "ZamAlarmDefinitions";
-
-bool isBlank(char c) {
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
-void setAttr(pugi::xml_node node, const char* name, std::string_view value) {
-    pugi::xml_attribute a = node.attribute(name);
-    if (!a) a = node.append_attribute(name);
-    a.set_value(std::string(value).c_str());
-}
 
 void writeAlarm(pugi::xml_node alarm, const ZamAlarmFields& fields) {
     setAttr(alarm, "Code", std::to_string(fields.code));
@@ -33,10 +25,7 @@ void writeAlarm(pugi::xml_node alarm, const ZamAlarmFields& fields) {
 std::string itemNameFromInput(std::string_view name) {
     // Characters, not bytes: a multi-byte character is kept whole or not at all.
     const std::string kept = utf8Prefix(name, kMaxItemNameLength);
-    std::string_view cut = kept;
-    while (!cut.empty() && isBlank(cut.front())) cut.remove_prefix(1);
-    while (!cut.empty() && isBlank(cut.back())) cut.remove_suffix(1);
-    return std::string(cut);
+    return std::string(trimBlanks(kept));
 }
 
 int proposedItemCode(const std::vector<int>& codes, int upperLimit) {

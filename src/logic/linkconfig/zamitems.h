@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "logic/linkconfig/xmlstore.h"
+#include "logic/xml/xmlstore.h"
 
 namespace zampo {
 

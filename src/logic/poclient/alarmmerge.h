@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "logic/core/clock.h"
-#include "logic/linkconfig/xmlstore.h"
-#include "logic/poclient/firstmatchindex.h"
+#include "logic/xml/firstmatchindex.h"
+#include "logic/xml/xmlstore.h"
 
 namespace zampo {
 

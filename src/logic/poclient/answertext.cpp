@@ -1,6 +1,7 @@
 #include "logic/poclient/answertext.h"
 
-#include "logic/text/encoding.h"
+#include "logic/encoding/encoding.h"
+#include "logic/language/langtext.h"
 
 namespace zampo {
 
@@ -67,6 +68,25 @@ bool parseAnswer(std::string_view body, pugi::xml_document& doc, std::string& er
     if (!doc.document_element()) {
         error = "the answer holds no XML element";
         doc.reset();
+        return false;
+    }
+    return true;
+}
+
+bool readMergeAnswer(std::string_view answer, const DocumentSlot& into, const MergeAnswerNames& names,
+                     pugi::xml_document& doc, std::string& error, std::string& fetchMessage) {
+    if (answer.empty()) {
+        error = std::string("the ") + names.answer + " answer is empty";
+        fetchMessage = langText(34, "Error getting data from Priva Office");
+        return false;
+    }
+    if (!parseAnswer(answer, doc, error)) {
+        error = std::string(names.prefix) + ": " + error;
+        fetchMessage = langText(34, "Error getting data from Priva Office");
+        return false;
+    }
+    if (!into || !into->hasContent()) {
+        error = std::string(names.prefix) + ": " + names.document + " could not be read; nothing merged";
         return false;
     }
     return true;

@@ -14,6 +14,8 @@
 
 #include <pugixml.hpp>
 
+#include "logic/xml/xmlstore.h"
+
 namespace zampo {
 
 // Parses an answer into doc; false with a readable reason when it is not
@@ -22,5 +24,18 @@ bool parseAnswer(std::string_view body, pugi::xml_document& doc, std::string& er
 
 // The 8-bit decoding above, for a body without BOM or 16/32-bit layout.
 std::string decodeAnswerBytes(std::string_view body);
+
+// What a merge calls its answer and its document in the reasons it gives.
+struct MergeAnswerNames {
+    const char* answer;    // "active-alarms", as in "the active-alarms answer is empty"
+    const char* prefix;    // "active alarms", before a reason
+    const char* document;  // "the alarm status", as in "... could not be read"
+};
+
+// The checks both merges make before they change anything: the answer is not
+// empty and is well-formed XML (parsed into doc), and the slot holds a document.
+// False with the reason in error and, for an unusable answer, fetchMessage set.
+bool readMergeAnswer(std::string_view answer, const DocumentSlot& into, const MergeAnswerNames& names,
+                     pugi::xml_document& doc, std::string& error, std::string& fetchMessage);
 
 }  // namespace zampo

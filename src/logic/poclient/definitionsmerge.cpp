@@ -4,7 +4,6 @@
 
 #include "logic/linkconfig/linkdefs.h"
 #include "logic/poclient/answertext.h"
-#include "logic/texts/langtext.h"
 
 namespace zampo {
 
@@ -66,21 +65,10 @@ int mergeAlarmTypes(pugi::xml_node answerList, pugi::xml_node types, LookupMode 
 DefinitionsMergeResult mergeDefinitions(std::string_view answer, DocumentSlot& linkDefs, const std::string& poDataDir,
                                         LookupMode lookup) {
     DefinitionsMergeResult result;
-    if (answer.empty()) {
-        result.error = "the definitions answer is empty";
-        result.fetchMessage = langText(34, "Error getting data from Priva Office");
-        return result;
-    }
     pugi::xml_document answerDoc;
-    if (!parseAnswer(answer, answerDoc, result.error)) {
-        result.error = "definitions: " + result.error;
-        result.fetchMessage = langText(34, "Error getting data from Priva Office");
+    if (!readMergeAnswer(answer, linkDefs, {"definitions", "definitions", "the link definitions"}, answerDoc,
+                         result.error, result.fetchMessage))
         return result;
-    }
-    if (!linkDefs || !linkDefs->hasContent()) {
-        result.error = "definitions: the link definitions could not be read; nothing merged";
-        return result;
-    }
 
     const pugi::xml_node answerRoot = answerDoc.document_element();
     pugi::xml_node root = linkDefs->root();

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "logic/linkconfig/xmlstore.h"
-#include "logic/poclient/firstmatchindex.h"
+#include "logic/xml/firstmatchindex.h"
+#include "logic/xml/xmlstore.h"
 
 namespace zampo {
 

@@ -1,6 +1,6 @@
 #include "logic/receiver/messages.h"
 
-#include "logic/text/encoding.h"
+#include "logic/encoding/encoding.h"
 
 namespace zampo {
 

@@ -1,6 +1,6 @@
 #include "logic/receiver/wirecodec.h"
 
-#include "logic/text/encoding.h"
+#include "logic/encoding/encoding.h"
 
 namespace zampo {
 

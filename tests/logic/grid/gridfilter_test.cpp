@@ -31,7 +31,7 @@ struct Filtered {
         return grid.shown();
     }
     test::FakeGrid grid;
-    TGridFilter filter;
+    GridFilter filter;
     std::vector<std::string> messages;
 };
 
@@ -112,7 +112,7 @@ TEST(GridFilter, FilteringNeverShowsARowNorTouchesTheHeader) {
     f.filter.setFilter(term("Location", "=", "nothing"));
     EXPECT_TRUE(f.grid.rowVisible(0));
 
-    TGridFilter unbound;
+    GridFilter unbound;
     unbound.setFilter(term("PCU", "=", "x"));
     EXPECT_FALSE(unbound.parseFilter(term("PCU", "=", "x")));
 }

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "logic/texts/langtext.h"
+#include "logic/language/langtext.h"
 
 using namespace zampo;
 
@@ -41,13 +41,13 @@ TEST(ZamCaptions, CodeAndNameComeFromTheLastParentheses) {
 TEST(ZamCaptions, LocationsByCaptionAlarmsByCode) {
     using L = ZamNodeLevel;
     // Byte order: capitals first, and "(" before letters.
-    EXPECT_EQ(tvZamLocCompare(L::Location, "boiler (1)", "Alarm centre (2)"), 1);
-    EXPECT_EQ(tvZamLocCompare(L::Location, "Alarm centre (2)", "boiler (1)"), -1);
-    EXPECT_EQ(tvZamLocCompare(L::Location, "Boiler (2)", "Boiler room (1)"), -1);
-    EXPECT_EQ(tvZamLocCompare(L::Location, "Same (1)", "Same (1)"), -1);
-    EXPECT_EQ(tvZamLocCompare(L::Alarm, "Z (10)", "A (2)"), 1);
-    EXPECT_EQ(tvZamLocCompare(L::Alarm, "A (2)", "Z (10)"), -1);
-    EXPECT_EQ(tvZamLocCompare(L::Alarm, "A (2)", "B (2)"), -1);
+    EXPECT_EQ(compareZamNodes(L::Location, "boiler (1)", "Alarm centre (2)"), 1);
+    EXPECT_EQ(compareZamNodes(L::Location, "Alarm centre (2)", "boiler (1)"), -1);
+    EXPECT_EQ(compareZamNodes(L::Location, "Boiler (2)", "Boiler room (1)"), -1);
+    EXPECT_EQ(compareZamNodes(L::Location, "Same (1)", "Same (1)"), -1);
+    EXPECT_EQ(compareZamNodes(L::Alarm, "Z (10)", "A (2)"), 1);
+    EXPECT_EQ(compareZamNodes(L::Alarm, "A (2)", "Z (10)"), -1);
+    EXPECT_EQ(compareZamNodes(L::Alarm, "A (2)", "B (2)"), -1);
 
     std::vector<std::string> alarms{"Two (2)", "Ten (10)", "One (1)", "Nothing (x)"};
     std::stable_sort(alarms.begin(), alarms.end(),

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "logic/encoding/encoding.h"
 #include "logic/linkconfig/zamdefs.h"
 #include "logic/linkconfig/zamitems.h"
-#include "logic/text/encoding.h"
 
 using namespace zampo;
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "logic/poclient/alarmstatus.h"
+#include "logic/alarmstatus/alarmstatus.h"
 
 using namespace zampo;
 using namespace std::chrono_literals;
