@@ -36,7 +36,7 @@ constexpr int kButtonStripHeight = 28;
 
 ExceptionsDialog::ExceptionsDialog(const XmlDocument* linkDefs, Commit commit, QWidget* owner)
     : QDialog(owner), linkDefs_(linkDefs), commit_(std::move(commit)) {
-    setObjectName(QStringLiteral("OKBottomDlg1"));
+    setObjectName(QStringLiteral("dlgExceptions"));
     if (owner) setFont(owner->font());
     setModal(true);
     setWindowTitle(uiText(49, "Add Exceptions"));
@@ -62,7 +62,7 @@ ExceptionsDialog::ExceptionsDialog(const XmlDocument* linkDefs, Commit commit, Q
     alarmTypes_->installEventFilter(this);
     typeFilter_.setGrid(&grid_);
 
-    filterBox_ = named(new QGroupBox(uiText(48, "Filter")), "GroupBox1");
+    filterBox_ = named(new QGroupBox(uiText(48, "Filter")), "grpTypeFilter");
     filterBox_->setFixedHeight(kFilterBoxHeight);
     codeFilterCheck_ = named(new QCheckBox(uiText(50, "nr"), filterBox_), "cbFilter1");
     textFilterCheck_ = named(new QCheckBox(uiText(51, "text"), filterBox_), "cbFilter2");

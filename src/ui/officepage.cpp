@@ -26,14 +26,15 @@ constexpr int kListWidth = 790;
 }  // namespace
 
 OfficePage::OfficePage(QWidget* parent) : QWidget(parent) {
-    const SettingsPage p = settingsPage(this, "Panel2", kColumnWidth, "Panel13", kSettingsHeight, "Label8");
+    const SettingsPage p =
+        settingsPage(this, "pnlOfficeColumn", kColumnWidth, "pnlOfficeSettings", kSettingsHeight, "lblOfficeSettings");
     QVBoxLayout* column = p.columnLayout;
     QVBoxLayout* settings = p.settings;
     settingsHeading_ = p.heading;
-    hostLabel_ = wrappedLabel("Label14");
+    hostLabel_ = wrappedLabel("lblPoHost");
     hostEdit_ = named(new QLineEdit(QStringLiteral("127.0.0.1")), "edtPOServer");
 
-    languageBox_ = named(new QGroupBox, "RadioGroup1");
+    languageBox_ = named(new QGroupBox, "grpLanguage");
     english_ = named(new QRadioButton(QStringLiteral("English")), "rbEnglish");
     dutch_ = named(new QRadioButton(QStringLiteral("Nederlands")), "rbDutch");
     languageChoice_ = new QButtonGroup(this);
@@ -48,10 +49,10 @@ OfficePage::OfficePage(QWidget* parent) : QWidget(parent) {
 
     sendPcuCheck_ = named(new QCheckBox, "cbPCU");
     sendPcuCheck_->setChecked(true);
-    sendPcuLabel_ = wrappedLabel("Label15");
+    sendPcuLabel_ = wrappedLabel("lblSendPcu");
     filterPunctCheck_ = named(new QCheckBox, "cbPunct");
-    filterPunctLabel_ = wrappedLabel("Label17");
-    restartNote_ = wrappedLabel("Label16");
+    filterPunctLabel_ = wrappedLabel("lblFilterPunct");
+    restartNote_ = wrappedLabel("lblOfficeRestart");
 
     settings->addWidget(settingsHeading_);
     settings->addWidget(hostLabel_);

@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
     form.alarmStatusWalked();
     if (!save(&form, "alarms")) return 1;
     form.pages()->setCurrentIndex(0);
-    if (!save(form.findChild<QWidget*>(QStringLiteral("Panel10")), "tree")) return 1;
+    if (!save(form.findChild<QWidget*>(QStringLiteral("pnlZamRegion")), "tree")) return 1;
 
     // Kassen or the boiler room, locations only.
     auto* locationFilter = widget<QLineEdit>(form, "edFilter2");

@@ -157,6 +157,13 @@ const std::array<TextEntry, kAddedTextCount>& addedTextTable() {
         at(221) = {"The location takes six digits.", "De locatie bestaat uit zes cijfers."};
         at(222) = {"Editor: the service forwards the alarms", "Bewerken: de service stuurt de alarmen door"};
         at(223) = {"Log file not written", "Logbestand niet geschreven"};
+        at(240) = {"Rule", "Regel"};
+        at(241) = {"location link", "locatiekoppeling"};
+        at(242) = {"location exception", "uitzondering van de locatie"};
+        at(243) = {"general exception", "algemene uitzondering"};
+        at(244) = {"none", "geen"};
+        at(245) = {"Explain the route of the selected row", "Route van de geselecteerde regel uitleggen"};
+        at(246) = {"Route of the alarm", "Route van het alarm"};
         return t;
     }();
     return table;
