@@ -34,19 +34,7 @@ OfficePage::OfficePage(QWidget* parent) : QWidget(parent) {
     hostLabel_ = wrappedLabel("lblPoHost");
     hostEdit_ = named(new QLineEdit(QStringLiteral("127.0.0.1")), "edtPOServer");
 
-    languageBox_ = named(new QGroupBox, "grpLanguage");
-    english_ = named(new QRadioButton(QStringLiteral("English")), "rbEnglish");
-    dutch_ = named(new QRadioButton(QStringLiteral("Nederlands")), "rbDutch");
-    languageChoice_ = new QButtonGroup(this);
-    languageChoice_->addButton(english_, 0);
-    languageChoice_->addButton(dutch_, 1);
-    english_->setChecked(true);
-    auto* radios = new QVBoxLayout(languageBox_);
-    radios->setContentsMargins(6, 4, 6, 4);
-    radios->setSpacing(2);
-    radios->addWidget(english_);
-    radios->addWidget(dutch_);
-
+    buildLanguageBox();
     sendPcuCheck_ = named(new QCheckBox, "cbPCU");
     sendPcuCheck_->setChecked(true);
     sendPcuLabel_ = wrappedLabel("lblSendPcu");
@@ -92,6 +80,21 @@ OfficePage::OfficePage(QWidget* parent) : QWidget(parent) {
     p.row->addWidget(p.column);
     p.row->addStretch(0);
     p.row->addWidget(lines_, 1);
+}
+
+void OfficePage::buildLanguageBox() {
+    languageBox_ = named(new QGroupBox, "grpLanguage");
+    english_ = named(new QRadioButton(QStringLiteral("English")), "rbEnglish");
+    dutch_ = named(new QRadioButton(QStringLiteral("Nederlands")), "rbDutch");
+    languageChoice_ = new QButtonGroup(this);
+    languageChoice_->addButton(english_, 0);
+    languageChoice_->addButton(dutch_, 1);
+    english_->setChecked(true);
+    auto* radios = new QVBoxLayout(languageBox_);
+    radios->setContentsMargins(6, 4, 6, 4);
+    radios->setSpacing(2);
+    radios->addWidget(english_);
+    radios->addWidget(dutch_);
 }
 
 OfficePage::~OfficePage() {

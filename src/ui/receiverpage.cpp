@@ -53,6 +53,24 @@ ReceiverPage::ReceiverPage(QWidget* parent) : QWidget(parent) {
     settings->addWidget(restartNote_);
     column->addWidget(p.settingsPanel);
 
+    column->addWidget(buildTestPanel(), 1);
+
+    QFrame* clearPanel = schemePanel("pnlReceiverClear");
+    clearPanel->setFixedHeight(kClearPanelHeight);
+    clearButton_ = clearButton("btnClear");
+    auto* clearRow = new QHBoxLayout(clearPanel);
+    clearRow->setContentsMargins(6, 0, 6, 0);
+    clearRow->addWidget(clearButton_);
+    column->addWidget(clearPanel);
+
+    lines_ = diagnosticList("lbxDebug");
+    connect(clearButton_, &QPushButton::clicked, lines_, &QListWidget::clear);
+
+    p.row->addWidget(p.column);
+    p.row->addWidget(lines_, 1);
+}
+
+QFrame* ReceiverPage::buildTestPanel() {
     QFrame* testPanel = schemePanel("pnlTestAlarm");
     auto* test = new QGridLayout(testPanel);
     test->setContentsMargins(6, 6, 6, 6);
@@ -81,7 +99,6 @@ ReceiverPage::ReceiverPage(QWidget* parent) : QWidget(parent) {
     test->addWidget(sendTestButton_, 4, 0, 1, 2);
     test->setRowStretch(5, 1);
     test->setColumnStretch(1, 1);
-    column->addWidget(testPanel, 1);
     connect(sendTestButton_, &QPushButton::clicked, this, [this] {
         // A shorter location would go out as five digits or fewer.
         if (!testLocation_->hasAcceptableInput()) return;
@@ -92,20 +109,7 @@ ReceiverPage::ReceiverPage(QWidget* parent) : QWidget(parent) {
         testLocation_->setToolTip(testLocation_->hasAcceptableInput() ? QString()
                                                                       : uiText(221, "The location takes six digits."));
     });
-
-    QFrame* clearPanel = schemePanel("pnlReceiverClear");
-    clearPanel->setFixedHeight(kClearPanelHeight);
-    clearButton_ = clearButton("btnClear");
-    auto* clearRow = new QHBoxLayout(clearPanel);
-    clearRow->setContentsMargins(6, 0, 6, 0);
-    clearRow->addWidget(clearButton_);
-    column->addWidget(clearPanel);
-
-    lines_ = diagnosticList("lbxDebug");
-    connect(clearButton_, &QPushButton::clicked, lines_, &QListWidget::clear);
-
-    p.row->addWidget(p.column);
-    p.row->addWidget(lines_, 1);
+    return testPanel;
 }
 
 ReceiverPage::~ReceiverPage() {

@@ -23,6 +23,7 @@
 #include <functional>
 
 #include "logic/texts/langtext.h"
+#include "support/windowsetup.h"
 #include "ui/imagelists.h"
 #include "ui/statusimagepanel.h"
 
@@ -409,10 +410,7 @@ TEST_F(MainWindowTest, MessageBoxesCarryTheCaptionAndSpeakDutchWithTheTable) {
 TEST_F(MainWindowTest, FilterCaptionsKeepClearOfEachOtherAndInsideTheirFrame) {
     loadLangTexts("NLD");
     MainWindow form;
-    form.applyTexts();
-    form.resize(950, 577);
-    form.show();
-    form.fillLinkGrid();
+    test::showWindow(form);
     for (int i = 1; i <= 5; ++i) {
         auto* box = child<QCheckBox>(form, ("cbFilter" + std::to_string(i)).c_str());
         EXPECT_LE(box->sizeHint().width(), box->width()) << box->text().toStdString();
