@@ -104,11 +104,12 @@ void ExceptionsDialog::buildFilterBox() {
 }
 
 void ExceptionsDialog::buildScopeChoice() {
-    scopeChoice_ = named(new QGroupBox, "rgSelected");
+    scopeChoice_ = named(new QGroupBox, "grpExceptionScope");
     scopeChoice_->setFixedHeight(kChoiceHeight);
-    selectedLocations_ = named(new QRadioButton(uiText(52, "Add only to the selected location(s)")), "rgSelected0");
-    generalException_ =
-        named(new QRadioButton(uiText(53, "Add as general exception (independent from locations)")), "rgSelected1");
+    selectedLocations_ =
+        named(new QRadioButton(uiText(52, "Add only to the selected location(s)")), "rbSelectedLocations");
+    generalException_ = named(new QRadioButton(uiText(53, "Add as general exception (independent from locations)")),
+                              "rbGeneralException");
     auto* choice = new QButtonGroup(scopeChoice_);
     choice->addButton(selectedLocations_, 0);
     choice->addButton(generalException_, 1);

@@ -35,7 +35,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setFont(f);
     setWindowIcon(applicationIcon());
 
-    pages_ = named(new QTabWidget, "pctlDde");
+    pages_ = named(new QTabWidget, "tabPages");
     linkPage_ = named(new LinkPage(*this), "tbsLinkSettings");
     receiverPage_ = named(new ReceiverPage, "tbsIP");
     officePage_ = named(new OfficePage, "tbsOffice");

@@ -382,7 +382,7 @@ TEST_F(EditingTest, ExceptionsForTheSelectedLocationsAndGeneralOnes) {
     {
         ModalScript<ExceptionsDialog> script({[](ExceptionsDialog* dialog) {
             EXPECT_EQ(dialog->windowTitle(), "Add Exceptions");
-            EXPECT_TRUE(child<QRadioButton>(dialog, "rgSelected0")->isChecked());
+            EXPECT_TRUE(child<QRadioButton>(dialog, "rbSelectedLocations")->isChecked());
             QTableWidget* types = dialog->findChild<QTableWidget*>("sgExcept");
             ASSERT_EQ(types->rowCount(), 3);
             typeInto(child<QLineEdit>(dialog, "edFilter2"), "pomp");
@@ -416,7 +416,7 @@ TEST_F(EditingTest, ExceptionsForTheSelectedLocationsAndGeneralOnes) {
                                                QTest::mouseClick(
                                                    types->viewport(), Qt::LeftButton, {},
                                                    types->visualRect(types->model()->index(1, 1)).center());
-                                               clickButton(dialog, "rgSelected1");
+                                               clickButton(dialog, "rbGeneralException");
                                                clickButton(dialog, "OKBtn");
                                            },
                                            [](ExceptionsDialog* dialog) { clickButton(dialog, "CancelBtn"); }});
