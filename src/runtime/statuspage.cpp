@@ -23,7 +23,7 @@ std::string ruleText(LinkRule rule) {
         case LinkRule::LocationLink:
             return t(231, "location link");
         case LinkRule::LocationException:
-            return t(232, "exception of the location");
+            return t(232, "location exception");
         case LinkRule::GeneralException:
             return t(233, "general exception");
         case LinkRule::None:

@@ -17,7 +17,7 @@ QColor schemeColour() {
 
 QWidget* buttonStrip(int height, std::initializer_list<QPushButton*> buttons) {
     auto* strip = new QFrame;
-    strip->setObjectName(QStringLiteral("Panel2"));
+    strip->setObjectName(QStringLiteral("pnlDialogButtons"));
     strip->setFixedHeight(height);
     QPalette p = strip->palette();
     p.setColor(QPalette::Window, schemeColour());

@@ -36,56 +36,14 @@ constexpr int kButtonStripHeight = 28;
 
 ExceptionsDialog::ExceptionsDialog(const XmlDocument* linkDefs, Commit commit, QWidget* owner)
     : QDialog(owner), linkDefs_(linkDefs), commit_(std::move(commit)) {
-    setObjectName(QStringLiteral("OKBottomDlg1"));
+    setObjectName(QStringLiteral("dlgExceptions"));
     if (owner) setFont(owner->font());
     setModal(true);
     setWindowTitle(uiText(49, "Add Exceptions"));
 
-    alarmTypes_ = named(new QTableWidget(0, 2), "sgExcept");
-    alarmTypes_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    alarmTypes_->setSelectionMode(QAbstractItemView::ContiguousSelection);
-    alarmTypes_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    alarmTypes_->setShowGrid(false);
-    alarmTypes_->setWordWrap(false);
-    alarmTypes_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    alarmTypes_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    QHeaderView* fixed = alarmTypes_->verticalHeader();
-    fixed->setFixedWidth(kFixedColumnWidth);
-    fixed->setMinimumSectionSize(1);
-    fixed->setDefaultSectionSize(kRowHeight);
-    fixed->setSectionResizeMode(QHeaderView::Fixed);
-    fixed->setHighlightSections(false);
-    QHeaderView* header = alarmTypes_->horizontalHeader();
-    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    header->setHighlightSections(false);
-    header->setSectionsClickable(false);
-    alarmTypes_->installEventFilter(this);
-    typeFilter_.setGrid(&grid_);
-
-    filterBox_ = named(new QGroupBox(uiText(48, "Filter")), "GroupBox1");
-    filterBox_->setFixedHeight(kFilterBoxHeight);
-    codeFilterCheck_ = named(new QCheckBox(uiText(50, "nr"), filterBox_), "cbFilter1");
-    textFilterCheck_ = named(new QCheckBox(uiText(51, "text"), filterBox_), "cbFilter2");
-    codeFilterEdit_ = named(new QLineEdit(filterBox_), "edFilter1");
-    textFilterEdit_ = named(new QLineEdit(filterBox_), "edFilter2");
-    connect(codeFilterCheck_, &QCheckBox::toggled, this, &ExceptionsDialog::applyFilter);
-    connect(textFilterCheck_, &QCheckBox::toggled, this, &ExceptionsDialog::applyFilter);
-    connect(codeFilterEdit_, &QLineEdit::textChanged, this, [this] { filterTextChanged(1); });
-    connect(textFilterEdit_, &QLineEdit::textChanged, this, [this] { filterTextChanged(2); });
-
-    scopeChoice_ = named(new QGroupBox, "rgSelected");
-    scopeChoice_->setFixedHeight(kChoiceHeight);
-    selectedLocations_ = named(new QRadioButton(uiText(52, "Add only to the selected location(s)")), "rgSelected0");
-    generalException_ =
-        named(new QRadioButton(uiText(53, "Add as general exception (independent from locations)")), "rgSelected1");
-    auto* choice = new QButtonGroup(scopeChoice_);
-    choice->addButton(selectedLocations_, 0);
-    choice->addButton(generalException_, 1);
-    selectedLocations_->setChecked(true);
-    auto* choices = new QVBoxLayout(scopeChoice_);
-    choices->setContentsMargins(8, 4, 8, 4);
-    choices->addWidget(selectedLocations_);
-    choices->addWidget(generalException_);
+    buildAlarmTypes();
+    buildFilterBox();
+    buildScopeChoice();
 
     cancelButton_ = named(new QPushButton(uiText(54, "Cancel")), "CancelBtn");
     okButton_ = named(new QPushButton(uiText(55, "Add Selection")), "OKBtn");
@@ -107,6 +65,59 @@ ExceptionsDialog::ExceptionsDialog(const XmlDocument* linkDefs, Commit commit, Q
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+}
+
+void ExceptionsDialog::buildAlarmTypes() {
+    alarmTypes_ = named(new QTableWidget(0, 2), "sgExcept");
+    alarmTypes_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    alarmTypes_->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    alarmTypes_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    alarmTypes_->setShowGrid(false);
+    alarmTypes_->setWordWrap(false);
+    alarmTypes_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    alarmTypes_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    QHeaderView* fixed = alarmTypes_->verticalHeader();
+    fixed->setFixedWidth(kFixedColumnWidth);
+    fixed->setMinimumSectionSize(1);
+    fixed->setDefaultSectionSize(kRowHeight);
+    fixed->setSectionResizeMode(QHeaderView::Fixed);
+    fixed->setHighlightSections(false);
+    QHeaderView* header = alarmTypes_->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setHighlightSections(false);
+    header->setSectionsClickable(false);
+    alarmTypes_->installEventFilter(this);
+    typeFilter_.setGrid(&grid_);
+}
+
+void ExceptionsDialog::buildFilterBox() {
+    filterBox_ = named(new QGroupBox(uiText(48, "Filter")), "grpTypeFilter");
+    filterBox_->setFixedHeight(kFilterBoxHeight);
+    codeFilterCheck_ = named(new QCheckBox(uiText(50, "nr"), filterBox_), "cbFilter1");
+    textFilterCheck_ = named(new QCheckBox(uiText(51, "text"), filterBox_), "cbFilter2");
+    codeFilterEdit_ = named(new QLineEdit(filterBox_), "edFilter1");
+    textFilterEdit_ = named(new QLineEdit(filterBox_), "edFilter2");
+    connect(codeFilterCheck_, &QCheckBox::toggled, this, &ExceptionsDialog::applyFilter);
+    connect(textFilterCheck_, &QCheckBox::toggled, this, &ExceptionsDialog::applyFilter);
+    connect(codeFilterEdit_, &QLineEdit::textChanged, this, [this] { filterTextChanged(1); });
+    connect(textFilterEdit_, &QLineEdit::textChanged, this, [this] { filterTextChanged(2); });
+}
+
+void ExceptionsDialog::buildScopeChoice() {
+    scopeChoice_ = named(new QGroupBox, "grpExceptionScope");
+    scopeChoice_->setFixedHeight(kChoiceHeight);
+    selectedLocations_ =
+        named(new QRadioButton(uiText(52, "Add only to the selected location(s)")), "rbSelectedLocations");
+    generalException_ = named(new QRadioButton(uiText(53, "Add as general exception (independent from locations)")),
+                              "rbGeneralException");
+    auto* choice = new QButtonGroup(scopeChoice_);
+    choice->addButton(selectedLocations_, 0);
+    choice->addButton(generalException_, 1);
+    selectedLocations_->setChecked(true);
+    auto* choices = new QVBoxLayout(scopeChoice_);
+    choices->setContentsMargins(8, 4, 8, 4);
+    choices->addWidget(selectedLocations_);
+    choices->addWidget(generalException_);
 }
 
 void ExceptionsDialog::showEvent(QShowEvent* event) {

@@ -50,6 +50,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void buildAlarmTypes();
+    void buildFilterBox();
+    void buildScopeChoice();
     void fillAlarmTypes();
     void placeFilterEdits();
     void filterTextChanged(int column);

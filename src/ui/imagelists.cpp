@@ -18,7 +18,7 @@ QIcon fromList(const char* const* names, int count, int index) {
     return QIcon(QStringLiteral(":/zampo/icons/%1.svg").arg(QLatin1String(names[index])));
 }
 
-constexpr std::array<const char*, 4> kOfficeTools{"refresh", nullptr, "except-add", "except-delete"};
+constexpr std::array<const char*, 5> kOfficeTools{"refresh", nullptr, "except-add", "except-delete", "explain"};
 constexpr std::array<const char*, 9> kZamTools{nullptr,  "delete", "add",          "edit",        "import",
                                                "export", "assign", "assign-group", "delete-group"};
 constexpr std::array<const char*, 2> kStatus{"fault-office", "fault-receiver"};

@@ -6,7 +6,7 @@
 
 namespace zampo {
 
-// Priva Office toolbar: 0 refresh, 2 add exception, 3 remove exceptions.
+// Priva Office toolbar: 0 refresh, 2 add exception, 3 remove exceptions, 4 explain a route.
 QIcon officeToolImage(int index);
 // ZAM toolbar: 1 delete, 2 add, 3 edit, 4 import, 5 export, 6 assign alarm,
 // 7 assign group alarm, 8 delete group alarm.

@@ -27,7 +27,7 @@ constexpr int kButtonStripHeight = 30;
 }  // namespace
 
 ItemDialog::ItemDialog(QWidget* owner) : QDialog(owner) {
-    setObjectName(QStringLiteral("OKBottomDlg"));
+    setObjectName(QStringLiteral("dlgZamItem"));
     if (owner) setFont(owner->font());
     setModal(true);
 

@@ -35,7 +35,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setFont(f);
     setWindowIcon(applicationIcon());
 
-    pages_ = named(new QTabWidget, "pctlDde");
+    pages_ = named(new QTabWidget, "tabPages");
     linkPage_ = named(new LinkPage(*this), "tbsLinkSettings");
     receiverPage_ = named(new ReceiverPage, "tbsIP");
     officePage_ = named(new OfficePage, "tbsOffice");
@@ -51,6 +51,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     pages_->setCurrentIndex(0);
     setCentralWidget(pages_);
     connect(linkPage_, &LinkPage::refreshRequested, this, &MainWindow::refreshRequested);
+    // The explanation builds its lines with the options as the operator sees them.
+    linkPage_->textOptions = [this] {
+        const Settings s = editedSettings();
+        return TextOptions{s.sendPcu, s.filterPunct};
+    };
     connect(receiverPage_, &ReceiverPage::sendTestRequested, this, &MainWindow::sendTestRequested);
 
     buildStatusBar();
@@ -88,7 +93,7 @@ void MainWindow::buildStatusBar() {
 
 void MainWindow::buildTray() {
     tray_ = new QSystemTrayIcon(applicationIcon(), this);
-    tray_->setObjectName(QStringLiteral("TrayX1"));
+    tray_->setObjectName(QStringLiteral("trayIcon"));
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         // Trays that speak the StatusNotifier protocol report a plain
         // activation instead of a double click; either must bring the window back.
@@ -150,6 +155,7 @@ void MainWindow::attachDocuments(DocumentSlot& zamDefs, DocumentSlot& linkDefs) 
     zamDefs_ = &zamDefs;
     linkDefs_ = &linkDefs;
     linkPage_->attachDocuments(zamDefs, linkDefs);
+    alarmPage_->model()->setRouteDocuments(&linkDefs, &zamDefs);
 }
 
 void MainWindow::attachDataPaths(DataPaths& paths) {

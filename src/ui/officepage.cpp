@@ -26,32 +26,21 @@ constexpr int kListWidth = 790;
 }  // namespace
 
 OfficePage::OfficePage(QWidget* parent) : QWidget(parent) {
-    const SettingsPage p = settingsPage(this, "Panel2", kColumnWidth, "Panel13", kSettingsHeight, "Label8");
+    const SettingsPage p =
+        settingsPage(this, "pnlOfficeColumn", kColumnWidth, "pnlOfficeSettings", kSettingsHeight, "lblOfficeSettings");
     QVBoxLayout* column = p.columnLayout;
     QVBoxLayout* settings = p.settings;
     settingsHeading_ = p.heading;
-    hostLabel_ = wrappedLabel("Label14");
+    hostLabel_ = wrappedLabel("lblPoHost");
     hostEdit_ = named(new QLineEdit(QStringLiteral("127.0.0.1")), "edtPOServer");
 
-    languageBox_ = named(new QGroupBox, "RadioGroup1");
-    english_ = named(new QRadioButton(QStringLiteral("English")), "rbEnglish");
-    dutch_ = named(new QRadioButton(QStringLiteral("Nederlands")), "rbDutch");
-    languageChoice_ = new QButtonGroup(this);
-    languageChoice_->addButton(english_, 0);
-    languageChoice_->addButton(dutch_, 1);
-    english_->setChecked(true);
-    auto* radios = new QVBoxLayout(languageBox_);
-    radios->setContentsMargins(6, 4, 6, 4);
-    radios->setSpacing(2);
-    radios->addWidget(english_);
-    radios->addWidget(dutch_);
-
+    buildLanguageBox();
     sendPcuCheck_ = named(new QCheckBox, "cbPCU");
     sendPcuCheck_->setChecked(true);
-    sendPcuLabel_ = wrappedLabel("Label15");
+    sendPcuLabel_ = wrappedLabel("lblSendPcu");
     filterPunctCheck_ = named(new QCheckBox, "cbPunct");
-    filterPunctLabel_ = wrappedLabel("Label17");
-    restartNote_ = wrappedLabel("Label16");
+    filterPunctLabel_ = wrappedLabel("lblFilterPunct");
+    restartNote_ = wrappedLabel("lblOfficeRestart");
 
     settings->addWidget(settingsHeading_);
     settings->addWidget(hostLabel_);
@@ -91,6 +80,21 @@ OfficePage::OfficePage(QWidget* parent) : QWidget(parent) {
     p.row->addWidget(p.column);
     p.row->addStretch(0);
     p.row->addWidget(lines_, 1);
+}
+
+void OfficePage::buildLanguageBox() {
+    languageBox_ = named(new QGroupBox, "grpLanguage");
+    english_ = named(new QRadioButton(QStringLiteral("English")), "rbEnglish");
+    dutch_ = named(new QRadioButton(QStringLiteral("Nederlands")), "rbDutch");
+    languageChoice_ = new QButtonGroup(this);
+    languageChoice_->addButton(english_, 0);
+    languageChoice_->addButton(dutch_, 1);
+    english_->setChecked(true);
+    auto* radios = new QVBoxLayout(languageBox_);
+    radios->setContentsMargins(6, 4, 6, 4);
+    radios->setSpacing(2);
+    radios->addWidget(english_);
+    radios->addWidget(dutch_);
 }
 
 OfficePage::~OfficePage() {

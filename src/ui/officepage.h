@@ -35,6 +35,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void buildLanguageBox();
     QLabel* settingsHeading_ = nullptr;
     QLabel* hostLabel_ = nullptr;
     QLineEdit* hostEdit_ = nullptr;

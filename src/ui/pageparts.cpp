@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "ui/widgettext.h"
@@ -88,6 +89,17 @@ QToolBar* addToolStrip(QBoxLayout* into, const char* name) {
     row->addWidget(bar);
     into->addWidget(strip);
     return bar;
+}
+
+QToolButton* addToolButton(QToolBar* bar, const char* name, const QIcon& icon) {
+    auto* button = named(new QToolButton, name);
+    button->setIcon(icon);
+    button->setIconSize(QSize(16, 16));
+    button->setAutoRaise(true);
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    button->setFixedSize(23, 22);
+    bar->addWidget(button);
+    return button;
 }
 
 QLabel* wrappedLabel(const char* name) {

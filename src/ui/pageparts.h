@@ -6,10 +6,12 @@
 class QBoxLayout;
 class QFrame;
 class QHBoxLayout;
+class QIcon;
 class QLabel;
 class QListWidget;
 class QPushButton;
 class QToolBar;
+class QToolButton;
 class QVBoxLayout;
 class QWidget;
 
@@ -27,6 +29,8 @@ void keepDefaultColours(QWidget* w);
 QLabel* addHeading(QBoxLayout* into, const char* panelName, const char* labelName);
 // A tool bar of fixed height in a raised strip.
 QToolBar* addToolStrip(QBoxLayout* into, const char* name);
+// A 16-pixel icon button on the bar, raised under the mouse only.
+QToolButton* addToolButton(QToolBar* bar, const char* name, const QIcon& icon);
 QLabel* wrappedLabel(const char* name);
 QFrame* schemePanel(const char* name);
 // A list of log lines that scroll sideways instead of wrapping.

@@ -24,14 +24,15 @@ constexpr int kClearPanelHeight = 49;
 }  // namespace
 
 ReceiverPage::ReceiverPage(QWidget* parent) : QWidget(parent) {
-    const SettingsPage p = settingsPage(this, "Panel5", kColumnWidth, "Panel8", kSettingsHeight, "Label10");
+    const SettingsPage p = settingsPage(this, "pnlReceiverColumn", kColumnWidth, "pnlReceiverSettings", kSettingsHeight,
+                                        "lblReceiverSettings");
     QVBoxLayout* column = p.columnLayout;
     QVBoxLayout* settings = p.settings;
     settingsHeading_ = p.heading;
-    hostLabel_ = wrappedLabel("Label11");
+    hostLabel_ = wrappedLabel("lblZamHost");
     hostEdit_ = named(new QLineEdit(QStringLiteral("127.0.0.1")), "edtAddress");
-    portLabel_ = wrappedLabel("Label12");
-    portEdit_ = named(new QLineEdit(QStringLiteral("8132")), "MaskEdit1");
+    portLabel_ = wrappedLabel("lblZamPort");
+    portEdit_ = named(new QLineEdit(QStringLiteral("8132")), "edtZamPort");
     // Five digits: a four-digit field would cut a port above 9999 and store the
     // wrong one at the next close.
     portEdit_->setMaxLength(5);
@@ -39,12 +40,12 @@ ReceiverPage::ReceiverPage(QWidget* parent) : QWidget(parent) {
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), portEdit_));
     portEdit_->setFixedWidth(50);
     watchdogLabel_ = wrappedLabel("lblID");
-    watchdogId_ = named(new QSpinBox, "SpinEdit1");
+    watchdogId_ = named(new QSpinBox, "spnWatchdogId");
     watchdogId_->setRange(0, 9);
     watchdogId_->setValue(1);
     watchdogId_->setFixedWidth(44);
     keepDefaultColours(watchdogId_);
-    restartNote_ = wrappedLabel("Label13");
+    restartNote_ = wrappedLabel("lblReceiverRestart");
     for (QWidget* w : std::initializer_list<QWidget*>{settingsHeading_, hostLabel_, hostEdit_, portLabel_, portEdit_,
                                                       watchdogLabel_, watchdogId_})
         settings->addWidget(w);
@@ -52,15 +53,33 @@ ReceiverPage::ReceiverPage(QWidget* parent) : QWidget(parent) {
     settings->addWidget(restartNote_);
     column->addWidget(p.settingsPanel);
 
-    QFrame* testPanel = schemePanel("Panel6");
+    column->addWidget(buildTestPanel(), 1);
+
+    QFrame* clearPanel = schemePanel("pnlReceiverClear");
+    clearPanel->setFixedHeight(kClearPanelHeight);
+    clearButton_ = clearButton("btnClear");
+    auto* clearRow = new QHBoxLayout(clearPanel);
+    clearRow->setContentsMargins(6, 0, 6, 0);
+    clearRow->addWidget(clearButton_);
+    column->addWidget(clearPanel);
+
+    lines_ = diagnosticList("lbxDebug");
+    connect(clearButton_, &QPushButton::clicked, lines_, &QListWidget::clear);
+
+    p.row->addWidget(p.column);
+    p.row->addWidget(lines_, 1);
+}
+
+QFrame* ReceiverPage::buildTestPanel() {
+    QFrame* testPanel = schemePanel("pnlTestAlarm");
     auto* test = new QGridLayout(testPanel);
     test->setContentsMargins(6, 6, 6, 6);
     test->setVerticalSpacing(4);
-    testHeading_ = named(new QLabel, "Label9");
+    testHeading_ = named(new QLabel, "lblTestHeading");
     testHeading_->setFont(settingsHeading_->font());
     testLocationLabel_ = named(new QLabel, "lblInvoer");
-    testAlarmLabel_ = named(new QLabel, "Label3");
-    testStateLabel_ = named(new QLabel, "Label4");
+    testAlarmLabel_ = named(new QLabel, "lblTestAlarm");
+    testStateLabel_ = named(new QLabel, "lblTestState");
     testLocation_ = named(new QLineEdit, "medtLocatie");
     testLocation_->setInputMask(QStringLiteral("999999;_"));
     testLocation_->setText(QStringLiteral("000001"));
@@ -80,7 +99,6 @@ ReceiverPage::ReceiverPage(QWidget* parent) : QWidget(parent) {
     test->addWidget(sendTestButton_, 4, 0, 1, 2);
     test->setRowStretch(5, 1);
     test->setColumnStretch(1, 1);
-    column->addWidget(testPanel, 1);
     connect(sendTestButton_, &QPushButton::clicked, this, [this] {
         // A shorter location would go out as five digits or fewer.
         if (!testLocation_->hasAcceptableInput()) return;
@@ -91,20 +109,7 @@ ReceiverPage::ReceiverPage(QWidget* parent) : QWidget(parent) {
         testLocation_->setToolTip(testLocation_->hasAcceptableInput() ? QString()
                                                                       : uiText(221, "The location takes six digits."));
     });
-
-    QFrame* clearPanel = schemePanel("Panel7");
-    clearPanel->setFixedHeight(kClearPanelHeight);
-    clearButton_ = clearButton("btnClear");
-    auto* clearRow = new QHBoxLayout(clearPanel);
-    clearRow->setContentsMargins(6, 0, 6, 0);
-    clearRow->addWidget(clearButton_);
-    column->addWidget(clearPanel);
-
-    lines_ = diagnosticList("lbxDebug");
-    connect(clearButton_, &QPushButton::clicked, lines_, &QListWidget::clear);
-
-    p.row->addWidget(p.column);
-    p.row->addWidget(lines_, 1);
+    return testPanel;
 }
 
 ReceiverPage::~ReceiverPage() {

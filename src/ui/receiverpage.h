@@ -6,6 +6,7 @@
 
 #include "logic/core/settings.h"
 
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -31,6 +32,8 @@ signals:
     void sendTestRequested(const QString& location, const QString& input, const QString& state);
 
 private:
+    // The test alarm: a location, an alarm and a state sent as typed.
+    QFrame* buildTestPanel();
     QLabel* settingsHeading_ = nullptr;
     QLabel* hostLabel_ = nullptr;
     QLineEdit* hostEdit_ = nullptr;

@@ -68,7 +68,7 @@ TEST(WindowSession, StartPreparesFilesLogsAndStartsBothMachines) {
     // ID, stepped through 5 and 6, stays 4 on the wire until the next start.
     form.findChild<QCheckBox*>("cbPCU")->setChecked(!gateway.settings().sendPcu);
     form.findChild<QCheckBox*>("cbPunct")->setChecked(!gateway.settings().filterPunct);
-    auto* id = form.findChild<QSpinBox*>("SpinEdit1");
+    auto* id = form.findChild<QSpinBox*>("spnWatchdogId");
     for (int step : {5, 6, 7}) id->setValue(step);
     EXPECT_EQ(gateway.settings().sendPcu, form.findChild<QCheckBox*>("cbPCU")->isChecked());
     EXPECT_EQ(gateway.settings().filterPunct, form.findChild<QCheckBox*>("cbPunct")->isChecked());

@@ -13,6 +13,8 @@
 #include "logic/alarmstatus/alarmstatus.h"
 #include "logic/core/clock.h"
 #include "logic/language/langtext.h"
+#include "logic/alarmstatus/alarmstatus.h"
+#include "support/windowsetup.h"
 #include "ui/alarmstatuspage.h"
 #include "ui/linkgridview.h"
 #include "ui/linkpage.h"
@@ -23,10 +25,12 @@ using namespace zampo;
 namespace {
 
 const char* const kLinkDefs = R"(<ZamPOLinkDefs><PO_Locations>
-  <PO_loc pcu="PCU1" text="Kas 3" zam_alarm="0012 - 05"/>
+  <PO_loc pcu="PCU1" text="Kas 3" zam_alarm="0012 - 05"><Except nr="5" text="Koud" zam_alarm="0012 - 05"/></PO_loc>
   <PO_loc pcu="PCU2" text="Serre" zam_alarm=""/>
   <PO_loc pcu="PCU2" text="Ketelhuis" zam_alarm="0020 - 01" zam_group="0100 - 07"/>
-</PO_Locations><PO_Exceptions/></ZamPOLinkDefs>)";
+</PO_Locations><PO_Exceptions>
+  <Except nr="1" text="Brand" zam_alarm="0020 - 01" zam_group="0100 - 07"/>
+</PO_Exceptions></ZamPOLinkDefs>)";
 
 const char* const kZamDefs = R"(<ZamAlarmDefinitions>
   <Location Code="12" Name="Kassen"><Alarm Code="5" Name="Temperatuur"/></Location>
@@ -46,27 +50,17 @@ const char* const kStatus = R"(<POAlarmStatus>
   <Group ZamAlarm="0100 - 07" State="A" Timeout="20240301T120100" Text="Ketelhuis Brand" repeat="0"/>
 </POAlarmStatus>)";
 
-DocumentSlot loaded(const std::string& text) {
-    auto slot = std::make_unique<XmlDocument>();
-    EXPECT_TRUE(slot->loadText(text));
-    return slot;
-}
-
 class AlarmStatusPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
         resetLangTexts();
         loadLangTexts("ENG");
-        zamDefs = loaded(kZamDefs);
-        linkDefs = loaded(kLinkDefs);
-        status = loaded(kStatus);
+        zamDefs = test::loadedDocument(kZamDefs);
+        linkDefs = test::loadedDocument(kLinkDefs);
+        status = test::loadedDocument(kStatus);
         clock.set(*parseStatusTime("20240301T120000"));
-        form.attachDocuments(zamDefs, linkDefs);
         form.attachAlarmStatus(status, clock);
-        form.applyTexts();
-        form.resize(950, 577);
-        form.show();
-        form.fillLinkGrid();
+        test::showWindow(form, &zamDefs, &linkDefs);
         form.pages()->setCurrentWidget(page());
         form.alarmStatusWalked();
     }
@@ -116,13 +110,21 @@ TEST_F(AlarmStatusPageTest, RowsShowStateLinkErrorAndWhatIsStillToReport) {
     const int group = rowOf("Group alarm", "");
     EXPECT_EQ(cell(group, AlarmStatusModel::DelayLeft), "1:00");
     EXPECT_EQ(cell(group, AlarmStatusModel::Reported), "to report");
+
+    // The rule that routed each alarm, as the gateway's explanation finds it; a
+    // location that names no ZAM alarm raises the configuration error.
+    EXPECT_EQ(cell(reported, AlarmStatusModel::Rule), "location link");
+    EXPECT_EQ(cell(pending, AlarmStatusModel::Rule), "general exception");
+    EXPECT_EQ(cell(refused, AlarmStatusModel::Rule), "location exception");
+    EXPECT_EQ(cell(unlinked, AlarmStatusModel::Rule), "location link \u2192 9999/9");
+    EXPECT_EQ(cell(group, AlarmStatusModel::Rule), "");
 }
 
 TEST_F(AlarmStatusPageTest, DutchTextsAndAHiddenPageCatchesUpWhenShown) {
     loadLangTexts("NLD");
     form.applyTexts();
     form.pages()->setCurrentIndex(0);
-    status = loaded("<POAlarmStatus/>");
+    status = test::loadedDocument("<POAlarmStatus/>");
     form.alarmStatusWalked();
     EXPECT_EQ(view()->model()->rowCount(), 5) << "a hidden page is not rebuilt";
     form.pages()->setCurrentWidget(page());
@@ -136,7 +138,7 @@ TEST_F(AlarmStatusPageTest, ARefreshKeepsTheSelectionAndTheScrollPosition) {
     for (int i = 0; i < 300; ++i)
         many += R"(<Alarm pcu="PCU1" location="Kas 3" nr=")" + std::to_string(i) +
                 R"(" start="20240301T110000" State="A" Sent="20240301T110000"/>)";
-    status = loaded(many + "</POAlarmStatus>");
+    status = test::loadedDocument(many + "</POAlarmStatus>");
     form.alarmStatusWalked();
     const int row = rowOf("Kas 3", "150");
     view()->selectRow(row);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -26,11 +27,13 @@
 #include "logic/linkconfig/zamdefs.h"
 #include "logic/linkconfig/zamitems.h"
 #include "support/tempdir.h"
+#include "support/windowsetup.h"
 #include "ui/exceptionsdialog.h"
 #include "ui/itemdialog.h"
 #include "ui/linkgridview.h"
 #include "ui/linkpage.h"
 #include "ui/mainwindow.h"
+#include "ui/routedialog.h"
 
 using namespace zampo;
 
@@ -159,15 +162,8 @@ protected:
         openDataFile(linkDefs, poDir(), kLinkDefsFile);
         openDataFile(zamDefs, poDir(), kZamDefsFile);
         form = std::make_unique<EditingForm>();
-        form->attachDocuments(zamDefs, linkDefs);
         form->attachDataPaths(paths);
-        form->applyTexts();
-        form->resize(950, 577);
-        form->show();
-        form->showSelectedZamItem();
-        form->fillZamTree();
-        form->fillLinkGrid();
-        QApplication::processEvents();
+        test::showWindow(*form, &zamDefs, &linkDefs);
     }
 
     std::string poDir() { return paths.poDataDir(); }
@@ -386,7 +382,7 @@ TEST_F(EditingTest, ExceptionsForTheSelectedLocationsAndGeneralOnes) {
     {
         ModalScript<ExceptionsDialog> script({[](ExceptionsDialog* dialog) {
             EXPECT_EQ(dialog->windowTitle(), "Add Exceptions");
-            EXPECT_TRUE(child<QRadioButton>(dialog, "rgSelected0")->isChecked());
+            EXPECT_TRUE(child<QRadioButton>(dialog, "rbSelectedLocations")->isChecked());
             QTableWidget* types = dialog->findChild<QTableWidget*>("sgExcept");
             ASSERT_EQ(types->rowCount(), 3);
             typeInto(child<QLineEdit>(dialog, "edFilter2"), "pomp");
@@ -420,7 +416,7 @@ TEST_F(EditingTest, ExceptionsForTheSelectedLocationsAndGeneralOnes) {
                                                QTest::mouseClick(
                                                    types->viewport(), Qt::LeftButton, {},
                                                    types->visualRect(types->model()->index(1, 1)).center());
-                                               clickButton(dialog, "rgSelected1");
+                                               clickButton(dialog, "rbGeneralException");
                                                clickButton(dialog, "OKBtn");
                                            },
                                            [](ExceptionsDialog* dialog) { clickButton(dialog, "CancelBtn"); }});
@@ -649,6 +645,31 @@ TEST_F(EditingTest, ARebuildKeepsTheSelectionSoAnAssignStillReachesIt) {
     click("tbDeleteGroup");  // so does Delete group
     EXPECT_EQ(linkDefsFile(), before);
     EXPECT_EQ(form->messages.size(), 2u);
+}
+
+TEST_F(EditingTest, ExplainShowsTheRouteOfTheSelectedRowUnderTheWindowsOptions) {
+    QStringList shown;
+    auto keep = [&shown](RouteDialog* dialog) {
+        EXPECT_TRUE(child<QPlainTextEdit>(dialog, "txtRoute")->isReadOnly());
+        shown << dialog->explanation();
+        dialog->reject();
+    };
+    ModalScript<RouteDialog> script({keep, keep});
+    // Kas 1's exception of type 12 by the tool button, with PCU names switched off.
+    child<QCheckBox>(form.get(), "cbPCU")->setChecked(false);
+    selectRows(2, 2);
+    click("tbExplain");
+    // The general exception by the grid's context menu.
+    selectRows(7, 7);
+    auto* explain = child<QAction>(grid(), "actExplain");
+    EXPECT_EQ(explain->text(), "Explain the route of the selected row");
+    explain->trigger();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_TRUE(shown[0].contains("Rule: exception of the location\n")) << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains(R"(<Except nr="12" text="Pomp storing" zam_alarm="0001 - 02"/>)"));
+    // Without the PCU name, as the Priva Office page now says.
+    EXPECT_TRUE(shown[0].contains("Raise sends: [ZAM RCVALARM 02,0001,02,T,,Kas1 Pomp storing]\n"));
+    EXPECT_TRUE(shown[1].contains("Rule: general exception\n")) << shown[1].toStdString();
 }
 
 TEST_F(EditingTest, TheExceptionsDialogOpensOnItsFirstRowAndSaysWhenNothingIsChosen) {

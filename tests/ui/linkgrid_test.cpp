@@ -16,6 +16,7 @@
 #include "logic/diag/logwriter.h"
 #include "logic/language/langtext.h"
 #include "support/tempdir.h"
+#include "support/windowsetup.h"
 #include "ui/linkgriddelegate.h"
 #include "ui/linkgridview.h"
 #include "ui/linkpage.h"
@@ -65,12 +66,6 @@ protected:
     void showMessage(const QString& text) override { messages.push_back(text); }
 };
 
-DocumentSlot loaded(const char* text) {
-    auto slot = std::make_unique<XmlDocument>();
-    EXPECT_TRUE(slot->loadText(text));
-    return slot;
-}
-
 class GridTest : public ::testing::Test {
 protected:
     void SetUp() override { start("ENG"); }
@@ -80,16 +75,9 @@ protected:
         resetLangTexts();
         loadLangTexts(language);
         form = std::make_unique<RecordingForm>();
-        zamDefs = loaded(kZamDefs);
-        linkDefs = loaded(kLinkDefs);
-        form->attachDocuments(zamDefs, linkDefs);
-        form->applyTexts();
-        form->resize(950, 577);
-        form->show();
-        form->showSelectedZamItem();
-        form->fillZamTree();
-        form->fillLinkGrid();
-        QApplication::processEvents();
+        zamDefs = test::loadedDocument(kZamDefs);
+        linkDefs = test::loadedDocument(kLinkDefs);
+        test::showWindow(*form, &zamDefs, &linkDefs);
     }
 
     LinkPage* linkPage() const { return widget<LinkPage>(*form, "tbsLinkSettings"); }
@@ -169,7 +157,7 @@ TEST_F(GridTest, TreeListsLocationsByCaptionAndAlarmsByCode) {
     linkPage()->sortZamTree();
     EXPECT_EQ(captions(boiler), QStringList({"Brander (1)", "Pomp (2)", "Deur (3)", "Rook (10)"}));
 
-    zamDefs = loaded("<ZamAlarmDefinitions/>");
+    zamDefs = test::loadedDocument("<ZamAlarmDefinitions/>");
     form->fillZamTree();
     ASSERT_EQ(tree()->topLevelItemCount(), 1);
     EXPECT_EQ(captions(tree()->topLevelItem(0)), QStringList());
@@ -239,7 +227,7 @@ TEST_F(GridTest, GridRowsAndTheFilterBoxUnderTheirColumns) {
     checkPlacement();
 
     // Nothing to show: the header and one empty row.
-    linkDefs = loaded("<ZamPOLinkDefs/>");
+    linkDefs = test::loadedDocument("<ZamPOLinkDefs/>");
     form->fillLinkGrid();
     EXPECT_EQ(grid()->dataRowCount(), 1);
     EXPECT_EQ(grid()->linkRow(1).kind, LinkRowKind::Empty);

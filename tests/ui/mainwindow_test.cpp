@@ -23,6 +23,7 @@
 #include <functional>
 
 #include "logic/language/langtext.h"
+#include "support/windowsetup.h"
 #include "ui/imagelists.h"
 #include "ui/statusimagepanel.h"
 
@@ -77,10 +78,10 @@ TEST_F(MainWindowTest, DutchTextsWithTheirAppendedBlanks) {
     EXPECT_EQ(form.pages()->tabText(0), "Koppeling instellen");
     EXPECT_EQ(form.pages()->tabText(1), "ZAM-Pro tcp/IP koppeling");
     EXPECT_EQ(child<QLabel>(form, "lblFilter")->text(), "Filter: ");
-    EXPECT_EQ(child<QLabel>(form, "Label10")->text(), "Instellingen ");
-    EXPECT_EQ(child<QLabel>(form, "Label8")->text(), "Instellingen ");
-    EXPECT_EQ(child<QLabel>(form, "Label9")->text(), "Test ");
-    EXPECT_EQ(child<QGroupBox>(form, "RadioGroup1")->title(), "Taal: ");
+    EXPECT_EQ(child<QLabel>(form, "lblReceiverSettings")->text(), "Instellingen ");
+    EXPECT_EQ(child<QLabel>(form, "lblOfficeSettings")->text(), "Instellingen ");
+    EXPECT_EQ(child<QLabel>(form, "lblTestHeading")->text(), "Test ");
+    EXPECT_EQ(child<QGroupBox>(form, "grpLanguage")->title(), "Taal: ");
     EXPECT_EQ(child<QPushButton>(form, "btnClear")->text(), "Wis scherm");
     EXPECT_EQ(child<QPushButton>(form, "btnClearComDebug")->text(), "Wis scherm");
     EXPECT_EQ(child<QToolButton>(form, "tbRefresh")->toolTip(), "Ververs Priva Office definities");
@@ -96,10 +97,10 @@ TEST_F(MainWindowTest, AnEmptyTableShowsTheCallersOwnDefaults) {
     form.applyTexts();
     EXPECT_EQ(form.pages()->tabText(1), "_Zam tcp/IP settings");
     EXPECT_EQ(child<QToolButton>(form, "tbRefresh")->toolTip(), "_Refresh Priva Office Definitions");
-    EXPECT_EQ(child<QLabel>(form, "Label11")->text(), "_ZAM-Pro server hostname or address:");
-    EXPECT_EQ(child<QLabel>(form, "Label14")->text(), "_PO server hostname or address:");
+    EXPECT_EQ(child<QLabel>(form, "lblZamHost")->text(), "_ZAM-Pro server hostname or address:");
+    EXPECT_EQ(child<QLabel>(form, "lblPoHost")->text(), "_PO server hostname or address:");
     EXPECT_EQ(child<QLabel>(form, "lblFilter")->text(), "_Filter: ");
-    EXPECT_EQ(child<QLabel>(form, "Label8")->text(), "_Settings: ");
+    EXPECT_EQ(child<QLabel>(form, "lblOfficeSettings")->text(), "_Settings: ");
 }
 
 TEST_F(MainWindowTest, ToolButtonsShowIconsAndHintsAndReportClicks) {
@@ -202,7 +203,7 @@ TEST_F(MainWindowTest, SettingsComeBackAsTheOperatorLeftThem) {
     EXPECT_TRUE(out.trace);
 
     // The port field takes digits only, five at most; emptied or out of range, it keeps the port.
-    auto* port = child<QLineEdit>(form, "MaskEdit1");
+    auto* port = child<QLineEdit>(form, "edtZamPort");
     port->clear();
     QTest::keyClicks(port, "18a1325");
     EXPECT_EQ(port->text(), "18132");
@@ -236,9 +237,9 @@ TEST_F(MainWindowTest, ClickingASwitchLabelFlipsTheSwitch) {
     form.applyTexts();
     form.show();
     const bool before = child<QCheckBox>(form, "cbPCU")->isChecked();
-    QTest::mouseClick(child(form, "Label15"), Qt::LeftButton);
+    QTest::mouseClick(child(form, "lblSendPcu"), Qt::LeftButton);
     EXPECT_NE(child<QCheckBox>(form, "cbPCU")->isChecked(), before);
-    QTest::mouseClick(child(form, "Label17"), Qt::LeftButton);
+    QTest::mouseClick(child(form, "lblFilterPunct"), Qt::LeftButton);
     EXPECT_TRUE(child<QCheckBox>(form, "cbPunct")->isChecked());
 }
 
@@ -259,7 +260,7 @@ TEST_F(MainWindowTest, TestPanelAndCloseAreHandedToTheGateway) {
     EXPECT_EQ(closing.count(), 1);
 
     form.setCaption("ZAM-Pro - Priva Office (1.2.3.4) ");
-    EXPECT_EQ(child<QSystemTrayIcon>(form, "TrayX1")->toolTip(), "ZAM-Pro - Priva Office (1.2.3.4) ");
+    EXPECT_EQ(child<QSystemTrayIcon>(form, "trayIcon")->toolTip(), "ZAM-Pro - Priva Office (1.2.3.4) ");
 }
 
 TEST_F(MainWindowTest, WithoutATrayTheWindowIsNeverHidden) {
@@ -289,14 +290,14 @@ TEST_F(MainWindowTest, WithATrayMinimisingHidesAndTheTrayBringsItBack) {
     QApplication::processEvents();
     EXPECT_FALSE(form.isVisible());
 
-    emit child<QSystemTrayIcon>(form, "TrayX1")->activated(QSystemTrayIcon::DoubleClick);
+    emit child<QSystemTrayIcon>(form, "trayIcon")->activated(QSystemTrayIcon::DoubleClick);
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.isMinimized());
     EXPECT_FALSE(form.windowFlags() & Qt::WindowStaysOnTopHint);
 
     form.hideToTray();
     EXPECT_FALSE(form.isVisible());
-    emit child<QSystemTrayIcon>(form, "TrayX1")->activated(QSystemTrayIcon::DoubleClick);
+    emit child<QSystemTrayIcon>(form, "trayIcon")->activated(QSystemTrayIcon::DoubleClick);
     EXPECT_TRUE(form.isVisible());
 }
 
@@ -313,31 +314,31 @@ TEST_F(MainWindowTest, RegionsKeepTheirSizesAsTheWindowGrows) {
         }
         form.pages()->setCurrentIndex(0);
         QApplication::processEvents();
-        EXPECT_EQ(child(form, "Panel10")->width(), 223);
-        EXPECT_EQ(child<QSplitter>(form, "Splitter1")->handleWidth(), 7);
-        EXPECT_EQ(child(form, "Panel11")->height(), 24);
-        EXPECT_EQ(child(form, "Panel12")->height(), 24);
-        EXPECT_EQ(child(form, "GroupBox1")->height(), 103);
+        EXPECT_EQ(child(form, "pnlZamRegion")->width(), 223);
+        EXPECT_EQ(child<QSplitter>(form, "splLinkPage")->handleWidth(), 7);
+        EXPECT_EQ(child(form, "pnlOfficeHeading")->height(), 24);
+        EXPECT_EQ(child(form, "pnlZamHeading")->height(), 24);
+        EXPECT_EQ(child(form, "grpLinkFilter")->height(), 103);
         EXPECT_EQ(child(form, "vleTree")->height(), 119);
         form.pages()->setCurrentIndex(1);
         QApplication::processEvents();
-        EXPECT_EQ(child(form, "Panel5")->width(), 137);
-        EXPECT_EQ(child(form, "Panel8")->height(), 312);
-        EXPECT_EQ(child(form, "Panel7")->height(), 49);
+        EXPECT_EQ(child(form, "pnlReceiverColumn")->width(), 137);
+        EXPECT_EQ(child(form, "pnlReceiverSettings")->height(), 312);
+        EXPECT_EQ(child(form, "pnlReceiverClear")->height(), 49);
         form.pages()->setCurrentIndex(2);
         QApplication::processEvents();
-        EXPECT_EQ(child(form, "Panel2")->width(), 136);
-        EXPECT_EQ(child(form, "Panel13")->height(), 333);
+        EXPECT_EQ(child(form, "pnlOfficeColumn")->width(), 136);
+        EXPECT_EQ(child(form, "pnlOfficeSettings")->height(), 333);
         EXPECT_EQ(child<QListWidget>(form, "lbxComDebug")->width(), 790);
         EXPECT_EQ(child<QListWidget>(form, "lbxComDebug")->geometry().right(),
                   child<QListWidget>(form, "lbxComDebug")->parentWidget()->width() - 1);
     }
-    for (const char* name : {"Panel11", "Panel12", "Panel8", "Panel13"})
+    for (const char* name : {"pnlOfficeHeading", "pnlZamHeading", "pnlReceiverSettings", "pnlOfficeSettings"})
         EXPECT_EQ(child(form, name)->palette().color(QPalette::Window), scheme) << name;
-    const QFont heading = child(form, "Label5")->font();
+    const QFont heading = child(form, "lblOfficeHeading")->font();
     EXPECT_TRUE(heading.bold());
     EXPECT_EQ(heading.pixelSize(), 13);
-    EXPECT_EQ(child(form, "Label5")->palette().color(QPalette::WindowText), QColor(Qt::white));
+    EXPECT_EQ(child(form, "lblOfficeHeading")->palette().color(QPalette::WindowText), QColor(Qt::white));
 }
 
 namespace {
@@ -409,10 +410,7 @@ TEST_F(MainWindowTest, MessageBoxesCarryTheCaptionAndSpeakDutchWithTheTable) {
 TEST_F(MainWindowTest, FilterCaptionsKeepClearOfEachOtherAndInsideTheirFrame) {
     loadLangTexts("NLD");
     MainWindow form;
-    form.applyTexts();
-    form.resize(950, 577);
-    form.show();
-    form.fillLinkGrid();
+    test::showWindow(form);
     for (int i = 1; i <= 5; ++i) {
         auto* box = child<QCheckBox>(form, ("cbFilter" + std::to_string(i)).c_str());
         EXPECT_LE(box->sizeHint().width(), box->width()) << box->text().toStdString();
@@ -421,7 +419,7 @@ TEST_F(MainWindowTest, FilterCaptionsKeepClearOfEachOtherAndInsideTheirFrame) {
         EXPECT_LT(box->geometry().right() + 1, next->geometry().left()) << box->text().toStdString();
     }
     // The frame's top line, as painted: the first row drawn in one colour across the box.
-    auto* frame = child<QGroupBox>(form, "GroupBox1");
+    auto* frame = child<QGroupBox>(form, "grpLinkFilter");
     const QImage picture = frame->grab().toImage();
     const QColor background = frame->palette().color(QPalette::Window);
     int line = -1;

@@ -4,8 +4,8 @@
 // writes <directory>/<prefix>-link.png, -receiver.png and -office.png, and of the
 // link configuration also -link-filter.png (a filter at work) and -tree.png (the
 // ZAM side on its own, an alarm selected), -item.png (an alarm being edited) and
-// -exceptions.png (alarm types chosen as exceptions), and -alarms.png (the alarm
-// status as the gateway holds it).
+// -exceptions.png (alarm types chosen as exceptions), -route.png (the route of the
+// selected row), and -alarms.png (the alarm status as the gateway holds it).
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -25,7 +25,9 @@
 #include "ui/exceptionsdialog.h"
 #include "ui/itemdialog.h"
 #include "ui/linkgridview.h"
+#include "ui/linkpage.h"
 #include "ui/mainwindow.h"
+#include "ui/routedialog.h"
 
 using namespace zampo;
 
@@ -213,7 +215,7 @@ int main(int argc, char** argv) {
     form.alarmStatusWalked();
     if (!save(&form, "alarms")) return 1;
     form.pages()->setCurrentIndex(0);
-    if (!save(form.findChild<QWidget*>(QStringLiteral("Panel10")), "tree")) return 1;
+    if (!save(form.findChild<QWidget*>(QStringLiteral("pnlZamRegion")), "tree")) return 1;
 
     // Kassen or the boiler room, locations only.
     auto* locationFilter = widget<QLineEdit>(form, "edFilter2");
@@ -223,6 +225,16 @@ int main(int argc, char** argv) {
     hideExceptions->setChecked(true);
     if (!selectSomething(form)) return 1;
     if (!save(&form, "link-filter")) return 1;
+
+    // The route of the selected row, as the Explain button shows it.
+    auto* linkPage = form.findChild<LinkPage*>(QStringLiteral("tbsLinkSettings"));
+    auto* grid = form.findChild<LinkGridView*>(QStringLiteral("sgMain"));
+    if (!linkPage || !grid || grid->selectedRows().empty()) return 1;
+    RouteDialog route(QString::fromStdString(linkPage->explainRow(grid->linkRow(grid->selectedRows().front()))), &form);
+    route.show();
+    const bool routeSaved = save(&route, "route");
+    route.hide();
+    if (!routeSaved) return 1;
 
     // The boiler room's pump as the item dialog shows it for editing.
     ItemDialog item(&form);

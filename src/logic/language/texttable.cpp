@@ -164,10 +164,12 @@ const std::array<TextEntry, kAddedTextCount>& addedTextTable() {
         at(228) = {"failing", "storing"};
         at(229) = {"not connected", "niet verbonden"};
         at(230) = {"Rule", "Regel"};
-        at(231) = {"location link", "koppeling van de locatie"};
-        at(232) = {"exception of the location", "uitzondering van de locatie"};
+        at(231) = {"location link", "locatiekoppeling"};
+        at(232) = {"location exception", "uitzondering van de locatie"};
         at(233) = {"general exception", "algemene uitzondering"};
         at(234) = {"none", "geen"};
+        at(245) = {"Explain the route of the selected row", "Route van de geselecteerde regel uitleggen"};
+        at(246) = {"Route of the alarm", "Route van het alarm"};
         return t;
     }();
     return table;

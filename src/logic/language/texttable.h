@@ -16,7 +16,7 @@ const std::array<TextEntry, kTextCount>& textTable();
 // Texts this program added to the table, numbered from 200 so that the numbers
 // above stay as operators and peers know them.
 inline constexpr int kAddedTextFirst = 200;
-inline constexpr int kAddedTextCount = 40;  // 200..239
+inline constexpr int kAddedTextCount = 50;  // 200..249
 const std::array<TextEntry, kAddedTextCount>& addedTextTable();
 
 }  // namespace zampo
