@@ -9,6 +9,11 @@ ZamApplication::ZamApplication(int& argc, char** argv) : QApplication(argc, argv
 }
 
 bool ZamApplication::notify(QObject* receiver, QEvent* event) {
+    busy_.enter();
+    struct Leave {
+        BusyMeter& meter;
+        ~Leave() { meter.leave(); }
+    } leave{busy_};
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
