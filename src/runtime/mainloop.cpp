@@ -35,6 +35,11 @@ constexpr int kConfigErrorInput = 9;
 // After a kill only the alarms accepted since the last save are raised again: at
 // most this long plus two saves ago.
 constexpr int kSaveSpacingMs = 50;
+// Elements of the alarm status copied for the fetch worker in one step (about a
+// millisecond's work).
+constexpr std::size_t kCopySliceElements = 2000;
+// Elements with nothing due that one step of the walk passes at most.
+constexpr int kPassedPerStep = 64;
 
 XmlDocument& held(DocumentSlot& slot) {
     if (!slot) slot = std::make_unique<XmlDocument>();
@@ -148,6 +153,7 @@ void MainLoop::start(StepTimer& m) {
     d_.state.faultStatus = kFaultCleared;
     d_.poMonitor.reset();
     cycle_ = {};
+    fetchCopy_.reset();  // a copy begun before the restart is of no use
     busyLogged_ = false;
     watchdogReturn_ = kWait;
     statusFile_.noteFileAsIs(d_.paths.poDataDir());
@@ -427,18 +433,25 @@ void MainLoop::takeMergedLinks() {
 
 void MainLoop::startGetAlarms(StepTimer& m, TimeMs now) {
     m.setStateText(" 7 start get alarms ");
-    if (!fetchSlotFree()) {
-        // The worker has outlived its wait: a failed exchange, and the elements
-        // as they stand are still worked through, as after a timeout.
-        d_.poMonitor.report(false);
-        m.setState(kCheckAlarms);
-        return;
+    // The worker's copy is made a slice per step, so a large status does not hold
+    // the loop for one long event; nothing changes the status until the fetch starts.
+    if (!fetchCopy_) {
+        if (!fetchSlotFree()) {
+            // The worker has outlived its wait: a failed exchange, and the elements
+            // as they stand are still worked through, as after a timeout.
+            d_.poMonitor.report(false);
+            m.setState(kCheckAlarms);
+            return;
+        }
+        prepareStatusForFetch(now);
+        fetchCopy_ = std::make_unique<XmlDocument>();
+        copyNext_ = fetchCopy_->startCopy(held(d_.alarmStatus));
     }
-    prepareStatusForFetch(now);
-    auto copy = std::make_unique<XmlDocument>();
-    copy->copyFrom(held(d_.alarmStatus));
+    copyNext_ = fetchCopy_->copyChildren(copyNext_, kCopySliceElements);
+    if (copyNext_) return;
     d_.fetch.clearFetchDone();
-    d_.fetch.startFetch(poUrl("/office/alarm/alarmserver"), kFetchAlarms, std::move(copy));
+    d_.fetch.startFetch(poUrl("/office/alarm/alarmserver"), kFetchAlarms, std::move(fetchCopy_));
+    fetchCopy_.reset();
     requestTime_ = now;
     m.setState(kWaitAlarms);
 }
@@ -542,7 +555,15 @@ void MainLoop::follow(StepTimer& m, const CycleOutcome& outcome, TimeMs now) {
 void MainLoop::checkAlarms(StepTimer& m, TimeMs now) {
     m.setStateText(" 9 check alarms ");
     if (startWatchdogIfDue(m, now, kCheckAlarms) || startPollIfDue(m, now)) return;
-    follow(m, examineNext(cycle_, documents(), now), now);
+    // Elements with nothing due are passed several to a step: the walk over a large
+    // site that has all been reported costs its elements, not a step each.
+    for (int passed = 1;; ++passed) {
+        const CycleOutcome outcome = examineNext(cycle_, documents(), now);
+        follow(m, outcome, now);
+        const bool quiet =
+            outcome.next == CycleStep::Examine && outcome.log.empty() && outcome.message.empty() && !outcome.changed;
+        if (!quiet || passed >= kPassedPerStep) return;
+    }
 }
 
 void MainLoop::sendAlarm(StepTimer& m, TimeMs now) {

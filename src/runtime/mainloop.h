@@ -178,6 +178,8 @@ private:
     std::function<void()> safePoint_;
     StatusWriter writer_;         // set before the loop runs
     bool traceNextSave_ = false;  // the next save writes what an alarms merge made
+    DocumentSlot fetchCopy_;      // the alarm status for the fetch, being copied
+    pugi::xml_node copyNext_;     // the next of its elements to copy
 };
 
 }  // namespace zampo
