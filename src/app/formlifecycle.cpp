@@ -38,11 +38,12 @@ FormLifecycle::FormLifecycle(MainWindow& form, GatewayRuntime& gateway, ZamAppli
     // exit, not quit: quit asks the window to close, and the window refuses.
     terminate = [] { QCoreApplication::exit(0); };
     // Log lines of the two lists come from any thread; the lists live in this one.
+    // Shown a batch at a time, so that a storm's lines never hold up the loop.
     MainWindow* f = &form_;
-    logWriter().setListSink([f](int channel, const std::string& line) {
-        invokeInThreadOf(
-            f, [f, channel, line] { f->addListLine(channel, line); }, Qt::AutoConnection);
-    });
+    listLines_ =
+        new ListLineBatcher([f](int channel, const QStringList& lines) { f->addListLines(channel, lines); }, this);
+    logWriter().setListSink(
+        [batcher = listLines_](int channel, const std::string& line) { batcher->add(channel, line); });
 }
 
 FormLifecycle::~FormLifecycle() {
