@@ -206,8 +206,9 @@ int run(int argc, char** argv) {
     gateway.startMachines();
     service.ready(&gateway.loopSteps());
     const int rc = app.exec();
-    char busy[96];
-    std::snprintf(busy, sizeof busy, "Event loop: longest busy stretch %.1f ms", app.busyMeter().longestMs());
+    char busy[128];
+    std::snprintf(busy, sizeof busy, "Event loop: longest busy stretch %.1f ms (CPU %.1f ms)",
+                  app.busyMeter().longestMs(), app.busyMeter().longestCpuMs());
     zampo::writeLog(busy, zampo::kLogFileOnly);
     return rc;
 }

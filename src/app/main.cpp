@@ -1,5 +1,6 @@
 // zampo: the gateway with its window. One instance per desktop session; started
 // while the service forwards for the same data directory, the editor of its links.
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
@@ -77,7 +78,12 @@ int run(int argc, char** argv) {
         session.start();
     form.showMinimized();
     form.hideToTray();  // the window lives behind its tray icon
-    return app.exec();
+    const int rc = app.exec();
+    char busy[128];
+    std::snprintf(busy, sizeof busy, "Event loop: longest busy stretch %.1f ms (CPU %.1f ms)",
+                  app.busyMeter().longestMs(), app.busyMeter().longestCpuMs());
+    zampo::writeLog(busy, zampo::kLogFileOnly);
+    return rc;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "logic/core/clock.h"
 #include "logic/diag/floodguard.h"
+#include "runtime/busymeter.h"
 
 namespace zampo {
 
@@ -22,9 +23,11 @@ public:
     FloodGuard& floodGuard() { return flood_; }
     // Local time for the flood guard; tests replace it.
     std::function<TimeMs()> localNow;
+    const BusyMeter& busyMeter() const { return busy_; }
 
 private:
     FloodGuard flood_;
+    BusyMeter busy_;
 };
 
 }  // namespace zampo

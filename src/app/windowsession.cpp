@@ -38,11 +38,12 @@ WindowSession::WindowSession(MainWindow& window, GatewayRuntime& gateway, Window
     // exit, not quit: quit asks the window to close, and the window refuses.
     terminate = [] { QCoreApplication::exit(0); };
     // Log lines of the two lists come from any thread; the lists live in this one.
+    // Shown a batch at a time, so that a storm's lines never hold up the loop.
     MainWindow* f = &window_;
-    logWriter().setListSink([f](int channel, const std::string& line) {
-        invokeInThreadOf(
-            f, [f, channel, line] { f->addListLine(static_cast<LogChannel>(channel), line); }, Qt::AutoConnection);
-    });
+    listLines_ =
+        new ListLineBatcher([f](int channel, const QStringList& lines) { f->addListLines(static_cast<LogChannel>(channel), lines); }, this);
+    logWriter().setListSink(
+        [batcher = listLines_](int channel, const std::string& line) { batcher->add(channel, line); });
 }
 
 WindowSession::~WindowSession() {

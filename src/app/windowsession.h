@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "app/listlinebatcher.h"
 #include "runtime/gatewayruntime.h"
 
 namespace zampo {
@@ -49,6 +50,7 @@ private:
     WindowApplication* app_;
     std::string caption_;
     bool editor_ = false;
+    ListLineBatcher* listLines_ = nullptr;
 };
 
 // The four-number version shown in the caption and the start-up log line.

@@ -26,6 +26,9 @@ constexpr int64_t kDefinitionsSeconds = 28800;
 constexpr int64_t kDefinitionsWaitSeconds = 400;
 constexpr int64_t kAlarmsWaitSeconds = 60;
 constexpr int kConfigErrorInput = 9;
+// Elements of the alarm status copied for the fetch worker in one step (about a
+// millisecond's work).
+constexpr std::size_t kCopySliceElements = 2000;
 
 }  // namespace
 
@@ -116,6 +119,7 @@ void MainLoop::start(StepTimer& m, TimeMs) {
     d_.state.faultStatus = kFaultCleared;
     d_.poMonitor.reset();
     cycle_ = {};
+    fetchCopy_.reset();  // a copy begun before the restart is of no use
     busyLogged_ = false;
     watchdogReturn_ = State::Wait;
     statusFile_.noteFileAsIs(d_.paths.poDataDir());
@@ -328,18 +332,25 @@ void MainLoop::takeMergedLinks() {
 }
 
 void MainLoop::startGetAlarms(StepTimer& m, TimeMs now) {
-    if (!fetchSlotFree()) {
-        // The worker has outlived its wait: a failed exchange, and the elements
-        // as they stand are still worked through, as after a timeout.
-        d_.poMonitor.report(false);
-        m.setState(State::CheckAlarms);
-        return;
+    // The worker's copy is made a slice per step, so a large status does not hold
+    // the loop for one long event; nothing changes the status until the fetch starts.
+    if (!fetchCopy_) {
+        if (!fetchSlotFree()) {
+            // The worker has outlived its wait: a failed exchange, and the elements
+            // as they stand are still worked through, as after a timeout.
+            d_.poMonitor.report(false);
+            m.setState(State::CheckAlarms);
+            return;
+        }
+        prepareStatusForFetch(now);
+        fetchCopy_ = std::make_unique<XmlDocument>();
+        copyNext_ = fetchCopy_->startCopy(held(d_.alarmStatus));
     }
-    prepareStatusForFetch(now);
-    auto copy = std::make_unique<XmlDocument>();
-    copy->copyFrom(held(d_.alarmStatus));
+    copyNext_ = fetchCopy_->copyChildren(copyNext_, kCopySliceElements);
+    if (copyNext_) return;
     d_.fetch.clearFetchDone();
-    d_.fetch.startFetch(poUrl("/office/alarm/alarmserver"), kFetchAlarms, std::move(copy));
+    d_.fetch.startFetch(poUrl("/office/alarm/alarmserver"), kFetchAlarms, std::move(fetchCopy_));
+    fetchCopy_.reset();
     requestTime_ = now;
     m.setState(State::WaitAlarms);
 }

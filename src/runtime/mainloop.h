@@ -163,6 +163,8 @@ private:
     bool busyLogged_ = false;
     std::function<void()> safePoint_;
     StatusSaver saver_;  // after statusFile_: it waits for its thread before the file goes
+    DocumentSlot fetchCopy_;   // the alarm status for the fetch, being copied
+    pugi::xml_node copyNext_;  // the next of its elements to copy
 };
 
 }  // namespace zampo

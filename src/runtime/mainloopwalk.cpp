@@ -15,6 +15,8 @@ constexpr int64_t kQueuedWaitSeconds = kAnswerWaitSeconds + kConnectTimeLimitMs 
 // Lines ZamMeld hung up on, remembered until they are answered or given up.
 constexpr std::size_t kCutOffLinesKept = 256;
 constexpr int32_t kMaxWatchdogSends = 3;
+// Elements with nothing due that one step of the walk passes at most.
+constexpr int kPassedPerStep = 64;
 
 }  // namespace
 
@@ -51,7 +53,15 @@ void MainLoop::follow(StepTimer& m, const CycleOutcome& outcome, TimeMs now) {
 
 void MainLoop::checkAlarms(StepTimer& m, TimeMs now) {
     if (startWatchdogIfDue(m, now, State::CheckAlarms) || startPollIfDue(m, now)) return;
-    follow(m, examineNext(cycle_, documents(), now), now);
+    // Elements with nothing due are passed several to a step: the walk over a large
+    // site that has all been reported costs its elements, not a step each.
+    for (int passed = 1;; ++passed) {
+        const CycleOutcome outcome = examineNext(cycle_, documents(), now);
+        follow(m, outcome, now);
+        const bool quiet =
+            outcome.next == CycleStep::Examine && outcome.log.empty() && outcome.message.empty() && !outcome.changed;
+        if (!quiet || passed >= kPassedPerStep) return;
+    }
 }
 
 void MainLoop::sendAlarm(StepTimer& m, TimeMs now) {

@@ -261,6 +261,11 @@ void MainWindow::addListLine(LogChannel channel, const std::string& line) {
     if (channel == 2) officePage_->addLine(QString::fromStdString(line));
 }
 
+void MainWindow::addListLines(LogChannel channel, const QStringList& lines) {
+    if (channel == 1) receiverPage_->addLines(lines);
+    if (channel == 2) officePage_->addLines(lines);
+}
+
 void MainWindow::hideToTray() {
     // Without a tray a hidden window could never be brought back: minimise it
     // to the task bar instead.

@@ -4,6 +4,7 @@
 // hidden behind the tray icon; the runtime reaches it only through WindowPort.
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <string>
 
 #include "logic/core/settings.h"
@@ -69,6 +70,8 @@ public:
     void setStatusText(const std::string& text) override;
     void showFaultStatus(FaultStatus shownStatus) override;
     void addListLine(LogChannel channel, const std::string& line) override;
+    // Many lines at once, the newest selected once; each list keeps its newest lines.
+    void addListLines(LogChannel channel, const QStringList& lines);
     void refillLinkGrid() override;
     void alarmStatusWalked() override;
 

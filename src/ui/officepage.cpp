@@ -134,6 +134,13 @@ void OfficePage::takeEdits(Settings& settings) const {
     settings.language = dutch_->isChecked() ? "NLD" : "ENG";
 }
 
+void OfficePage::addLines(const QStringList& lines) {
+    lines_->addItems(lines);
+    // A storm would grow the list without end: the oldest lines make way.
+    if (const int excess = lines_->count() - kMaxListLines; excess > 0) lines_->model()->removeRows(0, excess);
+    lines_->setCurrentRow(lines_->count() - 1);
+}
+
 void OfficePage::addLine(const QString& line) {
     lines_->addItem(line);
     // Selecting the new line scrolls the list to it.

@@ -2,6 +2,7 @@
 // The Priva Office / other settings page: the Priva Office server, the language,
 // the two options for alarm texts, and the list of the Priva Office exchange.
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include "logic/core/settings.h"
@@ -29,6 +30,9 @@ public:
     void takeEdits(Settings& settings) const;
     // A line for the list, scrolled into view.
     void addLine(const QString& line);
+    // Many lines at once; the list keeps the newest kMaxListLines.
+    void addLines(const QStringList& lines);
+    static constexpr int kMaxListLines = 5000;
 
 protected:
     // A click on an option's text flips the option.

@@ -147,6 +147,13 @@ void ReceiverPage::takeEdits(Settings& settings) const {
     settings.watchdogId = watchdogId_->value();
 }
 
+void ReceiverPage::addLines(const QStringList& lines) {
+    lines_->addItems(lines);
+    // A storm would grow the list without end: the oldest lines make way.
+    if (const int excess = lines_->count() - kMaxListLines; excess > 0) lines_->model()->removeRows(0, excess);
+    lines_->setCurrentRow(lines_->count() - 1);
+}
+
 void ReceiverPage::addLine(const QString& line) {
     lines_->addItem(line);
     // Selecting the new line scrolls the list to it.

@@ -2,6 +2,7 @@
 // The ZAM-Pro tcp/IP page: the receiver's address, port and watchdog ID, a panel
 // that sends a test alarm, and the list of what went to and came from ZamMeld.
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include "logic/core/settings.h"
@@ -27,6 +28,9 @@ public:
     void takeEdits(Settings& settings) const;
     // A line for the list, scrolled into view.
     void addLine(const QString& line);
+    // Many lines at once; the list keeps the newest kMaxListLines.
+    void addLines(const QStringList& lines);
+    static constexpr int kMaxListLines = 5000;
 
 signals:
     void sendTestRequested(const QString& location, const QString& input, const QString& state);

@@ -1,4 +1,5 @@
 #include "app/windowsession.h"
+#include "app/listlinebatcher.h"
 
 #include <gtest/gtest.h>
 #include <QCheckBox>
@@ -221,4 +222,23 @@ TEST(WindowSession, EditorBesideTheServiceShowsTheDocumentsRunsNoMachineAndClose
     life.askToClose();
     EXPECT_FALSE(asked);
     EXPECT_TRUE(ended);
+}
+
+TEST(WindowSession, ListLinesAreShownInBatchesOfTheNewestInOrder) {
+    std::vector<std::pair<int, QStringList>> shown;
+    ListLineBatcher batcher([&](int channel, const QStringList& lines) { shown.emplace_back(channel, lines); });
+    for (int i = 0; i < ListLineBatcher::kMaxBatchLines + 5; ++i) batcher.add(2, "po " + std::to_string(i));
+    batcher.add(1, "send");
+    EXPECT_TRUE(shown.empty());  // a batch waits for its moment
+    batcher.flush();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].first, 1);
+    EXPECT_EQ(shown[0].second, QStringList{"send"});
+    EXPECT_EQ(shown[1].first, 2);
+    ASSERT_EQ(shown[1].second.size(), ListLineBatcher::kMaxBatchLines + 1);
+    EXPECT_TRUE(shown[1].second.front().startsWith("(5 lines not shown"));
+    EXPECT_EQ(shown[1].second[1], "po 5");
+    EXPECT_EQ(shown[1].second.back(), QString("po %1").arg(ListLineBatcher::kMaxBatchLines + 4));
+    batcher.flush();
+    EXPECT_EQ(shown.size(), 2u);
 }

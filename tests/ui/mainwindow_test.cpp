@@ -1,4 +1,5 @@
 #include "ui/mainwindow.h"
+#include "ui/officepage.h"
 
 #include <gtest/gtest.h>
 
@@ -176,6 +177,16 @@ TEST_F(MainWindowTest, ListsKeepTheirLinesUntilTheirOwnButtonClearsThem) {
     EXPECT_EQ(child<QListWidget>(form, "lbxDebug")->count(), 0);
     child<QPushButton>(form, "btnClearComDebug")->click();
     EXPECT_EQ(child<QListWidget>(form, "lbxComDebug")->count(), 0);
+
+    // A batch: the newest line selected, the oldest beyond the list's bound gone.
+    QStringList many;
+    for (int i = 0; i < OfficePage::kMaxListLines + 10; ++i) many << QString::number(i);
+    form.addListLines(kLogPoList, many);
+    auto* list = child<QListWidget>(form, "lbxComDebug");
+    ASSERT_EQ(list->count(), OfficePage::kMaxListLines);
+    EXPECT_EQ(list->item(0)->text(), "10");
+    EXPECT_EQ(list->currentRow(), list->count() - 1);
+    EXPECT_EQ(child<QListWidget>(form, "lbxDebug")->count(), 0);
 }
 
 TEST_F(MainWindowTest, SettingsComeBackAsTheOperatorLeftThem) {

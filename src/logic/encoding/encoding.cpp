@@ -105,6 +105,10 @@ std::string utf8ToLatin1WithReferences(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t pos = 0; pos < utf8.size();) {
+        if (static_cast<unsigned char>(utf8[pos]) < 0x80) {  // most of a document: taken as it is
+            out.push_back(utf8[pos++]);
+            continue;
+        }
         if (utf8SequenceLength(utf8, pos) == 0) {
             out.push_back(utf8[pos++]);
             continue;

@@ -1,8 +1,8 @@
 #include "logic/xml/xmlstore.h"
 
 #include <unistd.h>
+#include <algorithm>
 #include <cctype>
-#include <sstream>
 
 #include "logic/core/atomicfile.h"
 #include "logic/encoding/encoding.h"
@@ -28,6 +28,27 @@ void XmlDocument::copyFrom(const XmlDocument& other) {
     if (&other == this) return;
     dom_.reset(other.dom_);
     hasContent_ = other.hasContent_;
+}
+
+pugi::xml_node XmlDocument::startCopy(const XmlDocument& other) {
+    dom_.reset();
+    hasContent_ = other.hasContent_;
+    const pugi::xml_node root = other.root();
+    for (pugi::xml_node n = other.dom_.first_child(); n; n = n.next_sibling()) {
+        if (n != root) {
+            dom_.append_copy(n);
+            continue;
+        }
+        pugi::xml_node shell = dom_.append_child(root.name());
+        for (pugi::xml_attribute a = root.first_attribute(); a; a = a.next_attribute()) shell.append_copy(a);
+    }
+    return root.first_child();
+}
+
+pugi::xml_node XmlDocument::copyChildren(pugi::xml_node from, std::size_t count) {
+    pugi::xml_node to = root();
+    for (; from && count > 0; from = from.next_sibling(), --count) to.append_copy(from);
+    return from;
 }
 
 void XmlDocument::startAfresh(const std::string& rootName) {
@@ -75,17 +96,23 @@ bool XmlDocument::loadFile(const std::string& path, std::string* error) {
 }
 
 std::string XmlDocument::toText() const {
-    std::ostringstream out;
+    // Straight into one string: a stream and its copies cost more than the writing
+    // itself for a status of tens of thousands of elements.
+    struct StringWriter : pugi::xml_writer {
+        std::string text;
+        void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
+    } out;
     pugi::xml_node decl = declarationOf(dom_);
     const bool latin1 =
         !decl || !decl.attribute("encoding") || isLatin1EncodingName(decl.attribute("encoding").value());
     unsigned flags = pugi::format_indent;
     if (!decl) {
-        out << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n";
+        out.text = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n";
         flags |= pugi::format_no_declaration;
     }
     dom_.save(out, "\t", flags, pugi::encoding_utf8);
-    return latin1 ? utf8ToLatin1WithReferences(out.str()) : out.str();
+    const bool ascii = std::all_of(out.text.begin(), out.text.end(), [](char c) { return (c & 0x80) == 0; });
+    return latin1 && !ascii ? utf8ToLatin1WithReferences(out.text) : std::move(out.text);
 }
 
 void openDocument(DocumentSlot& slot, const std::string& path, const std::string& rootName) {

@@ -23,6 +23,13 @@ public:
     void clear();
     // Becomes a deep copy of other, content flag included.
     void copyFrom(const XmlDocument& other);
+    // The same a slice at a time, for a document too large to copy within one event:
+    // startCopy takes everything but the root's children and returns the first of
+    // them; copyChildren appends copies of up to count children from `from` on and
+    // returns where the next slice begins (none once all are copied). Other must not
+    // change in between.
+    pugi::xml_node startCopy(const XmlDocument& other);
+    pugi::xml_node copyChildren(pugi::xml_node from, std::size_t count);
     // Replaces the content with a fresh ISO-8859-1 document holding one root.
     void startAfresh(const std::string& rootName);
     // Parses text; on failure the document is left without content and error says why.

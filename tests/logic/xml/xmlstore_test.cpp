@@ -216,3 +216,26 @@ TEST(XmlStore, OnlyTemporaryFilesOfOurOwnSavesAreRemoved) {
     EXPECT_EQ(left, (std::vector<std::string>{"AlarmStatus.xml", "LinkDefs.xml.a1B2c3", "d.zampo-tmp-abcdef",
                                               "notes.zampo-tmp-abc", "s.zampo-tmp-abcdef", "x.zampo-tmp-abcdef.xml"}));
 }
+
+TEST(XmlStore, ACopyMadeInSlicesIsTheDeepCopy) {
+    XmlDocument d;
+    parse(d,
+          "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><!-- kept --><S a=\"1\" b=\"&#233;\"><A n=\"1\"/>"
+          "<A n=\"2\"><B/></A>text<A n=\"3\"/><G n=\"4\" t=\"x\"/></S>");
+    XmlDocument whole, sliced;
+    whole.copyFrom(d);
+    pugi::xml_node next = sliced.startCopy(d);
+    int slices = 0;
+    while (next) next = sliced.copyChildren(next, 2), ++slices;
+    EXPECT_EQ(slices, 3);
+    EXPECT_TRUE(sliced.hasContent());
+    EXPECT_EQ(sliced.toText(), whole.toText());
+    EXPECT_EQ(sliced.toText(), d.toText());
+    // A root without children, and no document at all.
+    XmlDocument bare, empty, none;
+    parse(bare, "<S a=\"1\"/>");
+    EXPECT_FALSE(empty.startCopy(bare));
+    EXPECT_EQ(empty.toText(), bare.toText());
+    EXPECT_FALSE(none.startCopy(XmlDocument()));
+    EXPECT_FALSE(none.hasContent());
+}
