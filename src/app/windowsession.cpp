@@ -40,8 +40,8 @@ WindowSession::WindowSession(MainWindow& window, GatewayRuntime& gateway, Window
     // Log lines of the two lists come from any thread; the lists live in this one.
     // Shown a batch at a time, so that a storm's lines never hold up the loop.
     MainWindow* f = &window_;
-    listLines_ =
-        new ListLineBatcher([f](int channel, const QStringList& lines) { f->addListLines(static_cast<LogChannel>(channel), lines); }, this);
+    listLines_ = new ListLineBatcher(
+        [f](int channel, const QStringList& lines) { f->addListLines(static_cast<LogChannel>(channel), lines); }, this);
     logWriter().setListSink(
         [batcher = listLines_](int channel, const std::string& line) { batcher->add(channel, line); });
 }

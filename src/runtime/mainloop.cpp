@@ -80,10 +80,11 @@ std::string MainLoop::stateText(State state) {
     return (n < 10 ? " " : "") + std::to_string(n) + " " + row->name + " ";
 }
 
-std::string MainLoop::errorLine(State state, const std::string& location, const std::string& message,
-                                const std::string& className) {
-    return "<tmmMain, state:" + std::to_string(static_cast<uint32_t>(state)) + "><" + location + "><" + message + "><" +
-           className + ">";
+std::string MainLoop::errorLine(State state, WaitAlarmsPoint reached, const std::string& location,
+                                const std::string& message, const std::string& className) {
+    std::string line = "<tmmMain, state:" + std::to_string(static_cast<uint32_t>(state)) + ">";
+    if (reached != WaitAlarmsPoint::None) line += "<sub " + std::to_string(static_cast<int>(reached)) + ">";
+    return line + "<" + location + "><" + message + "><" + className + ">";
 }
 
 void MainLoop::step(StepTimer& m) {
@@ -97,13 +98,14 @@ void MainLoop::step(StepTimer& m) {
         // The log keeps the component names that the sites' log readers look for.
         const std::string location =
             exceptionLocationText("tZamTimeMachine", reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
-        writeLog(errorLine(m.stateAs<State>(), location, err.message, err.className), kLogFileOnly);
+        writeLog(errorLine(m.stateAs<State>(), reached_, location, err.message, err.className), kLogFileOnly);
         m.setState(State::Start);
         m.setEnabled(true);
     }
 }
 
 void MainLoop::runStep(StepTimer& m) {
+    reached_ = WaitAlarmsPoint::None;
     const TimeMs now = d_.clock.nowUtc();
     const State state = m.stateAs<State>();
     const StateRow* row = rowOf(state);
@@ -356,49 +358,69 @@ void MainLoop::startGetAlarms(StepTimer& m, TimeMs now) {
 }
 
 void MainLoop::waitAlarms(StepTimer& m, TimeMs now) {
+    using P = WaitAlarmsPoint;
     if (startWatchdogIfDue(m, now, State::WaitAlarms)) return;
+    reached_ = P::Entered;
     if (d_.fetch.fetchDone()) {
+        reached_ = P::FetchDone;
         if (d_.fetch.fetchTimedOut()) {
             timeoutCollectingAlarms(m);  // its time limit ran out: as the loop's own wait
             return;
         }
-        // What the merge made of the answer is taken also while a receiver fault
-        // counts the fetch as failed: an alarm raised and reset during a ZamMeld
-        // outage must still be seen.
-        DocumentSlot merged = d_.fetch.takeAlarmStatus();
-        if (merged) {
-            cycle_.current = cycle_.next = {};  // its document is about to go
-            d_.alarmStatus = std::move(merged);
-            d_.window.alarmStatusWalked();
-            statusFile_.markChanged();
-            saver_.traceNextSave();
-            // The worker wrote out its text already: saved at once, at no cost to the loop.
-            std::string text = d_.fetch.takeAlarmStatusText();
-            if (text.empty())
-                saver_.saveSoon();
-            else
-                saver_.persistStatus(std::move(text));
-        }
+        takeMergedAlarms();
+        reached_ = P::StatusInPlace;
         if (d_.state.faultStatus > kFaultNone) {
+            reached_ = P::FaultSeen;
             d_.poMonitor.report(false);
+            reached_ = P::FailureReported;
             m.setState(State::Wait);
             return;
         }
+        reached_ = P::TakingAnswer;
         const std::string message = d_.fetch.fetchMessage();
-        if (!message.empty()) writeLog(message, kLogPoList);
+        if (!message.empty()) {
+            reached_ = P::LoggingMessage;
+            writeLog(message, kLogPoList);
+        }
+        reached_ = P::ReportingSuccess;
         d_.poMonitor.report(true);
+        reached_ = P::SuccessReported;
         m.setState(State::CheckAlarms);
         return;
     }
+    reached_ = P::NotDone;
     if (!withinSeconds(now, kAlarmsWaitSeconds, 0, requestTime_))
         timeoutCollectingAlarms(m);
     else
         m.restFor(std::min(untilWatchdog(now), msUntil(now, requestTime_, kAlarmsWaitSeconds)));
 }
 
+void MainLoop::takeMergedAlarms() {
+    // What the merge made of the answer is taken also while a receiver fault
+    // counts the fetch as failed: an alarm raised and reset during a ZamMeld
+    // outage must still be seen.
+    DocumentSlot merged = d_.fetch.takeAlarmStatus();
+    reached_ = WaitAlarmsPoint::MergeTaken;
+    if (!merged) return;
+    cycle_.current = cycle_.next = {};  // its document is about to go
+    d_.alarmStatus = std::move(merged);
+    d_.window.alarmStatusWalked();
+    statusFile_.markChanged();
+    saver_.traceNextSave();
+    reached_ = WaitAlarmsPoint::StatusReplaced;
+    // The worker wrote out its text already: saved at once, at no cost to the loop.
+    std::string text = d_.fetch.takeAlarmStatusText();
+    if (text.empty())
+        saver_.saveSoon();
+    else
+        saver_.persistStatus(std::move(text));
+}
+
 void MainLoop::timeoutCollectingAlarms(StepTimer& m) {
     writeLog(langText(32, "Timeout collecting alarms !"), kLogPoList);
+    reached_ = WaitAlarmsPoint::TimeoutLogged;
     d_.poMonitor.report(false);
+    reached_ = WaitAlarmsPoint::TimeoutReported;
     d_.state.faultStatus = kFaultPriva;
     m.setState(State::CheckAlarms);
 }

@@ -95,8 +95,27 @@ public:
     int32_t retryCount() const { return retryCount_; }
 
     // The error line for a failed step.
-    static std::string errorLine(State state, const std::string& location, const std::string& message,
-                                 const std::string& className);
+    // How far a wait-alarms step got, for the "<sub N>" piece of its error line;
+    // the numbers are those the sites' log readers know.
+    enum class WaitAlarmsPoint : int {
+        None = 0,
+        Entered = 1,
+        FetchDone = 2,
+        FaultSeen = 3,
+        FailureReported = 4,
+        TakingAnswer = 5,
+        LoggingMessage = 6,
+        ReportingSuccess = 7,
+        SuccessReported = 8,
+        MergeTaken = 9,
+        StatusReplaced = 11,
+        StatusInPlace = 12,
+        NotDone = 13,
+        TimeoutLogged = 14,
+        TimeoutReported = 15,
+    };
+    static std::string errorLine(State state, WaitAlarmsPoint reached, const std::string& location,
+                                 const std::string& message, const std::string& className);
 
 private:
     struct StateRow;
@@ -137,6 +156,7 @@ private:
     int64_t untilWatchdog(TimeMs now) const;
     // Before an alarms fetch: the file as someone else left it, and a copy with content.
     void prepareStatusForFetch(TimeMs now);
+    void takeMergedAlarms();
     void timeoutCollectingAlarms(StepTimer& m);
     // False, after logging it once, while an earlier request is still running.
     bool fetchSlotFree();
@@ -163,8 +183,9 @@ private:
     bool busyLogged_ = false;
     std::function<void()> safePoint_;
     StatusSaver saver_;  // after statusFile_: it waits for its thread before the file goes
-    DocumentSlot fetchCopy_;   // the alarm status for the fetch, being copied
-    pugi::xml_node copyNext_;  // the next of its elements to copy
+    WaitAlarmsPoint reached_ = WaitAlarmsPoint::None;  // None at the start of every step
+    DocumentSlot fetchCopy_;                           // the alarm status for the fetch, being copied
+    pugi::xml_node copyNext_;                          // the next of its elements to copy
 };
 
 }  // namespace zampo

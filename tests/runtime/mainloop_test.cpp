@@ -407,7 +407,7 @@ TEST_F(LoopFixture, NoFetchStartsWhileAWorkerIsStillRunning) {
 }
 
 TEST_F(LoopFixture, AnErrorInAStepIsLoggedWithItsStateAndTheLoopRestarts) {
-    EXPECT_EQ(MainLoop::errorLine(MainLoop::State::WaitDefinitions, "loc", "boom", "std::runtime_error"),
+    EXPECT_EQ(MainLoop::errorLine(MainLoop::State::WaitDefinitions, MainLoop::WaitAlarmsPoint::None, "loc", "boom", "std::runtime_error"),
               "<tmmMain, state:5><loc><boom><std::runtime_error>");
     steps(3);
     fetch.throwOnStart = true;
@@ -424,6 +424,6 @@ TEST_F(LoopFixture, AnErrorInAStepIsLoggedWithItsStateAndTheLoopRestarts) {
     clock.advance(10s);
     steps(3);
     log = test::readFile(dir.file("ZAMPO.LOG"));
-    EXPECT_NE(log.find("<<tmmMain, state:8><Exception tZamTimeMachine"), std::string::npos) << log;
+    EXPECT_NE(log.find("<<tmmMain, state:8><sub 5><Exception tZamTimeMachine"), std::string::npos) << log;
     EXPECT_EQ(machine.state(), 1u);
 }
