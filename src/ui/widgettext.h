@@ -7,7 +7,13 @@
 
 namespace zampo {
 
-// The operator's text of that number, with the caller's own default.
+// The operator's text of that name, as langText gives it.
+inline QString uiText(TextId id) {
+    return QString::fromStdString(langText(id));
+}
+inline QString uiText(TextId id, const char* callerDefault) {
+    return QString::fromStdString(langText(id, callerDefault));
+}
 inline QString uiText(int number, const char* callerDefault) {
     return QString::fromStdString(langText(number, callerDefault));
 }

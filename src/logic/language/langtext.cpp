@@ -52,6 +52,15 @@ std::string langText(int n, const std::string& def) {
     return result;
 }
 
+std::string langText(TextId id) {
+    const int n = static_cast<int>(id);
+    return langText(n, textFallback(n));
+}
+
+std::string langText(TextId id, const std::string& callerDefault) {
+    return langText(static_cast<int>(id), callerDefault);
+}
+
 void resetLangTexts() {
     table() = Table{};
 }

@@ -8,7 +8,8 @@ const std::array<TextEntry, kTextCount>& textTable() {
         std::array<TextEntry, kTextCount> t{};
         t[0] = {"Unknown", "Onbekend"};
         t[1] = {"Priva Office alarms will no longer be sent to ZAM-Pro!",
-                "Priva Office Alarmen zullen niet meer worden doorgestuurd naar ZAM-Pro!"};
+                "Priva Office Alarmen zullen niet meer worden doorgestuurd naar ZAM-Pro!",
+                "Priva Office alarms will no longer be sent to Zam Pro!"};
         t[2] = {"Do you really want to exit?", "Weet u zeker dat u wilt afsluiten?"};
         t[3] = {"Warning", "Waarschuwing"};
         t[4] = {"Send:", "Verstuur:"};
@@ -22,33 +23,37 @@ const std::array<TextEntry, kTextCount>& textTable() {
         t[12] = {"This code already exists!", "De code bestaat reeds!"};
         t[13] = {"PCU", "PCU"};
         t[14] = {"Location", "Locatie"};
-        t[15] = {"Alarm", "Alarm"};
-        t[16] = {"ZAM Alarm", "ZAM Alarm"};
+        t[15] = {"Alarm", "Alarm", "Alarmtype"};
+        t[16] = {"ZAM Alarm", "ZAM Alarm", "Zam Alarm"};
         t[17] = {"General Exception", "Algemene uitzondering"};
         t[18] = {"Delete all selected exceptions and locations?",
-                 "Alle geselecteerde uitzonderingen en lokaties verwijderen?"};
+                 "Alle geselecteerde uitzonderingen en lokaties verwijderen?", "Delete all selected exceptions?"};
         t[19] = {"XML file", "XML bestand"};
         t[20] = {"Save XML file", "XML bestand opslaan"};
         t[21] = {"All files", "Alle bestanden"};
         t[22] = {"Open XML file", "XML bestand openen"};
         t[23] = {"File not found:", "Bestand niet gevonden:"};
-        t[24] = {"Priva Office Interface Connection Lost", "Priva Office Koppeling Verbinding verbroken"};
-        t[25] = {"Priva Office Interface System Error", "Priva Office Koppeling Systeemfout"};
-        t[26] = {"Priva Office Interface Config Error", "Priva Office Koppeling Instelfout"};
+        t[24] = {"Priva Office Interface Connection Lost", "Priva Office Koppeling Verbinding verbroken",
+                 "Priva Office Koppeling Watchdog Fout"};
+        t[25] = {"Priva Office Interface System Error", "Priva Office Koppeling Systeemfout",
+                 "Priva Office Koppeling Systeemfout"};
+        t[26] = {"Priva Office Interface Config Error", "Priva Office Koppeling Instelfout",
+                 "Priva Office Koppeling Instelfout"};
         t[27] = {"Incorrect file structure", "Onjuiste bestandsindeling"};
         t[28] = {"Application running", "Programma actief"};
         t[29] = {"Collect alarm definitions", "Alarmdefinities ophalen"};
         t[30] = {"Undefined links found!", "Niet-gekoppelde alarmen gevonden!"};
         t[31] = {"Timeout collecting definitions!", "Wachttijd verstreken bij ophalen van definities"};
-        t[32] = {"Timeout collecting alarms!", "Wachttijd verstreken bij ophalen van actuele alarmen"};
+        t[32] = {"Timeout collecting alarms!", "Wachttijd verstreken bij ophalen van actuele alarmen",
+                 "Timeout collecting alarms !"};
         t[33] = {"Error communicating with PO server", "Fout tijdens communicatie met PO Server"};
         t[34] = {"Error getting data from Priva Office", "Fout bij ophalen gegevens van Priva Office"};
         t[35] = {"Location", "Locatie"};
-        t[36] = {"Location-code", "Locatiecode"};
-        t[37] = {"Location-name", "Locatienaam"};
+        t[36] = {"Location-code", "Locatiecode", "Locationcode:"};
+        t[37] = {"Location-name", "Locatienaam", "Locationname:"};
         t[38] = {"Alarm", "Alarm"};
-        t[39] = {"Alarm-code", "Alarm-code"};
-        t[40] = {"Alarm-name", "Alarm-name"};
+        t[39] = {"Alarm-code", "Alarm-code", "Alarmcode:"};
+        t[40] = {"Alarm-name", "Alarm-name", "Alarmname:"};
         t[41] = {"Cancel", "Annuleren"};
         t[42] = {"OK", "OK"};
         t[43] = {"Add", "Toevoegen"};
@@ -65,11 +70,12 @@ const std::array<TextEntry, kTextCount>& textTable() {
         t[54] = {"Cancel", "Annuleren"};
         t[55] = {"Add Selection", "Selectie toevoegen"};
         t[56] = {"Link configuration", "Koppeling instellen"};
-        t[57] = {"ZAM-Pro tcp/IP settings", "ZAM-Pro tcp/IP koppeling"};
+        t[57] = {"ZAM-Pro tcp/IP settings", "ZAM-Pro tcp/IP koppeling", "Zam tcp/IP settings"};
         t[58] = {"Priva Office / Other settings", "Priva Office / overige instellingen"};
         t[59] = {"Priva Office Locations", "Priva Office Locaties"};
         t[60] = {"Zam Locations and Alarms", "ZAM-Pro Locaties en Alarmen"};
-        t[61] = {"Refresh Priva Office definitions", "Ververs Priva Office definities"};
+        t[61] = {"Refresh Priva Office definitions", "Ververs Priva Office definities",
+                 "Refresh Priva Office Definitions"};
         t[62] = {"Add exception", "Uitzonderingen toevoegen"};
         t[63] = {"Remove selected exceptions", "Verwijder geselecteerde uitzonderingen"};
         t[64] = {"Assign alarm to selected items", "Alarm toekennen aan geselecteerde definities"};
@@ -81,7 +87,8 @@ const std::array<TextEntry, kTextCount>& textTable() {
         t[70] = {"Filter:", "Filter:"};
         t[71] = {"Hide exceptions", "Verberg uitzonderingen"};
         t[72] = {"Settings:", "Instellingen"};
-        t[73] = {"ZAM-Pro server hostname or IP address:", "ZAM-Pro servernaam of IP adres"};
+        t[73] = {"ZAM-Pro server hostname or IP address:", "ZAM-Pro servernaam of IP adres",
+                 "ZAM-Pro server hostname or address:"};
         t[74] = {"IP port", "IP poort"};
         t[75] = {"Test", "Test"};
         t[76] = {"Location", "Locatie"};
@@ -89,24 +96,24 @@ const std::array<TextEntry, kTextCount>& textTable() {
         t[78] = {"State", "Status"};
         t[79] = {"Send test", "Verstuur test"};
         t[80] = {"Clear window", "Wis scherm"};
-        t[81] = {"PO server hostname or IP address:", "PO Server naam of IP adres"};
+        t[81] = {"PO server hostname or IP address:", "PO Server naam of IP adres", "PO server hostname or address:"};
         t[82] = {"After changing settings, ZamPO MUST be restarted.",
                  "Na wijzigen van instellingen MOET ZamPO opnieuw gestart worden"};
         t[83] = {"Language:", "Taal:"};
         t[84] = {"Importing can result in location- and alarmnames being overwritten.",
-                 "Bij het importeren kunnen locatie- en alarmnamen overschreven worden."};
-        t[85] = {"Continue?", "Doorgaan?"};
+                 "Bij het importeren kunnen locatie- en alarmnamen overschreven worden.", ""};
+        t[85] = {"Continue?", "Doorgaan?", ""};
         t[86] = {"Send PCU names to ZAM when sending alarms",
                  "Verstuur PCU namen naar ZAM bij het versturen van alarmen"};
         t[87] = {"Recv:", "Ontv:"};
         t[88] = {"Zam watchdog ID (each tcp/IP client that connects to ZAM must have a different id):",
                  "ZAM watchdog ID (elke met ZAM verbonden tcp/IP client moet een eigen ID hebben):"};
-        t[89] = {"Definitions collected from Priva Office", "Definities opgehaald uit Priva Office"};
+        t[89] = {"Definitions collected from Priva Office", "Definities opgehaald uit Priva Office", ""};
         t[90] = {"Alarm status changed", "Alarm status gewijzigd"};
         t[91] = {"Error writing status", "Fout bij schrijven status"};
         t[92] = {"Show unassigned alarms", "Toon niet-gekoppelde alarmen"};
         t[93] = {"Filter punctuation from alarm texts", "Filter leestekens uit alarmteksten"};
-        t[94] = {"Group", "Groep"};
+        t[94] = {"Group", "Groep", "Groep"};
         t[95] = {"Delay", "Tijd"};
         t[96] = {"Assign group alarm to selected items", "Groepsalarm toekennen aan geselecteerde definities"};
         t[97] = {"Type", "Type"};
@@ -117,16 +124,28 @@ const std::array<TextEntry, kTextCount>& textTable() {
         t[102] = {"Delete group alarm from selected items", "Verwijder groepsalarm bij geselecteerde definities"};
         t[103] = {"PreAlarm", "Voormelding"};
         t[104] = {"Group timeout passed", "Wachttijd voor groep verstreken"};
-        t[105] = {"Alarm not accepted by ZamMeld", "Alarm niet geaccepteerd door ZamMeld!"};
+        t[105] = {"Alarm not accepted by ZamMeld", "Alarm niet geaccepteerd door ZamMeld!",
+                  "Alarm not accepted by ZamMeld!"};
         t[106] = {"No definition found for alarm: ", "Geen definitie gevonden bij alarm: "};
         t[107] = {"Repeat interval", "Herhaaltijd"};
         t[108] = {"minutes", "minuten"};
-        t[109] = {"Alarm still active, repeated by ZamPO", "Alarm nog steeds actief, wordt herhaald door ZamPO"};
+        t[109] = {"Alarm still active, repeated by ZamPO", "Alarm nog steeds actief, wordt herhaald door ZamPO",
+                  "Repeat Alarm"};
         t[110] = {"Repeat group", "Herhaal groep"};
         t[111] = {"PO connection initialized", "PO verbinding geïnitialiseerd"};
         return t;
     }();
     return table;
+}
+
+const char* textFallback(int n) {
+    const TextEntry* e = nullptr;
+    if (n >= 0 && n < kTextCount)
+        e = &textTable()[n];
+    else if (n >= kAddedTextFirst && n < kAddedTextFirst + kAddedTextCount)
+        e = &addedTextTable()[n - kAddedTextFirst];
+    if (!e) return "";
+    return e->fallback ? e->fallback : e->english ? e->english : "";
 }
 
 const std::array<TextEntry, kAddedTextCount>& addedTextTable() {

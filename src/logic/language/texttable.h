@@ -8,7 +8,13 @@ inline constexpr int kTextCount = 121;  // slots 0..120
 struct TextEntry {
     const char* english = nullptr;  // nullptr: no text in this slot
     const char* dutch = nullptr;
+    // What a text asked for by name shows, behind "_", while no language fills the
+    // table: the English text unless given here, as its first callers worded it.
+    const char* fallback = nullptr;
 };
+
+// The fallback of text n ("" for a number without a text).
+const char* textFallback(int n);
 
 // The compiled English and Dutch lists, UTF-8.
 const std::array<TextEntry, kTextCount>& textTable();

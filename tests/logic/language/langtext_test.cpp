@@ -53,6 +53,11 @@ TEST_F(LangTextTest, EmptyLanguageLeavesTheTableEmpty) {
     EXPECT_EQ(langText(3, "Warning"), "_Warning");
     EXPECT_EQ(langText(84, ""), "_");
     EXPECT_EQ(langText(200, "kept"), "kept");
+    // By name, the fallback stands in for the caller's default.
+    EXPECT_EQ(langText(TextId::ExitStopsForwarding), "_Priva Office alarms will no longer be sent to Zam Pro!");
+    EXPECT_EQ(langText(TextId::ImportOverwriteWarning), "_");
+    EXPECT_EQ(langText(TextId::GroupDelay, "Group delay:"), "_Group delay:");
+    EXPECT_EQ(langText(TextId::ActiveAlarms), "Active alarms");
 }
 
 TEST_F(LangTextTest, AddedTextsFollowTheLanguage) {
@@ -63,4 +68,6 @@ TEST_F(LangTextTest, AddedTextsFollowTheLanguage) {
     loadLangTexts("ENG");
     EXPECT_EQ(langText(200, "x"), "Active alarms");
     EXPECT_EQ(langText(222, "x"), "Editor: the service forwards the alarms");
+    EXPECT_EQ(langText(TextId::LogFileNotWritten), "Log file not written");
+    EXPECT_EQ(langText(TextId::PoConnectionInitialized), "PO connection initialized");
 }
