@@ -24,7 +24,7 @@ int nonNegativeAttribute(const XmlDocument& zamDefs, std::string_view reference,
 }  // namespace
 
 ZamAlarmCodes splitZamAlarmRef(std::string_view reference) {
-    const ZamAlarmCodes none{"0", "0"};
+    ZamAlarmCodes none{"0", "0"};  // not const: returned by moving
     if (reference.find(" - ") != 4) return none;
     std::optional<long long> location = parseDecimal(reference.substr(0, 4));
     std::optional<long long> alarm = parseDecimal(reference.substr(7, 2));
