@@ -32,7 +32,7 @@ DataPaths::DataPaths(std::string programDir, std::string homeDir, SystemDirs sys
     : programDir_(std::move(programDir)), homeDir_(std::move(homeDir)), system_(std::move(system)) {}
 
 std::string DataPaths::firstExisting(const std::string& name, const std::string& systemDir) const {
-    const std::string beside = programDir_ + "/" + name;
+    std::string beside = programDir_ + "/" + name;  // not const: returned by moving
     std::error_code ec;
     if (systemDir.empty() || fs::exists(beside, ec)) return beside;
     const std::string installed = systemDir + "/" + name;
