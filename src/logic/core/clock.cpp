@@ -1,7 +1,5 @@
 #include "logic/core/clock.h"
 
-#include <cmath>
-
 namespace zampo {
 
 namespace {
@@ -25,10 +23,6 @@ bool withinSeconds(const Clock& clock, int64_t seconds, int64_t millis, TimeMs t
 
 double toDayNumber(TimeMs t) {
     return static_cast<double>(t.time_since_epoch().count()) / kMsPerDay + kEpochOffsetDays;
-}
-
-TimeMs fromDayNumber(double days) {
-    return TimeMs{Millis{std::llround((days - kEpochOffsetDays) * kMsPerDay)}};
 }
 
 }  // namespace zampo

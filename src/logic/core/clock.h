@@ -44,6 +44,5 @@ bool withinSeconds(TimeMs now, int64_t seconds, int64_t millis, TimeMs time);
 
 // Day-based double (days since 1899-12-30) for the places that need that form.
 double toDayNumber(TimeMs t);
-TimeMs fromDayNumber(double days);
 
 }  // namespace zampo
