@@ -73,7 +73,7 @@ void WindowSession::startAsEditor(const std::string& whyNotForwarding) {
     // Both would wait on a loop and a connection that only the service has.
     for (const char* name : {"SendButton", "tbRefresh"})
         if (auto* w = window_.findChild<QWidget*>(name)) w->setEnabled(false);
-    window_.setStatusText(whyNotForwarding.empty() ? langText(222, "Editor: the service forwards the alarms")
+    window_.setStatusText(whyNotForwarding.empty() ? langText(TextId::EditorServiceForwards)
                                                    : "Editor only: " + whyNotForwarding);
 }
 
@@ -107,9 +107,8 @@ void WindowSession::askToClose() {
         closeConfirmed();
         return;
     }
-    const std::string text = langText(1, "Priva Office alarms will no longer be sent to Zam Pro!") + "\n" +
-                             langText(2, "Do you really want to exit?");
-    if (!confirm(langText(3, "Warning"), text)) return;
+    const std::string text = langText(TextId::ExitStopsForwarding) + "\n" + langText(TextId::ExitQuestion);
+    if (!confirm(langText(TextId::ExitWarningTitle), text)) return;
     closeConfirmed();
 }
 

@@ -16,7 +16,7 @@ namespace zampo {
 namespace {
 
 std::string noDataText() {
-    return langText(34, "Error getting data from Priva Office");
+    return langText(TextId::PoEmptyAnswer);
 }
 
 // Saves the slot to its data file; false with the reason on the log file when it fails.
@@ -141,7 +141,7 @@ void FetchWorker::run(const Job& job) {
                 timedOut_.store(true, std::memory_order_release);
                 writeLog("Priva Office request " + job.url + " failed: " + answer.reason, kLogFileOnly);
             } else {
-                const std::string text = langText(33, "Error communicating with PO server");
+                const std::string text = langText(TextId::PoCommunicationError);
                 if (statusText_) statusText_(text);
                 writeLog(text, kLogPoList);
                 writeLog("Priva Office request " + job.url + " failed: " + answer.reason, kLogFileOnly);
@@ -230,7 +230,7 @@ void FetchWorker::mergeAlarmsAnswer(const Job& job, const std::string& answer) {
         return;
     }
     if (!saveWithReason(status, job.poDataDir, kAlarmStatusFile))
-        writeLog(langText(91, "Error writing status"), kLogPoList);
+        writeLog(langText(TextId::StatusWriteError), kLogPoList);
     if (tracing) trace(text, "02");
 }
 
@@ -239,7 +239,7 @@ void FetchWorker::traceSavedAlarmStatus(const std::string& text) {
 }
 
 void FetchWorker::failExchange(const Job& job, const std::string& reason) {
-    const std::string text = langText(33, "Error communicating with PO server");
+    const std::string text = langText(TextId::PoCommunicationError);
     if (statusText_) statusText_(text);
     writeLog(text, kLogPoList);
     writeLog("Priva Office active alarms not merged, answer of " + job.url + " unusable: " + reason, kLogFileOnly);

@@ -233,7 +233,7 @@ void GatewayRuntime::reload() {
     if (const std::string fault = state_.fileFaultText(); !fault.empty())
         shown_.setStatusText(fault);
     else if (hadFault && state_.faultStatus <= kFaultNone)
-        shown_.setStatusText(langText(28, "Application running"));
+        shown_.setStatusText(langText(TextId::ApplicationRunning));
     // Locations added in Priva Office since come with the definitions, as the refresh button fetches them.
     state_.refreshRequest = true;
     shown_.refillLinkGrid();

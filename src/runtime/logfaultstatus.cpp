@@ -28,7 +28,7 @@ void LogFaultStatus::show() {
         shown_.setStatusText(text_);
         return;
     }
-    const std::string fault = langText(223, "Log file not written") + ": " + fault_;
+    const std::string fault = langText(TextId::LogFileNotWritten) + ": " + fault_;
     shown_.setStatusText(text_.empty() ? fault : text_ + "; " + fault);
 }
 

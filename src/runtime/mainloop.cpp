@@ -116,7 +116,7 @@ void MainLoop::runStep(StepTimer& m) {
 
 void MainLoop::start(StepTimer& m, TimeMs) {
     d_.fetch.initPoConnection();
-    writeLog(langText(111, "PO connection initialized"), kLogReceiverList);
+    writeLog(langText(TextId::PoConnectionInitialized), kLogReceiverList);
     d_.state.closingRequest = false;
     d_.state.faultStatus = kFaultCleared;
     d_.poMonitor.reset();
@@ -235,8 +235,8 @@ void MainLoop::showFaultStatus() {
     if (gs.faultStatus == kFaultCleared) gs.faultStatus = kFaultNone;
     gs.shownStatus = static_cast<FaultStatus>(gs.faultStatus.load());
     if (gs.shownStatus == kFaultNone)
-        d_.window.setStatusText(statusFile_.failing()        ? langText(91, "Error writing status")
-                                : gs.fileFaultText().empty() ? langText(28, "Application running")
+        d_.window.setStatusText(statusFile_.failing()        ? langText(TextId::StatusWriteError)
+                                : gs.fileFaultText().empty() ? langText(TextId::ApplicationRunning)
                                                              : gs.fileFaultText());
     d_.window.showFaultStatus(gs.shownStatus);
 }
@@ -264,7 +264,7 @@ void MainLoop::getDefinitions(StepTimer& m, TimeMs now) {
         return;
     }
     definitionsPending_ = false;
-    writeLog(langText(29, "Collect alarm definitions"), kLogPoList);
+    writeLog(langText(TextId::CollectingDefinitions), kLogPoList);
     // A copy made afresh for a file that never was holds nothing to keep.
     d_.fetch.setLinksInUse(d_.linkDefs && d_.linkDefs->hasContent() && d_.linkDefs->root().first_child());
     d_.fetch.clearFetchDone();
@@ -279,7 +279,7 @@ void MainLoop::waitDefinitions(StepTimer& m, TimeMs now) {
     // A request that ran into its own time limit ends as the loop's wait running out.
     if ((done && d_.fetch.fetchTimedOut()) ||
         (!done && !withinSeconds(now, kDefinitionsWaitSeconds, 0, requestTime_))) {
-        writeLog(langText(31, "Timeout collecting definitions!"), kLogPoList);
+        writeLog(langText(TextId::DefinitionsTimeout), kLogPoList);
         d_.poMonitor.report(false);
         d_.state.faultStatus = kFaultPriva;
         m.setState(State::Wait);
@@ -294,7 +294,7 @@ void MainLoop::waitDefinitions(StepTimer& m, TimeMs now) {
         if (!message.empty()) writeLog(message, kLogPoList);
         bool linksDefined = d_.fetch.allLinksDefined();
         if (merged) {
-            if (message.empty()) writeLog(langText(89, ""), kLogPoList);
+            if (message.empty()) writeLog(langText(TextId::DefinitionsCollected), kLogPoList);
             takeMergedLinks();
         } else {
             // Nothing of this answer is in the file: the links in use are the verdict.
@@ -309,7 +309,7 @@ void MainLoop::waitDefinitions(StepTimer& m, TimeMs now) {
             saver_.persistStatus();
         }
         if (!linksDefined) {
-            writeLog(langText(30, "Undefined links found!"), kLogPoList);
+            writeLog(langText(TextId::UndefinedLinksFound), kLogPoList);
             d_.receiver.queueMessage(systemAlarmMessage(kConfigErrorInput, true), true);
         }
         if (merged) d_.window.refillLinkGrid();
@@ -417,7 +417,7 @@ void MainLoop::takeMergedAlarms() {
 }
 
 void MainLoop::timeoutCollectingAlarms(StepTimer& m) {
-    writeLog(langText(32, "Timeout collecting alarms !"), kLogPoList);
+    writeLog(langText(TextId::AlarmsTimeout), kLogPoList);
     reached_ = WaitAlarmsPoint::TimeoutLogged;
     d_.poMonitor.report(false);
     reached_ = WaitAlarmsPoint::TimeoutReported;

@@ -83,7 +83,7 @@ uint64_t SocketMachine::queueMessage(const std::string& message, bool log) {
     replyReceived_ = false;
     // A silent receiver is timed at every send too: the watchdog comes once a minute.
     if (silentSince_ && !silentFault_) noteSilence();
-    if (log) writeLog(langText(4, "Send:") + " " + safe, kLogReceiverList);
+    if (log) writeLog(langText(TextId::ReceiverSentPrefix) + " " + safe, kLogReceiverList);
     const uint64_t ticket = ++lastTicket_;
     setDelivery(ticket, Delivery::Queued);
     queue_.push_back({ticket, std::move(safe)});
@@ -150,7 +150,7 @@ void SocketMachine::noteSilence() {
     writeLog("ZamMeld closes every connection before it answers, for " +
                  std::to_string((now - *silentSince_).count() / 1000) + " s: nothing gets through",
              kLogReceiverList);
-    window_.setStatusText(langText(5, "Error connecting to ZamMeld"));
+    window_.setStatusText(langText(TextId::ZamMeldConnectError));
     gateway_.faultStatus = kFaultReceiver;
     emit socketFailed();
 }
@@ -358,9 +358,9 @@ void SocketMachine::handleSocketError(int code) {
     gateway_.counters.noteSocketError();
     failUndelivered();
     if (code == ETIMEDOUT) noteSilence();
-    window_.setStatusText(langText(5, "Error connecting to ZamMeld"));
+    window_.setStatusText(langText(TextId::ZamMeldConnectError));
     gateway_.faultStatus = kFaultReceiver;
-    writeLog(langText(6, "Zam PO socket error:") + " " + std::to_string(code), kLogReceiverList);
+    writeLog(langText(TextId::ZamMeldSocketError) + " " + std::to_string(code), kLogReceiverList);
     socketError_ = true;
     steps_.wake();
     emit socketFailed();
@@ -413,7 +413,8 @@ void SocketMachine::onReadyRead() {
             pending_.clear();
         }
         for (const std::string& line : lines)
-            writeLog(langText(87, "Recv:") + " " + blankControlChars(decodeFromWire(line)), kLogReceiverList);
+            writeLog(langText(TextId::ReceiverReceivedPrefix) + " " + blankControlChars(decodeFromWire(line)),
+                     kLogReceiverList);
         if (!lines.empty()) {
             lastReply_ = decodeFromWire(lines.back());
             replyReceived_ = true;
@@ -429,7 +430,7 @@ void SocketMachine::onReadyRead() {
             emit deliveryChanged();  // the loop shows the cleared fault
         }
     } catch (const std::exception& e) {
-        writeLog(langText(7, "Problem cleaning up in ZamMeldSocket") + " " + e.what(), kLogReceiverList);
+        writeLog(langText(TextId::ZamMeldCleanupProblem) + " " + e.what(), kLogReceiverList);
     }
 }
 

@@ -71,10 +71,10 @@ void StatusSaver::flushStatus() {
 void StatusSaver::showSaveResult(AlarmStatusFile::SaveResult result) {
     switch (result) {
         case AlarmStatusFile::SaveResult::StartedFailing:
-            d_.window.setStatusText(langText(91, "Error writing status"));
+            d_.window.setStatusText(langText(TextId::StatusWriteError));
             break;
         case AlarmStatusFile::SaveResult::WrittenAgain:
-            d_.window.setStatusText(d_.state.fileFaultText().empty() ? langText(28, "Application running")
+            d_.window.setStatusText(d_.state.fileFaultText().empty() ? langText(TextId::ApplicationRunning)
                                                                      : d_.state.fileFaultText());
             break;
         default:

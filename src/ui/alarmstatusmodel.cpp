@@ -43,16 +43,16 @@ QString routeRuleText(const Link& link) {
     QString text;
     switch (link.rule) {
         case LinkRule::LocationLink:
-            text = uiText(231, "location link");
+            text = uiText(TextId::LocationLink);
             break;
         case LinkRule::LocationException:
-            text = uiText(232, "location exception");
+            text = uiText(TextId::LocationException);
             break;
         case LinkRule::GeneralException:
-            text = uiText(233, "general exception");
+            text = uiText(TextId::GeneralException);
             break;
         case LinkRule::None:
-            text = uiText(234, "none");
+            text = uiText(TextId::RuleNone);
             break;
     }
     // The walk raises the configuration error instead of an alarm it cannot name.
@@ -60,10 +60,19 @@ QString routeRuleText(const Link& link) {
 }
 
 void AlarmStatusModel::applyTexts() {
-    headers_ = {uiText(13, "PCU"),         uiText(14, "Location"),  uiText(201, "Nr"),    uiText(46, "Text"),
-                uiText(16, "ZAM Alarm"),   uiText(94, "Group"),     uiText(230, "Rule"),  uiText(78, "State"),
-                uiText(202, "Since"),      uiText(203, "Reported"), uiText(204, "Error"), uiText(205, "Delay left"),
-                uiText(206, "Next repeat")};
+    headers_ = {uiText(TextId::GridPcuHeader),
+                uiText(TextId::GridLocationHeader),
+                uiText(TextId::StatusNrHeader),
+                uiText(TextId::ExceptionsTextHeader),
+                uiText(TextId::GridZamAlarmHeader, "ZAM Alarm"),
+                uiText(TextId::GridGroupHeader, "Group"),
+                uiText(TextId::Rule),
+                uiText(TextId::TestStateLabel),
+                uiText(TextId::StatusSinceHeader),
+                uiText(TextId::StatusReportedHeader),
+                uiText(TextId::StatusErrorHeader),
+                uiText(TextId::StatusDelayLeftHeader),
+                uiText(TextId::StatusNextRepeatHeader)};
     emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
 }
 
@@ -172,7 +181,7 @@ QString AlarmStatusModel::cellText(const AlarmStatusRow& row, int column) const 
         case Since:
             return localTime(row.since);
         case Reported:
-            return row.toReport ? uiText(213, "to report") : localTime(row.reportedAt);
+            return row.toReport ? uiText(TextId::StatusToReport) : localTime(row.reportedAt);
         case Error:
             return row.error.empty() ? QString() : q(row.error) + QStringLiteral(": ") + q(row.errorText);
         case DelayLeft:

@@ -73,7 +73,7 @@ AlarmStatusPage::AlarmStatusPage(QWidget* parent) : QWidget(parent) {
 
 void AlarmStatusPage::applyTexts() {
     model_->applyTexts();
-    filterLabel_->setText(uiText(70, "Filter:"));
+    filterLabel_->setText(uiText(TextId::FilterCaption));
     updateHeading();
 }
 
@@ -114,15 +114,15 @@ QString AlarmStatusPage::heading() const {
 
 void AlarmStatusPage::updateHeading() {
     const AlarmStatusCounts c = countAlarmStatusRows(model_->rows());
-    QString text = uiText(200, "Active alarms") + QStringLiteral(": %1 %2, %3 %4, %5 %6")
+    QString text = uiText(TextId::ActiveAlarms) + QStringLiteral(": %1 %2, %3 %4, %5 %6")
                                                       .arg(c.active)
-                                                      .arg(uiText(207, "active"))
+                                                      .arg(uiText(TextId::StatusActive))
                                                       .arg(c.reset)
-                                                      .arg(uiText(208, "reset"))
+                                                      .arg(uiText(TextId::StatusReset))
                                                       .arg(c.toReport)
-                                                      .arg(uiText(213, "to report"));
+                                                      .arg(uiText(TextId::StatusToReport));
     if (!filterEdit_->text().isEmpty())
-        text += QStringLiteral("  |  %1 %2").arg(uiText(70, "Filter:")).arg(proxy_->rowCount());
+        text += QStringLiteral("  |  %1 %2").arg(uiText(TextId::FilterCaption)).arg(proxy_->rowCount());
     heading_->setText(text);
 }
 

@@ -10,7 +10,7 @@ namespace {
 bool reported(OperatorPrompts& prompts, const EditOutcome& outcome) {
     if (outcome.status == EditStatus::Failed) {
         writeLog("Change not saved: " + outcome.error, kLogFileOnly);
-        prompts.showMessage(uiText(215, "Change not saved:") + '\n' + QString::fromStdString(outcome.error));
+        prompts.showMessage(uiText(TextId::ChangeNotSaved) + '\n' + QString::fromStdString(outcome.error));
     }
     return outcome.saved();
 }

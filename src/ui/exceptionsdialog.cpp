@@ -39,14 +39,14 @@ ExceptionsDialog::ExceptionsDialog(const XmlDocument* linkDefs, Commit commit, Q
     setObjectName(QStringLiteral("dlgExceptions"));
     if (owner) setFont(owner->font());
     setModal(true);
-    setWindowTitle(uiText(49, "Add Exceptions"));
+    setWindowTitle(uiText(TextId::ExceptionsDialogTitle));
 
     buildAlarmTypes();
     buildFilterBox();
     buildScopeChoice();
 
-    cancelButton_ = named(new QPushButton(uiText(54, "Cancel")), "CancelBtn");
-    okButton_ = named(new QPushButton(uiText(55, "Add Selection")), "OKBtn");
+    cancelButton_ = named(new QPushButton(uiText(TextId::ExceptionsCancel)), "CancelBtn");
+    okButton_ = named(new QPushButton(uiText(TextId::ExceptionsAddSelection)), "OKBtn");
     okButton_->setDefault(true);
     cancelButton_->setAutoDefault(false);
     connect(okButton_, &QPushButton::clicked, this, &ExceptionsDialog::addChosenTypes);
@@ -91,10 +91,10 @@ void ExceptionsDialog::buildAlarmTypes() {
 }
 
 void ExceptionsDialog::buildFilterBox() {
-    filterBox_ = named(new QGroupBox(uiText(48, "Filter")), "grpTypeFilter");
+    filterBox_ = named(new QGroupBox(uiText(TextId::ExceptionsFilter)), "grpTypeFilter");
     filterBox_->setFixedHeight(kFilterBoxHeight);
-    codeFilterCheck_ = named(new QCheckBox(uiText(50, "nr"), filterBox_), "cbFilter1");
-    textFilterCheck_ = named(new QCheckBox(uiText(51, "text"), filterBox_), "cbFilter2");
+    codeFilterCheck_ = named(new QCheckBox(uiText(TextId::ExceptionsFilterNumber), filterBox_), "cbFilter1");
+    textFilterCheck_ = named(new QCheckBox(uiText(TextId::ExceptionsFilterText), filterBox_), "cbFilter2");
     codeFilterEdit_ = named(new QLineEdit(filterBox_), "edFilter1");
     textFilterEdit_ = named(new QLineEdit(filterBox_), "edFilter2");
     connect(codeFilterCheck_, &QCheckBox::toggled, this, &ExceptionsDialog::applyFilter);
@@ -106,10 +106,8 @@ void ExceptionsDialog::buildFilterBox() {
 void ExceptionsDialog::buildScopeChoice() {
     scopeChoice_ = named(new QGroupBox, "grpExceptionScope");
     scopeChoice_->setFixedHeight(kChoiceHeight);
-    selectedLocations_ =
-        named(new QRadioButton(uiText(52, "Add only to the selected location(s)")), "rbSelectedLocations");
-    generalException_ = named(new QRadioButton(uiText(53, "Add as general exception (independent from locations)")),
-                              "rbGeneralException");
+    selectedLocations_ = named(new QRadioButton(uiText(TextId::ExceptionsToSelectedLocations)), "rbSelectedLocations");
+    generalException_ = named(new QRadioButton(uiText(TextId::ExceptionsAsGeneral)), "rbGeneralException");
     auto* choice = new QButtonGroup(scopeChoice_);
     choice->addButton(selectedLocations_, 0);
     choice->addButton(generalException_, 1);
@@ -126,7 +124,7 @@ void ExceptionsDialog::showEvent(QShowEvent* event) {
 }
 
 void ExceptionsDialog::fillAlarmTypes() {
-    headers_ = {uiText(45, "Code").toStdString(), uiText(46, "Text").toStdString()};
+    headers_ = {uiText(TextId::ExceptionsCodeHeader).toStdString(), uiText(TextId::ExceptionsTextHeader).toStdString()};
     alarmTypes_->setHorizontalHeaderLabels({QString::fromStdString(headers_[0]), QString::fromStdString(headers_[1])});
     alarmTypes_->setColumnWidth(0, kCodeColumnWidth);
     alarmTypes_->setColumnWidth(1, kTextColumnWidth);
@@ -208,7 +206,7 @@ void ExceptionsDialog::addChosenTypes() {
     // The empty row of an empty list is no alarm type.
     std::erase_if(chosen, [](const AlarmTypeEntry& type) { return type.nr.empty(); });
     if (chosen.empty()) {
-        if (tellNothingChosen) tellNothingChosen(uiText(220, "No alarm is selected."));
+        if (tellNothingChosen) tellNothingChosen(uiText(TextId::NoAlarmSelected));
         return;
     }
     selectionAdded_ = commit_ && commit_(chosen, scope);

@@ -89,16 +89,17 @@ void ItemDialog::showEvent(QShowEvent* event) {
 void ItemDialog::showFields() {
     accepted_ = false;
     const bool alarm = fields.kind == kAlarmKind;
-    const QString action = fields.mode == kEditMode ? uiText(44, "Edit") : uiText(43, "Add");
-    setWindowTitle(action + ' ' + (alarm ? uiText(38, "Alarm") : uiText(35, "Location")));
-    codeLabel_->setText(alarm ? uiText(39, "Alarmcode:") : uiText(36, "Locationcode:"));
-    nameLabel_->setText(alarm ? uiText(40, "Alarmname:") : uiText(37, "Locationname:"));
-    delayLabel_->setText(uiText(100, "Group delay:"));
-    secondsLabel_->setText(uiText(101, "Seconds"));
-    repeatLabel_->setText(uiText(107, "Repeat interval:"));
-    minutesLabel_->setText(uiText(108, "minutes"));
-    cancelButton_->setText(uiText(41, "Cancel"));
-    okButton_->setText(uiText(42, "OK"));
+    const QString action = fields.mode == kEditMode ? uiText(TextId::ItemDialogEdit) : uiText(TextId::ItemDialogAdd);
+    setWindowTitle(action + ' ' +
+                   (alarm ? uiText(TextId::ItemDialogAlarmTitle) : uiText(TextId::ItemDialogLocationTitle)));
+    codeLabel_->setText(alarm ? uiText(TextId::ItemDialogAlarmCode) : uiText(TextId::ItemDialogLocationCode));
+    nameLabel_->setText(alarm ? uiText(TextId::ItemDialogAlarmName) : uiText(TextId::ItemDialogLocationName));
+    delayLabel_->setText(uiText(TextId::GroupDelay, "Group delay:"));
+    secondsLabel_->setText(uiText(TextId::Seconds, "Seconds"));
+    repeatLabel_->setText(uiText(TextId::RepeatInterval, "Repeat interval:"));
+    minutesLabel_->setText(uiText(TextId::Minutes));
+    cancelButton_->setText(uiText(TextId::ItemDialogCancel));
+    okButton_->setText(uiText(TextId::ItemDialogOk));
     for (QWidget* w : std::initializer_list<QWidget*>{delayLabel_, delayField_, secondsLabel_, repeatLabel_,
                                                       repeatField_, minutesLabel_})
         w->setVisible(alarm);

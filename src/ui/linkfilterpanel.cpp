@@ -46,10 +46,10 @@ LinkFilterPanel::LinkFilterPanel(QWidget* parent) : QGroupBox(parent) {
 }
 
 void LinkFilterPanel::applyTexts() {
-    caption_->setText(uiText(70, "Filter:") + ' ');
+    caption_->setText(uiText(TextId::FilterCaption) + ' ');
     caption_->adjustSize();
-    hideExceptionsCheck_->setText(uiText(71, "Hide exceptions"));
-    showUnassignedCheck_->setText(uiText(92, "Show unassigned alarms"));
+    hideExceptionsCheck_->setText(uiText(TextId::HideExceptions));
+    showUnassignedCheck_->setText(uiText(TextId::ShowUnassigned));
     placeOptions();
 }
 

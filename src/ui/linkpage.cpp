@@ -122,11 +122,11 @@ void LinkPage::placeFilterBox() {
 }
 
 void LinkPage::applyTexts() {
-    officeHeading_->setText(uiText(59, "Priva Office Locations"));
-    refreshButton_->setToolTip(uiText(61, "Refresh Priva Office Definitions"));
-    addExceptionButton_->setToolTip(uiText(62, "Add exception"));
-    deleteExceptionsButton_->setToolTip(uiText(63, "Remove selected exceptions"));
-    explainButton_->setToolTip(uiText(245, "Explain the route of the selected row"));
+    officeHeading_->setText(uiText(TextId::OfficeLocationsHeading));
+    refreshButton_->setToolTip(uiText(TextId::RefreshDefinitionsHint));
+    addExceptionButton_->setToolTip(uiText(TextId::AddExceptionHint));
+    deleteExceptionsButton_->setToolTip(uiText(TextId::RemoveExceptionsHint));
+    explainButton_->setToolTip(uiText(TextId::ExplainRoute));
     explainAction_->setText(explainButton_->toolTip());
     zamPanel_->applyTexts();
     filterPanel_->applyTexts();
@@ -228,7 +228,7 @@ void LinkPage::showLinkedZamAlarm(int row) {
 void LinkPage::explainSelectedRow() {
     const std::vector<int> rows = grid_->selectedRows();
     if (rows.empty() || grid_->linkRow(rows.front()).kind == LinkRowKind::Empty) {
-        prompts_.showMessage(uiText(219, "No row of the grid is selected."));
+        prompts_.showMessage(uiText(TextId::NoGridRowSelected));
         return;
     }
     RouteDialog dialog(QString::fromStdString(explainRow(grid_->linkRow(rows.front()))), this);
@@ -286,7 +286,7 @@ void LinkPage::refillLinkGridAt(int row) {
 void LinkPage::assignToSelectedRows(int column, const std::string& value) {
     const std::vector<int> rows = grid_->selectedRows();
     if (rows.empty()) {
-        prompts_.showMessage(uiText(219, "No row of the grid is selected."));
+        prompts_.showMessage(uiText(TextId::NoGridRowSelected));
         return;
     }
     std::vector<LinkRowCells> cells = linkCells(rows);
@@ -326,8 +326,7 @@ void LinkPage::deleteSelectedExceptions() {
     // rebuild the grid while the question is open.
     const std::vector<LinkRowCells> cells = linkCells(grid_->selectedRows());
     const int top = grid_->selectionTopRow();
-    if (!prompts_.askYesNo(OperatorPrompts::Question::Confirmation, uiText(18, "Delete all selected exceptions?")))
-        return;
+    if (!prompts_.askYesNo(OperatorPrompts::Question::Confirmation, uiText(TextId::ConfirmRemoveExceptions))) return;
     if (!changeLinkDefs([&cells](XmlDocument& doc) {
             deleteLinkRows(doc, cells);
             return !cells.empty();

@@ -104,10 +104,10 @@ void MainWindow::buildTray() {
 }
 
 void MainWindow::applyTexts() {
-    pages_->setTabText(0, uiText(56, "Link configuration"));
-    pages_->setTabText(1, uiText(57, "Zam tcp/IP settings"));
-    pages_->setTabText(2, uiText(58, "Priva Office / Other settings"));
-    pages_->setTabText(3, uiText(200, "Active alarms"));
+    pages_->setTabText(0, uiText(TextId::LinkPageTab));
+    pages_->setTabText(1, uiText(TextId::ReceiverPageTab));
+    pages_->setTabText(2, uiText(TextId::OfficePageTab));
+    pages_->setTabText(3, uiText(TextId::ActiveAlarms));
     alarmPage_->applyTexts();
     linkPage_->applyTexts();
     receiverPage_->applyTexts();

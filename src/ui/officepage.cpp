@@ -111,13 +111,13 @@ bool OfficePage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void OfficePage::applyTexts() {
-    settingsHeading_->setText(uiText(72, "Settings:") + ' ');
-    hostLabel_->setText(uiText(81, "PO server hostname or address:"));
-    languageBox_->setTitle(uiText(83, "Language:") + ' ');
-    sendPcuLabel_->setText(uiText(86, "Send PCU names to ZAM when sending alarms"));
-    filterPunctLabel_->setText(uiText(93, "Filter punctuation from alarm texts"));
-    restartNote_->setText(uiText(82, "After changing settings, ZamPO MUST be restarted."));
-    clearButton_->setText(uiText(80, "Clear window"));
+    settingsHeading_->setText(uiText(TextId::SettingsHeading) + ' ');
+    hostLabel_->setText(uiText(TextId::OfficeHostLabel));
+    languageBox_->setTitle(uiText(TextId::LanguageCaption) + ' ');
+    sendPcuLabel_->setText(uiText(TextId::SendPcuNames));
+    filterPunctLabel_->setText(uiText(TextId::FilterPunctuation));
+    restartNote_->setText(uiText(TextId::RestartNote));
+    clearButton_->setText(uiText(TextId::ClearWindow));
 }
 
 void OfficePage::showSettings(const Settings& settings) {

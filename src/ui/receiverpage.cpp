@@ -107,7 +107,7 @@ QFrame* ReceiverPage::buildTestPanel() {
     connect(testLocation_, &QLineEdit::textChanged, this, [this] {
         sendTestButton_->setEnabled(testLocation_->hasAcceptableInput());
         testLocation_->setToolTip(testLocation_->hasAcceptableInput() ? QString()
-                                                                      : uiText(221, "The location takes six digits."));
+                                                                      : uiText(TextId::LocationTakesSixDigits));
     });
     return testPanel;
 }
@@ -118,18 +118,17 @@ ReceiverPage::~ReceiverPage() {
 }
 
 void ReceiverPage::applyTexts() {
-    settingsHeading_->setText(uiText(72, "Settings:") + ' ');
-    hostLabel_->setText(uiText(73, "ZAM-Pro server hostname or address:"));
-    portLabel_->setText(uiText(74, "IP port"));
-    watchdogLabel_->setText(
-        uiText(88, "Zam watchdog ID (each tcp/IP client that connects to ZAM must have a different id):"));
-    restartNote_->setText(uiText(82, "After changing settings, ZamPO MUST be restarted."));
-    testHeading_->setText(uiText(75, "Test") + ' ');
-    testLocationLabel_->setText(uiText(76, "Location"));
-    testAlarmLabel_->setText(uiText(77, "Alarm"));
-    testStateLabel_->setText(uiText(78, "State"));
-    sendTestButton_->setText(uiText(79, "Send test"));
-    clearButton_->setText(uiText(80, "Clear window"));
+    settingsHeading_->setText(uiText(TextId::SettingsHeading) + ' ');
+    hostLabel_->setText(uiText(TextId::ReceiverHostLabel));
+    portLabel_->setText(uiText(TextId::ReceiverPortLabel));
+    watchdogLabel_->setText(uiText(TextId::WatchdogIdLabel));
+    restartNote_->setText(uiText(TextId::RestartNote));
+    testHeading_->setText(uiText(TextId::TestHeading) + ' ');
+    testLocationLabel_->setText(uiText(TextId::TestLocationLabel));
+    testAlarmLabel_->setText(uiText(TextId::TestAlarmLabel));
+    testStateLabel_->setText(uiText(TextId::TestStateLabel));
+    sendTestButton_->setText(uiText(TextId::SendTest));
+    clearButton_->setText(uiText(TextId::ClearWindow));
 }
 
 void ReceiverPage::showSettings(const Settings& settings) {

@@ -12,7 +12,7 @@ namespace zampo {
 RouteDialog::RouteDialog(const QString& explanation, QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("dlgRoute"));
     setModal(true);
-    setWindowTitle(uiText(246, "Route of the alarm"));
+    setWindowTitle(uiText(TextId::RouteOfTheAlarm));
     text_ = named(new QPlainTextEdit(explanation), "txtRoute");
     text_->setReadOnly(true);
     // The lines as sent, so that their blanks and widths can be compared.

@@ -111,15 +111,15 @@ void ZamPanel::buildDetails() {
 }
 
 void ZamPanel::applyTexts() {
-    heading_->setText(uiText(60, "Zam Locations and Alarms"));
-    assignAlarmButton_->setToolTip(uiText(64, "Assign alarm to selected items"));
-    assignGroupButton_->setToolTip(uiText(96, "Assign group alarm to selected items"));
-    removeGroupButton_->setToolTip(uiText(102, "Delete group alarm from selected items"));
-    addItemButton_->setToolTip(uiText(65, "Add alarm or location"));
-    deleteItemButton_->setToolTip(uiText(66, "Delete selected alarm or location"));
-    editItemButton_->setToolTip(uiText(67, "Edit selected alarm or location"));
-    importButton_->setToolTip(uiText(68, "Import locations and alarms from ZAM-Pro"));
-    exportButton_->setToolTip(uiText(69, "Export locations and alarms to ZAM-Pro"));
+    heading_->setText(uiText(TextId::ZamTreeHeading));
+    assignAlarmButton_->setToolTip(uiText(TextId::AssignAlarmHint));
+    assignGroupButton_->setToolTip(uiText(TextId::AssignGroupHint));
+    removeGroupButton_->setToolTip(uiText(TextId::RemoveGroupHint));
+    addItemButton_->setToolTip(uiText(TextId::AddItemHint));
+    deleteItemButton_->setToolTip(uiText(TextId::DeleteItemHint));
+    editItemButton_->setToolTip(uiText(TextId::EditItemHint));
+    importButton_->setToolTip(uiText(TextId::ImportHint));
+    exportButton_->setToolTip(uiText(TextId::ExportHint));
 }
 
 void ZamPanel::attachDocument(DocumentSlot& zamDefs) {
@@ -231,7 +231,7 @@ void ZamPanel::editItem(ItemEdit edit) {
         const ItemSave saved =
             f.kind == ItemDialog::kLocationKind ? saveLocation(edit, node, f) : saveAlarm(edit, node, f);
         again = saved == ItemSave::Refused;
-        if (again) prompts_.showMessage(uiText(12, "This code already exists!"));
+        if (again) prompts_.showMessage(uiText(TextId::CodeTaken));
     }
     sortTree();
     showSelectedItem();
@@ -244,12 +244,12 @@ void ZamPanel::proposeFields(ItemEdit edit, QTreeWidgetItem* node, ItemDialog::F
         if (level == ZamNodeLevel::Root) {
             f.kind = ItemDialog::kLocationKind;
             f.code = proposedItemCode(childCodes(node), kMaxLocationCode);
-            f.name = langText(10, "Location");
+            f.name = langText(TextId::NewLocationName);
         } else {
             f.kind = ItemDialog::kAlarmKind;
             f.code =
                 proposedItemCode(childCodes(level == ZamNodeLevel::Location ? node : node->parent()), kMaxAlarmCode);
-            f.name = langText(11, "Alarm");
+            f.name = langText(TextId::NewAlarmName);
         }
     } else if (level != ZamNodeLevel::Root) {
         f.kind = level == ZamNodeLevel::Location ? ItemDialog::kLocationKind : ItemDialog::kAlarmKind;
@@ -304,8 +304,7 @@ void ZamPanel::deleteSelectedItem() {
     const ZamNodeLevel level = zamNodeLevel(node);
     if (level != ZamNodeLevel::Root) {
         const bool location = level == ZamNodeLevel::Location;
-        const QString question =
-            location ? uiText(8, "Delete this location completely?") : uiText(9, "Delete this alarm?");
+        const QString question = location ? uiText(TextId::ConfirmDeleteLocation) : uiText(TextId::ConfirmDeleteAlarm);
         const int code = captionCode(zamNodeCaption(node));
         const int locationCode = location ? code : captionCode(zamNodeCaption(node->parent()));
         if (prompts_.askYesNo(OperatorPrompts::Question::Confirmation, question) &&

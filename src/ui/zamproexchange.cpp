@@ -36,54 +36,55 @@ void ZamProExchange::exportToZamPro() {
 
 void ZamProExchange::writeExchangeFile() {
     const QString proposed = QString::fromStdString(paths_.xmlDir()) + '/' + QString::fromLatin1(kExchangeFileName);
-    const QString file = prompts_.askSaveFileName(uiText(20, "Save XML file"), proposed,
-                                                  uiText(19, "XML file") + QStringLiteral("(*.xml)"));
+    const QString file = prompts_.askSaveFileName(uiText(TextId::ExportDialogTitle), proposed,
+                                                  uiText(TextId::XmlFileFilter) + QStringLiteral("(*.xml)"));
     if (file.isEmpty()) return;
     std::string data;
     if (!zamDefs_ || !buildZamExchange(*zamDefs_, data)) return;
     std::string error;
     if (!writeFileAtomically(localPath(file), data, &error)) {
         writeLog("Export not written: " + error, kLogFileOnly);
-        prompts_.showMessage(uiText(216, "Export not written:") + '\n' + QString::fromStdString(error));
+        prompts_.showMessage(uiText(TextId::ExportNotWritten) + '\n' + QString::fromStdString(error));
     }
 }
 
 bool ZamProExchange::importFromZamPro() {
-    if (!prompts_.askYesNo(OperatorPrompts::Question::Warning, uiText(84, "") + '\n' + uiText(85, ""))) return false;
+    if (!prompts_.askYesNo(OperatorPrompts::Question::Warning,
+                           uiText(TextId::ImportOverwriteWarning) + '\n' + uiText(TextId::ContinueQuestion)))
+        return false;
     return readExchangeFile();
 }
 
 bool ZamProExchange::readExchangeFile() {
-    const QString filter =
-        uiText(19, "XML file") + QStringLiteral("(*.xml);;") + uiText(21, "All files") + QStringLiteral("(*.*)");
+    const QString filter = uiText(TextId::XmlFileFilter) + QStringLiteral("(*.xml);;") +
+                           uiText(TextId::AllFilesFilter) + QStringLiteral("(*.*)");
     const QString file =
-        prompts_.askOpenFileName(uiText(22, "Open XML file"), QString::fromStdString(paths_.xmlDir()), filter);
+        prompts_.askOpenFileName(uiText(TextId::ImportDialogTitle), QString::fromStdString(paths_.xmlDir()), filter);
     if (file.isEmpty()) return false;
     std::string data;
     const QFileInfo info(file);
     if (!info.exists()) {
-        prompts_.showMessage(uiText(23, "File not found:") + ' ' + file);
+        prompts_.showMessage(uiText(TextId::ImportFileNotFound) + ' ' + file);
         return false;
     }
     if (info.isDir() || !readWholeFile(localPath(file), data)) {
         const QString reason = unreadableReason(info, file);
         writeLog("Import file not read: " + localPath(file) + ": " + reason.toStdString(), kLogFileOnly);
-        prompts_.showMessage(uiText(218, "File cannot be read:") + ' ' + file + '\n' + reason);
+        prompts_.showMessage(uiText(TextId::FileUnreadable) + ' ' + file + '\n' + reason);
         return false;
     }
-    const SystemAlarmNames names{langText(24, "Priva Office Koppeling Watchdog Fout"),
-                                 langText(25, "Priva Office Koppeling Systeemfout"),
-                                 langText(26, "Priva Office Koppeling Instelfout")};
+    const SystemAlarmNames names{langText(TextId::SystemAlarmConnectionLost), langText(TextId::SystemAlarmSystemError),
+                                 langText(TextId::SystemAlarmConfigError)};
     ImportResult result;
     const bool saved = changeZamDefs(prompts_, zamDefs_, paths_, [&](XmlDocument& doc) {
         result = importZamDefinitions(doc, data, names);
         return result.status == ImportStatus::Imported;
     });
     if (result.status == ImportStatus::Imported) return saved;
-    QString message = uiText(27, "Incorrect file structure");
+    QString message = uiText(TextId::ImportWrongStructure);
     if (result.status != ImportStatus::WrongRoot) {
         // Why, in the parser's words or as the entry stands in the file.
-        message += '\n' + uiText(217, "Import refused:") + ' ' + file + '\n' + QString::fromStdString(result.detail);
+        message += '\n' + uiText(TextId::ImportRefused) + ' ' + file + '\n' + QString::fromStdString(result.detail);
         writeLog("Import refused: " + localPath(file) + ": " + result.detail, kLogFileOnly);
     }
     prompts_.showMessage(message);

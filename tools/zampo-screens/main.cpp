@@ -42,22 +42,23 @@ W* widget(const QWidget& window, const char* name) {
 }
 
 void fillLists(MainWindow& form) {
-    const auto sent = langText(4, "Send:") + " ";
-    const auto received = langText(87, "Recv:") + " ";
-    form.addListLine(kLogReceiverList, "09:14:02 " + langText(111, "PO connection initialized"));
+    const auto sent = langText(TextId::ReceiverSentPrefix) + " ";
+    const auto received = langText(TextId::ReceiverReceivedPrefix) + " ";
+    form.addListLine(kLogReceiverList, "09:14:02 " + langText(TextId::PoConnectionInitialized));
     form.addListLine(kLogReceiverList, "09:14:03 " + sent + "[ZAM WD 09 1]");
     form.addListLine(kLogReceiverList, "09:14:03 " + received + "OK");
     form.addListLine(kLogReceiverList, "09:15:11 " + sent + "[ZAM RCVALARM 02,0012,03,T,,PCU1 Kas4 Temp hoog]");
     form.addListLine(kLogReceiverList, "09:15:11 " + received + "OK");
     form.addListLine(kLogReceiverList, "09:15:14 " + sent + "[ZAM RCVALARM 02,000001,01,A]");
-    form.addListLine(kLogReceiverList, "09:15:44 " + langText(6, "Zam PO socket error:") + " 111");
+    form.addListLine(kLogReceiverList, "09:15:44 " + langText(TextId::ZamMeldSocketError) + " 111");
 
-    form.addListLine(kLogPoList, "09:14:02 " + langText(29, "Collect alarm definitions"));
-    form.addListLine(kLogPoList, "09:14:04 " + langText(89, "Definitions collected from Priva Office"));
-    form.addListLine(kLogPoList, "09:14:04 " + langText(30, "Undefined links found!"));
-    form.addListLine(kLogPoList, "09:15:10 " + langText(90, "Alarm status changed") + ": PCU1 Kas4 Temp hoog");
+    form.addListLine(kLogPoList, "09:14:02 " + langText(TextId::CollectingDefinitions));
     form.addListLine(kLogPoList,
-                     "09:15:11 " + langText(90, "Alarm status changed") + ": PCU2 Ketelhuis Storing brander");
+                     "09:14:04 " + langText(TextId::DefinitionsCollected, "Definitions collected from Priva Office"));
+    form.addListLine(kLogPoList, "09:14:04 " + langText(TextId::UndefinedLinksFound));
+    form.addListLine(kLogPoList, "09:15:10 " + langText(TextId::AlarmStatusChanged) + ": PCU1 Kas4 Temp hoog");
+    form.addListLine(kLogPoList,
+                     "09:15:11 " + langText(TextId::AlarmStatusChanged) + ": PCU2 Ketelhuis Storing brander");
 }
 
 // A small greenhouse site: some locations linked, some not yet, a few exceptions
@@ -190,7 +191,7 @@ int main(int argc, char** argv) {
     settings.language = args[1].toStdString();
     form.showSettings(settings);
     fillLists(form);
-    form.setStatusText(langText(5, "Error connecting to ZamMeld"));
+    form.setStatusText(langText(TextId::ZamMeldConnectError));
     form.showFaultStatus(kFaultReceiver);
     form.showNormal();
     settle();

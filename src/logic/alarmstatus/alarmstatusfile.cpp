@@ -75,7 +75,7 @@ AlarmStatusFile::SaveResult AlarmStatusFile::finishSave(const Written& written) 
         unsaved_ = true;
         if (failing_) return SaveResult::StillFailing;
         failing_ = true;
-        writeLog(langText(91, "Error writing status"), kLogPoList);
+        writeLog(langText(TextId::StatusWriteError), kLogPoList);
         writeLog(std::string(kAlarmStatusFile.fileName) + " not saved: " + written.error +
                      "; forwarding goes on from memory and the file is written again as soon as it can be",
                  kLogFileOnly);

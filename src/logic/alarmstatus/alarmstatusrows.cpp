@@ -19,9 +19,9 @@ namespace {
 constexpr ErrorMark kErrorMarks[] = {ErrorMark::Refused, ErrorMark::NotAccepted, ErrorMark::NoAnswer};
 
 std::string errorMeaning(std::string_view code) {
-    if (code == errorMarkText(ErrorMark::Refused)) return langText(210, "refused by ZamMeld, sent again");
-    if (code == errorMarkText(ErrorMark::NotAccepted)) return langText(211, "not accepted after three attempts");
-    if (code == errorMarkText(ErrorMark::NoAnswer)) return langText(212, "no answer within 10 seconds");
+    if (code == errorMarkText(ErrorMark::Refused)) return langText(TextId::ErrorRefusedSentAgain);
+    if (code == errorMarkText(ErrorMark::NotAccepted)) return langText(TextId::ErrorNotAcceptedThrice);
+    if (code == errorMarkText(ErrorMark::NoAnswer)) return langText(TextId::ErrorNoAnswer);
     return std::string(code);
 }
 
@@ -94,10 +94,10 @@ void addDocumentToHash(std::uint64_t& hash, const XmlDocument* document) {
 
 // Texts every row shares, looked up once per build.
 struct RowTexts {
-    std::string active = langText(207, "active");
-    std::string reset = langText(208, "reset");
-    std::string noLink = langText(209, "no link");
-    std::string group = langText(214, "Group alarm");
+    std::string active = langText(TextId::StatusActive);
+    std::string reset = langText(TextId::StatusReset);
+    std::string noLink = langText(TextId::StatusNoLink);
+    std::string group = langText(TextId::StatusGroupAlarm);
 };
 
 // Where every element's hash starts: rows built under other texts (another

@@ -12,7 +12,7 @@ std::string linkedAlarmText(std::string_view pcu, std::string_view location, std
     if (options.sendPcuNames) out = filterPunctuation(removeFirstBlank(pcu), punct) + " ";
     out += filterPunctuation(removeFirstBlank(location), punct) + " " + filterPunctuation(text, punct);
     if (groupText) *groupText = out;
-    if (groupMember) out = langText(103, "PreAlarm") + ": " + out;
+    if (groupMember) out = langText(TextId::PreAlarmPrefix) + ": " + out;
     return out;
 }
 

@@ -99,14 +99,14 @@ CycleOutcome examineNext(ElementCycle& cycle, const CycleDocuments& docs, TimeMs
             break;
         case ReportDue::Change:
             if (isNamed(e, "Alarm"))
-                out.log.insert(out.log.begin(), langText(90, "Alarm status changed") + ": " + alarmKey(e));
+                out.log.insert(out.log.begin(), langText(TextId::AlarmStatusChanged) + ": " + alarmKey(e));
             else if (attrIs(e, "State", kAlarmActive))
-                out.log.push_back(langText(104, "Group timeout passed"));
+                out.log.push_back(langText(TextId::GroupTimeoutPassed));
             report();
             break;
         case ReportDue::Repeat:
-            out.log.push_back(isNamed(e, "Alarm") ? langText(109, "Repeat Alarm") + ": " + alarmKey(e)
-                                                  : langText(110, "Repeat group"));
+            out.log.push_back(isNamed(e, "Alarm") ? langText(TextId::AlarmRepeated) + ": " + alarmKey(e)
+                                                  : langText(TextId::GroupRepeated));
             clearRepeat();
             report();
             break;
@@ -127,7 +127,7 @@ CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, Tex
     out.resend = cycle.retryCount > 1 || cycle.undelivered > 0;
 
     if (cycle.notAccepted) {
-        out.log.push_back(langText(105, "Alarm not accepted by ZamMeld!"));
+        out.log.push_back(langText(TextId::AlarmNotAccepted));
         out.message = systemAlarmMessage(kConfigErrorInput, true);
         return out;
     }
@@ -140,7 +140,7 @@ CycleOutcome sendForCurrent(ElementCycle& cycle, const CycleDocuments& docs, Tex
 
     const Link link = findAlarmLink(docs.linkDefs, docs.zamDefs, e);
     if (!link.found) {
-        out.log.push_back(langText(106, "No definition found for alarm: ") + e.attribute("location").value() + ", " +
+        out.log.push_back(langText(TextId::NoDefinitionForAlarm) + e.attribute("location").value() + ", " +
                           e.attribute("nr").value());
         out.message = systemAlarmMessage(kConfigErrorInput, true);
         return out;

@@ -40,9 +40,9 @@ std::string LinkGridRow::exceptionNumber() const {
 }
 
 LinkGridTexts linkGridTexts() {
-    return {{langText(13, "PCU"), langText(14, "Location"), langText(15, "Alarmtype"), langText(16, "Zam Alarm"),
-             langText(94, "Groep")},
-            langText(17, "General Exception")};
+    return {{langText(TextId::GridPcuHeader), langText(TextId::GridLocationHeader), langText(TextId::GridAlarmHeader),
+             langText(TextId::GridZamAlarmHeader), langText(TextId::GridGroupHeader)},
+            langText(TextId::GridGeneralException)};
 }
 
 std::vector<LinkGridRow> buildLinkGridRows(XmlDocument* linkDefs, std::string_view generalExceptionText) {

@@ -76,15 +76,17 @@ DetailLines zamNodeDetails(ZamNodeLevel level, std::string_view caption, std::st
     DetailLines lines;
     if (level == ZamNodeLevel::Root) return lines;
     const bool alarm = level == ZamNodeLevel::Alarm;
-    lines.emplace_back(langText(97, "Type"), alarm ? langText(11, "Alarm") : langText(10, "Location"));
-    lines.emplace_back(langText(98, "Number"), std::to_string(captionCode(caption)));
-    lines.emplace_back(langText(99, "Description"), captionName(caption));
+    lines.emplace_back(langText(TextId::DetailsType),
+                       alarm ? langText(TextId::NewAlarmName) : langText(TextId::NewLocationName));
+    lines.emplace_back(langText(TextId::DetailsNumber), std::to_string(captionCode(caption)));
+    lines.emplace_back(langText(TextId::DetailsDescription), captionName(caption));
     if (alarm) {
         const std::string reference = zamNodeAlarmRef(parentCaption, caption);
         const int delay = zamDefs ? getGroupDelay(*zamDefs, reference) : 0;
         const int repeat = zamDefs ? getRepeat(*zamDefs, reference) : 0;
-        lines.emplace_back(langText(100, "Group delay"), std::to_string(delay) + " " + langText(101, "seconds"));
-        lines.emplace_back(langText(107, "Repeat"), std::to_string(repeat) + " " + langText(108, "minutes"));
+        lines.emplace_back(langText(TextId::GroupDelay), std::to_string(delay) + " " + langText(TextId::Seconds));
+        lines.emplace_back(langText(TextId::RepeatInterval, "Repeat"),
+                           std::to_string(repeat) + " " + langText(TextId::Minutes));
     }
     return lines;
 }

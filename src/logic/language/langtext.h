@@ -2,7 +2,7 @@
 // The operator's texts by name, in the language chosen at start-up.
 #include <string>
 
-#include "logic/texts/textid.h"
+#include "logic/language/textid.h"
 
 namespace zampo {
 

@@ -140,6 +140,19 @@ enum class TextId : int {
     LocationTakesSixDigits = 221,
     EditorServiceForwards = 222,
     LogFileNotWritten = 223,
+    GatewayStatus = 224,
+    MessagesWaiting = 225,
+    LastWalk = 226,
+    AlarmsNotShown = 227,
+    Failing = 228,
+    NotConnected = 229,
+    Rule = 230,
+    LocationLink = 231,
+    LocationException = 232,
+    GeneralException = 233,
+    RuleNone = 234,
+    ExplainRoute = 245,
+    RouteOfTheAlarm = 246,
 };
 
 }  // namespace zampo

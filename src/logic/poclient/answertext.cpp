@@ -77,12 +77,12 @@ bool readMergeAnswer(std::string_view answer, const DocumentSlot& into, const Me
                      pugi::xml_document& doc, std::string& error, std::string& fetchMessage) {
     if (answer.empty()) {
         error = std::string("the ") + names.answer + " answer is empty";
-        fetchMessage = langText(34, "Error getting data from Priva Office");
+        fetchMessage = langText(TextId::PoEmptyAnswer);
         return false;
     }
     if (!parseAnswer(answer, doc, error)) {
         error = std::string(names.prefix) + ": " + error;
-        fetchMessage = langText(34, "Error getting data from Priva Office");
+        fetchMessage = langText(TextId::PoEmptyAnswer);
         return false;
     }
     if (!into || !into->hasContent()) {
