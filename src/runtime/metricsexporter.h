@@ -12,8 +12,8 @@
 #include <mutex>
 #include <vector>
 
-#include "logic/core/clock.h"
 #include "logic/alarmstatus/alarmstatusrows.h"
+#include "logic/core/clock.h"
 
 class CivetServer;
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "logic/linkconfig/linklookup.h"
 #include "logic/alarmstatus/alarmstatusrows.h"
+#include "logic/linkconfig/linklookup.h"
 
 namespace zampo {
 

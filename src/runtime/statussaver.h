@@ -8,9 +8,9 @@
 #include <string>
 #include <thread>
 
+#include "logic/alarmstatus/alarmstatusfile.h"
 #include "logic/core/datapaths.h"
 #include "logic/xml/xmlstore.h"
-#include "logic/alarmstatus/alarmstatusfile.h"
 #include "runtime/fetchport.h"
 #include "runtime/gatewaystate.h"
 #include "runtime/windowport.h"

@@ -1,9 +1,9 @@
 #include "runtime/stopsignals.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 #include <QSocketNotifier>
-#include <pthread.h>
 #include <csignal>
 
 namespace zampo {

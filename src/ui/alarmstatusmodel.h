@@ -7,9 +7,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "logic/alarmstatus/alarmstatusrows.h"
 #include "logic/commissioning/routeexplain.h"
 #include "logic/xml/xmlstore.h"
-#include "logic/alarmstatus/alarmstatusrows.h"
 
 namespace zampo {
 

@@ -407,7 +407,8 @@ TEST_F(LoopFixture, NoFetchStartsWhileAWorkerIsStillRunning) {
 }
 
 TEST_F(LoopFixture, AnErrorInAStepIsLoggedWithItsStateAndTheLoopRestarts) {
-    EXPECT_EQ(MainLoop::errorLine(MainLoop::State::WaitDefinitions, MainLoop::WaitAlarmsPoint::None, "loc", "boom", "std::runtime_error"),
+    EXPECT_EQ(MainLoop::errorLine(MainLoop::State::WaitDefinitions, MainLoop::WaitAlarmsPoint::None, "loc", "boom",
+                                  "std::runtime_error"),
               "<tmmMain, state:5><loc><boom><std::runtime_error>");
     steps(3);
     fetch.throwOnStart = true;

@@ -13,7 +13,6 @@
 #include "logic/alarmstatus/alarmstatus.h"
 #include "logic/core/clock.h"
 #include "logic/language/langtext.h"
-#include "logic/alarmstatus/alarmstatus.h"
 #include "support/windowsetup.h"
 #include "ui/alarmstatuspage.h"
 #include "ui/linkgridview.h"

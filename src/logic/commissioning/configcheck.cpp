@@ -14,8 +14,8 @@
 #include "logic/commissioning/siteread.h"
 #include "logic/core/settings.h"
 #include "logic/core/startguard.h"
-#include "logic/encoding/textrules.h"
 #include "logic/core/webconfig.h"
+#include "logic/encoding/textrules.h"
 #include "logic/linkconfig/linkdefs.h"
 #include "logic/linkconfig/zamdefs.h"
 
