@@ -1,5 +1,6 @@
 #include "logic/poclient/alarmmerge.h"
 
+#include <iterator>
 #include <optional>
 #include <unordered_map>
 
@@ -77,7 +78,7 @@ struct ListedAlarm {
 
     void read(pugi::xml_node item, TimeMs now) {
         static constexpr const char* kKeyNames[] = {"pcu", "location", "nr"};
-        for (std::size_t k = 0; k < key.size(); ++k) {
+        for (std::size_t k = 0; k < std::size(kKeyNames); ++k) {
             if (pugi::xml_attribute a = item.attribute(kKeyNames[k]))
                 key[k] = a.value();
             else
