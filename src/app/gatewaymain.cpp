@@ -206,10 +206,7 @@ int run(int argc, char** argv) {
     gateway.startMachines();
     service.ready(&gateway.loopSteps());
     const int rc = app.exec();
-    char busy[128];
-    std::snprintf(busy, sizeof busy, "Event loop: longest busy stretch %.1f ms (CPU %.1f ms)",
-                  app.busyMeter().longestMs(), app.busyMeter().longestCpuMs());
-    zampo::writeLog(busy, zampo::kLogFileOnly);
+    zampo::writeLog(app.busyMeter().summary(), zampo::kLogFileOnly);
     return rc;
 }
 

@@ -9,11 +9,7 @@ WindowApplication::WindowApplication(int& argc, char** argv) : QApplication(argc
 }
 
 bool WindowApplication::notify(QObject* receiver, QEvent* event) {
-    busy_.enter();
-    struct Leave {
-        BusyMeter& meter;
-        ~Leave() { meter.leave(); }
-    } leave{busy_};
+    const BusyMeter::Scope timed(busy_);
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {

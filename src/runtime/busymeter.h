@@ -4,7 +4,9 @@
 // the longest CPU time of one event, which a busy machine does not stretch.
 #include <QElapsedTimer>
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
+#include <string>
 
 namespace zampo {
 
@@ -25,6 +27,25 @@ public:
     }
     double longestMs() const { return static_cast<double>(longestNs_) / 1e6; }
     double longestCpuMs() const { return static_cast<double>(longestCpuNs_) / 1e6; }
+    // The line both programs log when they stop.
+    std::string summary() const {
+        char line[128];
+        std::snprintf(line, sizeof line, "Event loop: longest busy stretch %.1f ms (CPU %.1f ms)", longestMs(),
+                      longestCpuMs());
+        return line;
+    }
+
+    // Times one delivery from its construction to its end, however it ends.
+    class Scope {
+    public:
+        explicit Scope(BusyMeter& meter) : meter_(meter) { meter_.enter(); }
+        ~Scope() { meter_.leave(); }
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        BusyMeter& meter_;
+    };
 
 private:
     static long long threadCpuNs() {

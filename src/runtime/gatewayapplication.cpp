@@ -18,11 +18,7 @@ bool handleUncaughtError(const char* senderClass, std::exception_ptr error, Floo
 GatewayApplication::GatewayApplication(int& argc, char** argv) : QCoreApplication(argc, argv) {}
 
 bool GatewayApplication::notify(QObject* receiver, QEvent* event) {
-    busy_.enter();
-    struct Leave {
-        BusyMeter& meter;
-        ~Leave() { meter.leave(); }
-    } leave{busy_};
+    const BusyMeter::Scope timed(busy_);
     try {
         return QCoreApplication::notify(receiver, event);
     } catch (...) {
