@@ -1,21 +1,17 @@
 #include "runtime/metricsexporter.h"
 
 #include <CivetServer.h>
-#include <crypt.h>
-#include <dlfcn.h>
 #include <prometheus/collectable.h>
 #include <prometheus/metric_family.h>
 #include <prometheus/text_serializer.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstring>
-#include <exception>
-#include <fstream>
-#include <sstream>
 
 #include "logic/core/webconfig.h"
 #include "logic/diag/logwriter.h"
+#include "runtime/endpointauth.h"
+#include "runtime/endpointpages.h"
+#include "runtime/endpointstart.h"
 #include "runtime/gatewayruntime.h"
 #include "runtime/statuspage.h"
 
@@ -129,233 +125,6 @@ private:
     const GatewayCounters& c_;
 };
 
-// Both handlers run on the server's threads: they read only what sample() left
-// behind, never the documents.
-class MetricsHandler : public CivetHandler {
-public:
-    explicit MetricsHandler(const GatewayCollectable& c) : c_(c) {}
-    bool handleGet(CivetServer*, mg_connection* conn) override {
-        const std::string body = prometheus::TextSerializer().Serialize(c_.Collect());
-        mg_printf(conn,
-                  "HTTP/1.1 200 OK\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8\r\n"
-                  "Content-Length: %zu\r\nConnection: close\r\n\r\n",
-                  body.size());
-        mg_write(conn, body.data(), body.size());
-        return true;
-    }
-
-private:
-    const GatewayCollectable& c_;
-};
-
-class StatusPageHandler : public CivetHandler {
-public:
-    bool handleGet(CivetServer*, mg_connection* conn) override {
-        const mg_request_info* info = mg_get_request_info(conn);
-        const std::string uri = info && info->local_uri ? info->local_uri : "/";
-        std::string body;
-        wanted = true;
-        {
-            std::lock_guard lock(mutex);
-            if (uri == "/")
-                body = page;
-            else if (uri == "/status")
-                body = fragment;
-        }
-        if (body.empty()) {
-            mg_send_http_error(conn, 404, "%s", "Not found");
-            return true;
-        }
-        mg_printf(conn,
-                  "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nCache-Control: no-store\r\n"
-                  "Content-Security-Policy: default-src 'none'; script-src 'unsafe-inline'; "
-                  "style-src 'unsafe-inline'; connect-src 'self'\r\n"
-                  "Content-Length: %zu\r\nConnection: close\r\n\r\n",
-                  body.size());
-        mg_write(conn, body.data(), body.size());
-        return true;
-    }
-    // Reject what is not a GET: the page changes nothing.
-    bool handlePost(CivetServer*, mg_connection* conn) override { return refuse(conn); }
-    bool handlePut(CivetServer*, mg_connection* conn) override { return refuse(conn); }
-    bool handleDelete(CivetServer*, mg_connection* conn) override { return refuse(conn); }
-
-    std::mutex mutex;
-    std::string page, fragment;
-    std::atomic<bool> wanted{false};  // asked for since the last build
-
-private:
-    static bool refuse(mg_connection* conn) {
-        mg_send_http_error(conn, 405, "%s", "Method not allowed");
-        return true;
-    }
-};
-
-namespace {
-
-std::string base64Decoded(std::string_view in) {
-    static constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    unsigned bits = 0;
-    int count = 0;
-    for (char c : in) {
-        if (c == '=') break;
-        const size_t v = kAlphabet.find(c);
-        if (v == std::string_view::npos) return {};
-        bits = (bits << 6) | unsigned(v);
-        count += 6;
-        if (count >= 8) {
-            count -= 8;
-            out += char((bits >> count) & 0xff);
-        }
-    }
-    return out;
-}
-
-// crypt(3) of libcrypt knows $2b$ and $2y$; the comparison takes the same time
-// wherever the texts differ.
-bool bcryptMatches(const std::string& password, const std::string& hash) {
-    auto data = std::make_unique<crypt_data>();
-    const char* out = crypt_r(password.c_str(), hash.c_str(), data.get());
-    if (!out || out[0] == '*' || std::strlen(out) != hash.size()) return false;
-    unsigned char diff = 0;
-    for (size_t i = 0; i < hash.size(); ++i) diff |= static_cast<unsigned char>(out[i] ^ hash[i]);
-    return diff == 0;
-}
-
-// A name from a stranger, fit for one log line.
-std::string printable(std::string_view text) {
-    std::string out;
-    for (char c : text.substr(0, 64)) out += (c >= 0x20 && c < 0x7f) ? c : '?';
-    return out;
-}
-
-}  // namespace
-
-// Before every handler and for every method: a request without the right user and
-// password gets 401 and never reaches the page or the figures.
-class BasicAuthHandler : public CivetAuthHandler {
-public:
-    explicit BasicAuthHandler(std::map<std::string, std::string> users) : users_(std::move(users)) {}
-
-    bool authorize(CivetServer*, mg_connection* conn) override {
-        const char* header = mg_get_header(conn, "Authorization");
-        const std::string value = header ? header : "";
-        if (value.empty()) return refuse(conn);
-        {
-            std::lock_guard lock(mutex_);
-            for (const std::string& good : admitted_)
-                if (good == value) return true;
-        }
-        std::string user;
-        if (value.size() > 6 && strncasecmp(value.c_str(), "Basic ", 6) == 0) {
-            const std::string pair = base64Decoded(value.substr(6));
-            const size_t colon = pair.find(':');
-            user = pair.substr(0, colon);
-            const auto it = users_.find(user);
-            if (colon != std::string::npos && pair.find('\0') == std::string::npos && it != users_.end() &&
-                bcryptMatches(pair.substr(colon + 1), it->second)) {
-                // bcrypt is slow on purpose: a scraper every 15 s should not pay it each time.
-                std::lock_guard lock(mutex_);
-                if (admitted_.size() == 8) admitted_.erase(admitted_.begin());
-                admitted_.push_back(value);
-                return true;
-            }
-        }
-        const mg_request_info* info = mg_get_request_info(conn);
-        logRefusal(printable(user), info ? info->remote_addr : "?");
-        return refuse(conn);
-    }
-
-private:
-    static bool refuse(mg_connection* conn) {
-        const char body[] = "Unauthorized\n";
-        mg_printf(conn,
-                  "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"ZamPO\", charset=\"UTF-8\"\r\n"
-                  "Content-Type: text/plain\r\nContent-Length: %zu\r\nConnection: close\r\n\r\n%s",
-                  sizeof body - 1, body);
-        return false;
-    }
-    // One line per wrong try, but a client trying thousands does not fill the log.
-    void logRefusal(const std::string& user, const std::string& from) {
-        std::lock_guard lock(mutex_);
-        const auto now = std::chrono::steady_clock::now();
-        if (loggedAny_ && now - lastLog_ < std::chrono::seconds(10)) {
-            ++unlogged_;
-            return;
-        }
-        std::string line = "Metrics endpoint: wrong user or password from " + from + " (user \"" + user + "\")";
-        if (unlogged_ > 0) line += "; " + std::to_string(unlogged_) + " more refused before";
-        writeLog(line, kLogFileOnly);
-        loggedAny_ = true;
-        lastLog_ = now;
-        unlogged_ = 0;
-    }
-
-    const std::map<std::string, std::string> users_;
-    std::mutex mutex_;
-    std::vector<std::string> admitted_;  // Authorization values that matched
-    bool loggedAny_ = false;
-    std::chrono::steady_clock::time_point lastLog_;
-    int unlogged_ = 0;
-};
-
-namespace {
-
-// CivetWeb says why it could not start only through its log callback.
-std::mutex startMutex;
-std::string startError;
-bool starting = false;  // under startMutex: the first message while a server starts is why it failed
-
-int civetLog(const mg_connection*, const char* message) {
-    std::lock_guard lock(startMutex);
-    if (starting && message && startError.empty()) startError = message;
-    return 1;  // nothing on stderr: a hostile client's TLS garbage is no news
-}
-
-// Debian's CivetWeb opens OpenSSL as libssl.so and libcrypto.so, names only the
-// development package has, and with OpenSSL 3 it would call a missing function.
-// Ours, loaded first under those sonames, are what its dlopen finds.
-std::string openSslNamesProblem() {
-    static const std::string problem = [] {
-        char exe[4096];
-        const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-        const std::string self = n > 0 ? std::string(exe, std::size_t(n)) : std::string();
-        const std::string dir = self.starts_with(std::string(ZAMPO_BUILD_DIR) + "/")
-                                    ? std::string(ZAMPO_BUILD_TLS_LIBDIR)
-                                    : self.substr(0, self.rfind('/')) + "/../lib/zampo";
-        for (const char* name : {"libcrypto.so", "libssl.so"})
-            if (!::dlopen((dir + "/" + name).c_str(), RTLD_NOW | RTLD_LOCAL)) return std::string(::dlerror());
-        return std::string();
-    }();
-    return problem;
-}
-
-// CivetWeb wants the key and the certificate in one PEM file; it gets them in
-// memory, so the key is never copied to disk.
-int pemInMemory(const WebConfig& web, std::string& problem) {
-    std::string pem;
-    for (const std::string* f : {&web.certFile, &web.keyFile}) {
-        std::ifstream in(*f, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        if (!in) {
-            problem = *f + " cannot be read";
-            return -1;
-        }
-        pem += text.str() + "\n";
-    }
-    const int fd = memfd_create("zampo-tls", MFD_CLOEXEC);
-    if (fd < 0 || ::write(fd, pem.data(), pem.size()) != ssize_t(pem.size())) {
-        problem = std::string("no memory file for the certificate: ") + std::strerror(errno);
-        if (fd >= 0) ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-}  // namespace
-
 MetricsExporter::MetricsExporter(GatewayRuntime& gateway, QObject* parent)
     : QObject(parent), gateway_(gateway), collectable_(std::make_shared<GatewayCollectable>(gateway.state().counters)) {
     sampler_.setInterval(500);
@@ -387,15 +156,21 @@ bool MetricsExporter::listen(const std::string& address, int port, const std::st
                      (p.line ? ":" + std::to_string(p.line) : "") + ": " + p.text,
                  kLogFileOnly);
     if (!web.usable()) return false;
+    if (!serve(endpoint, web.config)) return false;
+    if (pageHandler_) pageHandler_->wanted = true;
+    sample();
+    sampler_.start();
+    logServing(endpoint, web.config.tls());
+    return true;
+}
 
-    const WebConfig& config = web.config;
-    // Off this machine the page needs a password; the figures are what they were before.
-    const bool page = isLoopbackAddress(address) || !config.users.empty();
-    int pemFd = -1;
+bool MetricsExporter::serve(const std::string& endpoint, const WebConfig& config) {
+    // Two threads and short time limits: a slow client holds one thread briefly.
     std::vector<std::string> options = {"listening_ports",    endpoint + (config.tls() ? "s" : ""),
                                         "num_threads",        "2",
                                         "request_timeout_ms", "10000",
                                         "enable_keep_alive",  "no"};
+    int pemFd = -1;
     if (config.tls()) {
         std::string problem = openSslNamesProblem();
         if (problem.empty()) pemFd = pemInMemory(config, problem);
@@ -407,56 +182,32 @@ bool MetricsExporter::listen(const std::string& address, int port, const std::st
         options.insert(options.end(), {"ssl_certificate", pem, "ssl_certificate_chain", config.certFile,
                                        "ssl_protocol_version", "4"});  // TLS 1.2 and later
     }
-    try {
-        metricsHandler_ = std::make_unique<MetricsHandler>(*collectable_);
-        if (page) pageHandler_ = std::make_unique<StatusPageHandler>();
-        if (!config.users.empty()) authHandler_ = std::make_unique<BasicAuthHandler>(config.users);
-        CivetCallbacks callbacks;
-        callbacks.log_message = civetLog;
-        {
-            std::lock_guard lock(startMutex);
-            startError.clear();
-            starting = true;
-        }
-        // Two threads and short time limits: a slow client holds one thread briefly.
-        try {
-            exposer_ = std::make_unique<CivetServer>(options, &callbacks);
-        } catch (...) {
-            std::lock_guard lock(startMutex);
-            starting = false;
-            throw;
-        }
-        {
-            std::lock_guard lock(startMutex);
-            starting = false;
-        }
-        if (authHandler_) exposer_->addAuthHandler("/", *authHandler_);
-        exposer_->addHandler("/metrics", *metricsHandler_);
-        if (pageHandler_) exposer_->addHandler("/", *pageHandler_);
-    } catch (const std::exception& e) {
-        exposer_.reset();
-        std::string why;
-        {
-            std::lock_guard lock(startMutex);
-            why = startError.empty() ? e.what() : startError;
-        }
-        while (!why.empty() && (why.back() == '\n' || why.back() == '\r')) why.pop_back();
+    metricsHandler_ = std::make_unique<MetricsHandler>(
+        [c = collectable_] { return prometheus::TextSerializer().Serialize(c->Collect()); });
+    // Off this machine the page needs a password; the figures are what they were before.
+    if (isLoopbackAddress(address_) || !config.users.empty()) pageHandler_ = std::make_unique<StatusPageHandler>();
+    if (!config.users.empty()) authHandler_ = std::make_unique<BasicAuthHandler>(config.users);
+    std::string why;
+    exposer_ = startCivetServer(options, why);
+    if (pemFd >= 0) ::close(pemFd);
+    if (!exposer_) {
         if (config.tls())
-            // Debian's CivetWeb loads OpenSSL by the names libssl.so and libcrypto.so.
             writeLog("Metrics not served on " + endpoint + ": TLS cannot be started (" + why +
                          "); are certificate and key PEM files that belong together?",
                      kLogFileOnly);
         else
             writeLog("Metrics cannot listen on " + endpoint + ": " + why, kLogFileOnly);
-        if (pemFd >= 0) ::close(pemFd);
         return false;
     }
-    if (pemFd >= 0) ::close(pemFd);
-    if (pageHandler_) pageHandler_->wanted = true;
-    sample();
-    sampler_.start();
-    const std::string url = std::string(config.tls() ? "https://" : "http://") + endpoint;
-    writeLog("Metrics on " + url + "/metrics" + (authHandler_ ? " for the users of " + webConfigFile : ""),
+    if (authHandler_) exposer_->addAuthHandler("/", *authHandler_);
+    exposer_->addHandler("/metrics", *metricsHandler_);
+    if (pageHandler_) exposer_->addHandler("/", *pageHandler_);
+    return true;
+}
+
+void MetricsExporter::logServing(const std::string& endpoint, bool tls) {
+    const std::string url = std::string(tls ? "https://" : "http://") + endpoint;
+    writeLog("Metrics on " + url + "/metrics" + (authHandler_ ? " for the users of " + webConfigFile_ : ""),
              kLogFileOnly);
     if (pageHandler_)
         writeLog("Status page on " + url + "/", kLogFileOnly);
@@ -465,7 +216,6 @@ bool MetricsExporter::listen(const std::string& address, int port, const std::st
                      ": an address other than loopback shows it only with users and passwords "
                      "([Metrics] webconfig with basic_auth_users)",
                  kLogFileOnly);
-    return true;
 }
 
 void MetricsExporter::sample(bool always) {

@@ -14,6 +14,7 @@
 
 #include "logic/alarmstatus/alarmstatusrows.h"
 #include "logic/core/clock.h"
+#include "logic/core/webconfig.h"
 
 class CivetServer;
 
@@ -47,6 +48,9 @@ public:
     void sample(bool always = true);
 
 private:
+    bool serve(const std::string& endpoint, const WebConfig& config);
+    void logServing(const std::string& endpoint, bool tls);
+
     GatewayRuntime& gateway_;
     TimeMs started_{};
     TimeMs pageBuilt_{};  // the first listen: the start of "since" before a good exchange
