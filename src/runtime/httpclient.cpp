@@ -53,6 +53,26 @@ struct ListDeleter {
     void operator()(curl_slist* l) const { curl_slist_free_all(l); }
 };
 
+// What the transfer came to: the body, or the reason there is none.
+void judge(HttpResult& result, CURLcode rc, Transfer& transfer, const char* errorText, const HttpLimits& limits) {
+    if (result.status != 0 && (result.status < 200 || result.status > 299)) {
+        result.reason = "HTTP status " + std::to_string(result.status);
+        if (result.status >= 300 && result.status < 400) result.reason += " (redirects are not followed)";
+    } else if (transfer.tooLarge || rc == CURLE_FILESIZE_EXCEEDED) {
+        result.reason = "the answer is larger than " + std::to_string(limits.maxBody) + " bytes";
+    } else if (rc == CURLE_OPERATION_TIMEDOUT) {
+        result.timedOut = true;
+        result.reason = "no complete answer within " + secondsText(limits.timeLimit);
+    } else if (rc == CURLE_ABORTED_BY_CALLBACK) {
+        result.reason = "cancelled";
+    } else if (rc != CURLE_OK) {
+        result.reason = *errorText ? errorText : curl_easy_strerror(rc);
+    } else {
+        result.ok = true;
+        result.body = std::move(transfer.body);
+    }
+}
+
 }  // namespace
 
 HttpClient::HttpClient() {
@@ -109,23 +129,7 @@ HttpResult HttpClient::get(const std::string& url, const HttpLimits& limits, con
 
     const CURLcode rc = curl_easy_perform(c);
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &result.status);
-
-    if (result.status != 0 && (result.status < 200 || result.status > 299)) {
-        result.reason = "HTTP status " + std::to_string(result.status);
-        if (result.status >= 300 && result.status < 400) result.reason += " (redirects are not followed)";
-    } else if (transfer.tooLarge || rc == CURLE_FILESIZE_EXCEEDED) {
-        result.reason = "the answer is larger than " + std::to_string(limits.maxBody) + " bytes";
-    } else if (rc == CURLE_OPERATION_TIMEDOUT) {
-        result.timedOut = true;
-        result.reason = "no complete answer within " + secondsText(limits.timeLimit);
-    } else if (rc == CURLE_ABORTED_BY_CALLBACK) {
-        result.reason = "cancelled";
-    } else if (rc != CURLE_OK) {
-        result.reason = *errorText ? errorText : curl_easy_strerror(rc);
-    } else {
-        result.ok = true;
-        result.body = std::move(transfer.body);
-    }
+    judge(result, rc, transfer, errorText, limits);
     return result;
 }
 
