@@ -6,7 +6,6 @@
 #include <prometheus/text_serializer.h>
 #include <unistd.h>
 
-
 #include "logic/core/webconfig.h"
 #include "logic/diag/logwriter.h"
 #include "runtime/endpointauth.h"
